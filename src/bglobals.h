@@ -1,0 +1,17 @@
+// Process-wide state of the library: one engine per process is assumed by all of it.
+#pragma once
+
+namespace VadiZov {
+
+class LogSink;
+class FS;
+class GameEngine;
+class BeamEngineImpl;
+
+extern LogSink* g_logSink;
+extern FS* g_fileSystem;
+extern GameEngine* g_gameEngine;
+extern BeamEngineImpl* g_engine;     // set by init, cleared by teardown
+extern float g_savedTimeScale;       // saved by pause, restored by resume
+
+} // namespace VadiZov

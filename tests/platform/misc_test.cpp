@@ -1,0 +1,59 @@
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <thread>
+
+#include "platform/last_error.h"
+#include "platform/perf_counter.h"
+#include "platform/process.h"
+#include "platform/thread.h"
+
+using namespace VadiZov::platform;
+
+TEST(PerfCounter, IsMonotonicWithNanosecondFrequency)
+{
+    int64_t freq = 0, a = 0, b = 0;
+    ASSERT_TRUE(queryPerformanceFrequency(&freq));
+    EXPECT_EQ(freq, 1000000000);
+    ASSERT_TRUE(queryPerformanceCounter(&a));
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    ASSERT_TRUE(queryPerformanceCounter(&b));
+    EXPECT_GE(b - a, 2000000);
+    EXPECT_FALSE(queryPerformanceCounter(nullptr));
+}
+
+TEST(LastError, IsPerThreadAndHasText)
+{
+    setLastError(ENOENT);
+    int other = -1;
+    std::thread t([&] { other = getLastError(); });
+    t.join();
+    EXPECT_EQ(other, 0);
+    EXPECT_EQ(getLastError(), ENOENT);
+    EXPECT_EQ(errorText(ENOENT), "No such file or directory");
+    EXPECT_EQ(errorText(0), "");
+}
+
+TEST(Thread, RunsAndJoins)
+{
+    int value = 0;
+    Thread t;
+    ASSERT_TRUE(t.start([](void* p) { *static_cast<int*>(p) = 42; }, &value));
+    t.join();
+    EXPECT_EQ(value, 42);
+    EXPECT_FALSE(t.started());
+    Thread never;
+    never.join();  // joining a thread that never started is harmless
+    EXPECT_FALSE(never.start(nullptr, nullptr));
+}
+
+TEST(Process, StartsFromArgumentVectorAndReportsExitCode)
+{
+    Process p;
+    ASSERT_TRUE(startProcess({"/bin/sh", "-c", "exit \"$0\"", "7"}, &p));
+    EXPECT_EQ(waitProcess(p), 7);
+    Process missing;
+    EXPECT_FALSE(startProcess({"/nonexistent/program"}, &missing));
+    EXPECT_NE(getLastError(), 0);
+    EXPECT_FALSE(executablePath().empty());
+}
