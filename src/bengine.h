@@ -56,6 +56,9 @@ public:
     const std::vector<std::string>& queuedCommands() const { return queuedCommands_; }
     const std::vector<std::string>& queuedFiles() const { return queuedFiles_; }
     platform::CriticalSection* engineLock() { return engineLock_; }
+    core_parameters_t& coreParameters() { return params_; }
+    // An object finished loading or went away: the physics worker rebuilds its core threads.
+    void markObjectsChanged() { params_.objectsChanged = true; }
 
 private:
     void restartFrameTimer();
