@@ -1,0 +1,62 @@
+// The host file system over a data directory on disk. Paths are relative to the root; a path
+// that climbs out of it ("..") is refused.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "velkor/host.h"
+
+namespace VadiZov::host {
+
+class DiskFile final : public FilePure {
+public:
+    explicit DiskFile(std::FILE* file) : file_(file) {}
+    size_t read(void* buffer, size_t bufferSize, size_t elementSize, size_t count) override;
+    size_t write(const void* buffer, size_t bufferSize, size_t elementSize, size_t count) override;
+    long length() override;
+    int seek(long offset, int origin) override;
+    long tell() override;
+    int close() override;  // closes and frees this object
+    int eof() override;
+    int flush() override;
+    int putc(int character, FilePure* self) override;
+    int puts(const char* text) override;
+    int error() override;
+    char* gets(char* buffer, int size) override;
+    int pclose() override;
+    void clearerr() override;
+
+private:
+    ~DiskFile() = default;
+    std::FILE* file_;
+};
+
+class DiskDirectory final : public FSDirectory {
+public:
+    explicit DiskDirectory(std::vector<std::string> names) : names_(std::move(names)) {}
+    const char* getNextFilename() override;
+
+private:
+    std::vector<std::string> names_;
+    size_t next_ = 0;
+};
+
+class DiskFileSystem final : public FS {
+public:
+    explicit DiskFileSystem(std::string root) : root_(std::move(root)) {}
+    int fileExists(const char* path) override;
+    FilePure* openFile(const char* path, const char* mode) override;
+    bool directoryExists(const char* path) override;
+    FSDirectory* openDirectory(const char* path) override;
+    void closeDirectory(FSDirectory* dir) override;
+
+    // The path on disk, or "" when the path leaves the root.
+    std::string resolve(const char* path) const;
+
+private:
+    std::string root_;
+};
+
+} // namespace VadiZov::host

@@ -1,0 +1,33 @@
+// The host's game engine: every node sits in air of density 1.2 with no water; the time scale,
+// JavaScript and the other calls are recorded.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "velkor/host.h"
+
+namespace VadiZov::host {
+
+class HostGameEngine final : public GameEngine {
+public:
+    void setDebugFlags(bool on) override;
+    void queryNodeEnvironment(float3 worldPos, HostObject* object, float* mediumDensity, int* scratch,
+                              float* waterSurfaceZ) override;
+    void setTimeScale(float scale) override;
+    void projectPosition(float3* out, const float3* worldPos) override;
+    void enableInputEventForwarding(const char* what) override;
+    SFXSource* createSFXSource(const char* name) override;
+    void deleteSFXSource(SFXSource* source, bool stopFirst) override;
+    SFXSource* playSFXOnce(const char* name) override;
+    int setupForceFeedback(const char* config) override;
+    void sendForceFeedback(int channel, float value) override;
+    const char* getForceFeedbackConfig(int channel) override;
+    void executeJS(const char* script, int value) override;
+
+    float timeScale = 1.0f;
+    long environmentQueries = 0;
+    std::vector<std::string> javaScript;
+};
+
+} // namespace VadiZov::host

@@ -1,0 +1,104 @@
+// velkor-host: loads libvelkor with the dynamic loader, binds its three exports, gives the
+// engine a log sink, a file system over DATA_DIR and a game engine, and runs host frames.
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "host/host_file_system.h"
+#include "host/host_game_engine.h"
+#include "host/host_options.h"
+#include "host/host_trace.h"
+#include "platform/process.h"
+#include "platform/shared_library.h"
+#include "velkor/velkor.h"
+
+using namespace VadiZov;
+using namespace VadiZov::host;
+
+namespace {
+
+class StdoutLogSink final : public LogSink {
+public:
+    void log(int level, const char* text, bool newline) override
+    {
+        trace("LogSink::log(%d, %zu chars, %d)", level, text ? std::char_traits<char>::length(text) : 0,
+              newline ? 1 : 0);
+        std::fputs(text ? text : "", stdout);
+        if (newline)
+            std::fputc('\n', stdout);
+    }
+};
+
+struct LibraryExports {
+    GetBeamEngineFn getBeamEngine = nullptr;
+    DestroyBeamEngineFn destroyBeamEngine = nullptr;
+    GetBeamEngineVersionFn getBeamEngineVersion = nullptr;
+};
+
+// Beside this program first, else wherever the loader's library path finds it.
+bool loadLibrary(platform::SharedLibrary& library, LibraryExports* exports)
+{
+    const std::string self = platform::executablePath();
+    std::string besideSelf;
+    if (!self.empty())
+        besideSelf = std::filesystem::path(self).parent_path() / "libvelkor.so";
+    std::error_code ec;
+    if (!(besideSelf.empty() || !std::filesystem::exists(besideSelf, ec) ? library.load("libvelkor.so")
+                                                                          : library.load(besideSelf))) {
+        std::fprintf(stderr, "velkor-host: cannot load libvelkor.so: %s\n", library.errorText().c_str());
+        return false;
+    }
+    exports->getBeamEngine = reinterpret_cast<GetBeamEngineFn>(library.symbol("getBeamEngine"));
+    exports->destroyBeamEngine = reinterpret_cast<DestroyBeamEngineFn>(library.symbol("destroyBeamEngine"));
+    exports->getBeamEngineVersion = reinterpret_cast<GetBeamEngineVersionFn>(library.symbol("getBeamEngineVersion"));
+    if (!exports->getBeamEngine || !exports->destroyBeamEngine || !exports->getBeamEngineVersion) {
+        std::fprintf(stderr, "velkor-host: libvelkor.so lacks one of its three exports\n");
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    HostOptions options;
+    std::string error;
+    if (!parseOptions(argc, argv, &options, &error)) {
+        std::fprintf(stderr, "velkor-host: %s\n%s", error.c_str(), kUsage);
+        return 2;
+    }
+    std::error_code ec;
+    if (!std::filesystem::is_directory(options.dataDir, ec)) {
+        std::fprintf(stderr, "velkor-host: no such directory: %s\n%s", options.dataDir.c_str(), kUsage);
+        return 2;
+    }
+    setTraceEnabled(options.trace);
+
+    platform::SharedLibrary library;
+    LibraryExports exports;
+    if (!loadLibrary(library, &exports))
+        return 1;
+
+    StdoutLogSink sink;
+    DiskFileSystem fileSystem(std::filesystem::absolute(options.dataDir).string());
+    HostGameEngine gameEngine;
+
+    BeamEngine* engine = exports.getBeamEngine();
+    engine->setLogSink(&sink);
+    engine->setFileSystem(&fileSystem);
+    engine->setGameEngine(&gameEngine);
+    if (!options.logFile.empty() && !engine->openLogFile(options.logFile.c_str()))
+        std::fprintf(stderr, "velkor-host: cannot open log file %s\n", options.logFile.c_str());
+    engine->init();
+
+    for (int frame = 0; frame < options.frames; ++frame)
+        engine->update(options.dt);
+
+    std::printf("velkor-host: library version %d, %d frames of %g s, simulation %s\n",
+                exports.getBeamEngineVersion(), options.frames, double(options.dt),
+                engine->getEnabled() ? "enabled" : "paused");
+    exports.destroyBeamEngine(engine);
+    std::fflush(stdout);
+    return 0;
+}

@@ -1,0 +1,27 @@
+// Loading a shared library at run time and binding its exported functions.
+#pragma once
+
+#include <string>
+
+namespace VadiZov::platform {
+
+class SharedLibrary {
+public:
+    SharedLibrary() = default;
+    ~SharedLibrary();
+    SharedLibrary(const SharedLibrary&) = delete;
+    SharedLibrary& operator=(const SharedLibrary&) = delete;
+
+    // Path with a '/' is loaded as it is; a bare name is searched on the library path.
+    bool load(const std::string& path);
+    void* symbol(const char* name) const;
+    bool loaded() const { return handle_ != nullptr; }
+    // The loader's text for the last failure.
+    const std::string& errorText() const { return error_; }
+
+private:
+    void* handle_ = nullptr;
+    std::string error_;
+};
+
+} // namespace VadiZov::platform

@@ -1,0 +1,97 @@
+// velkor-host run as a process, the way the README's main job runs it.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct HostRun {
+    int exitCode;
+    std::string out, err;
+};
+
+std::string readFile(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+class Host : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir = fs::temp_directory_path() / ("velkor-host-test-" + std::to_string(::getpid()) + "-" +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(dir / "data" / "lua" / "system");
+        std::ofstream(dir / "data" / "lua" / "system" / "main.lua") << "-- empty system script\n";
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    HostRun run(const std::string& args)
+    {
+        const fs::path out = dir / "stdout.txt", err = dir / "stderr.txt";
+        std::string command = std::string(VELKOR_HOST_PATH) + " " + args + " >" + out.string() + " 2>" + err.string();
+        int status = std::system(command.c_str());
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(out), readFile(err)};
+    }
+    fs::path dir;
+};
+
+} // namespace
+
+TEST_F(Host, BadCommandLinesPrintUsageAndExit2)
+{
+    const std::string data = (dir / "data").string();
+    const std::string cases[] = {"", "--frames", "--frames x " + data, "--frames -3 " + data, "--dt nan " + data,
+                                 "--bogus " + data, (dir / "missing").string(), data + " " + data};
+    for (const std::string& args : cases) {
+        HostRun r = run(args);
+        EXPECT_EQ(r.exitCode, 2) << args;
+        EXPECT_NE(r.err.find("usage: velkor-host"), std::string::npos) << args;
+    }
+}
+
+TEST_F(Host, RunsFramesAndPrintsTheBannerThroughItsLogSink)
+{
+    HostRun r = run("--frames 5 --dt 0.02 " + (dir / "data").string());
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find(" *******************\n *** SOLVANTE v2 ***\n *******************\n"), std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("5 frames of 0.02 s"), std::string::npos) << r.out;
+    EXPECT_TRUE(r.err.empty()) << r.err;
+}
+
+TEST_F(Host, LogFileIsWrittenBelowTheDataDirectory)
+{
+    HostRun r = run("--frames 1 --log velkor.log " + (dir / "data").string());
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(readFile(dir / "data" / "velkor.log"),
+              " *******************\n *** SOLVANTE v2 ***\n *******************\n");
+}
+
+TEST_F(Host, TraceListsEveryCallIntoTheHost)
+{
+    HostRun r = run("--frames 1 --trace --log velkor.log " + (dir / "data").string());
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.err.find("FS::openFile(\"velkor.log\", \"w\")"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("LogSink::log(4, 20 chars, 1)"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("FilePure::write(511, 21, 1)"), std::string::npos) << r.err;
+}
+
+TEST_F(Host, ExampleDataRuns)
+{
+    HostRun r = run("--frames 3 " + std::string(VELKOR_EXAMPLES_DIR) + "/demo");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("SOLVANTE"), std::string::npos);
+}
