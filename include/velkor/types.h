@@ -32,8 +32,8 @@ struct float3 {
     float3 scaleCopy(float s) const { return float3(x * s, y * s, z * s); }
     float3 toRadians() const;
     float3 getPerpendicularVector() const;
-    // Text "(x, y, z)" with trailing zeros trimmed, in a per-thread buffer valid until the
-    // next call on the same thread.
+    // Text "(x, y, z)" with trailing zeros trimmed, cut at 63 characters, in a per-thread buffer
+    // valid until the next call on the same thread.
     const char* toString() const;
 };
 
@@ -53,7 +53,7 @@ struct Quaternion {
     float3 rotateVector(const float3& v) const;
     float normalize();  // returns the squared norm before normalising
     Quaternion inverse() const;
-    const char* toString() const;  // "(w, x, y, z)", per-thread buffer
+    const char* toString() const;  // "(w, x, y, z)", trimmed and cut like float3's, per-thread buffer
 };
 
 struct color {

@@ -1,0 +1,50 @@
+// Numeric helpers of the library that are not part of the host-visible value types: the 3x3
+// inverse, the cross-product shorthands, the exponential approximation, the order-preserving
+// integer key of a float and the hexadecimal colour text.
+#pragma once
+
+#include <bit>
+#include <cstdint>
+#include <string>
+
+#include "velkor/types.h"
+
+namespace VadiZov {
+
+// Nine floats in row order. Only the inverse is needed.
+struct Matrix3 {
+    float m00 = 0.0f, m01 = 0.0f, m02 = 0.0f;
+    float m10 = 0.0f, m11 = 0.0f, m12 = 0.0f;
+    float m20 = 0.0f, m21 = 0.0f, m22 = 0.0f;
+
+    // Writes the inverse of in to out. No singular check: det 0 gives non-finite entries.
+    static void inverse(Matrix3& out, const Matrix3& in);
+};
+
+// (p0 - p2) x (p1 - p2), not normalised.
+inline float3 triangleNormal(const float3& p0, const float3& p1, const float3& p2)
+{
+    return (p0 - p2).cross(p1 - p2);
+}
+
+inline float3 crossProduct(const float3& a, const float3& b) { return a.cross(b); }
+
+// Bit-pattern approximation of e^x: 0 below -88, 1e38 above 88, -0 for NaN.
+float fastExp(float x);
+
+// The float's bits as a signed integer, negatives mirrored, so that integer order equals float
+// order and both zeros give 0.
+constexpr int32_t sortableKey(float f)
+{
+    const uint32_t bits = std::bit_cast<uint32_t>(f);
+    if ((bits & 0x80000000u) == 0)
+        return int32_t(bits);
+    return 0 - int32_t(bits & 0x7FFFFFFFu);
+}
+
+// "RRGGBB" in upper-case hexadecimal; alpha is not written.
+std::string colorToHex(const color& c);
+// Reads the text after its first character (the '#') as a base-16 long of 32 bits; alpha 255.
+color colorFromHex(const char* text);
+
+} // namespace VadiZov
