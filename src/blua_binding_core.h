@@ -1,0 +1,155 @@
+// The machinery under the Lua class bindings: the userdata records that carry native objects,
+// the per-class keys of the registry, the class/const/static tables and their lookup functions,
+// and the checked reads of object arguments. Every failure here is a Lua error raised with
+// luaL_error/luaL_argerror: nothing in this layer throws a C++ exception through Lua frames.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <new>
+#include <type_traits>
+#include <utility>
+
+#include <luajit-2.1/lua.hpp>
+
+namespace VadiZov::LuaBinding {
+
+// Three registry keys per class: the static table's metatable, the class table, the const table.
+// Their addresses are the keys, so reassigning the global of a class never breaks its checks.
+template <class T>
+struct ClassKeys {
+    static inline const char staticKey = 0;
+    static inline const char classKey = 0;
+    static inline const char constKey = 0;
+};
+
+template <class T>
+const void* classKeyOf()
+{
+    return &ClassKeys<std::remove_cv_t<T>>::classKey;
+}
+
+template <class T>
+const void* constKeyOf()
+{
+    return &ClassKeys<std::remove_cv_t<T>>::constKey;
+}
+
+template <class T>
+const void* staticKeyOf()
+{
+    return &ClassKeys<std::remove_cv_t<T>>::staticKey;
+}
+
+// Every object userdata starts with this record; its first entry is the virtual destructor.
+class Userdata {
+public:
+    virtual ~Userdata() = default;
+    Userdata(const Userdata&) = delete;
+    Userdata& operator=(const Userdata&) = delete;
+
+    void* object() const { return object_; }
+    // True when the userdata holds the object itself, so the finaliser must destroy it.
+    virtual bool ownsObject() const { return false; }
+
+protected:
+    explicit Userdata(void* object) : object_(object) {}
+    void* object_;
+};
+
+// An object owned elsewhere: the finaliser leaves it alone.
+class UserdataPointer final : public Userdata {
+public:
+    explicit UserdataPointer(void* object) : Userdata(object) {}
+};
+
+// The object lives inside the userdata block, after this record, aligned for T.
+template <class T>
+class UserdataValue final : public Userdata {
+public:
+    static constexpr size_t blockSize() { return sizeof(UserdataValue) + alignof(T) - 1 + sizeof(T); }
+
+    // Constructs the record and then the object in a block of blockSize() bytes.
+    template <class... A>
+    static UserdataValue* construct(void* block, A&&... args)
+    {
+        auto* record = new (block) UserdataValue();
+        T* object = new (record->storage()) T(std::forward<A>(args)...);
+        record->object_ = object;
+        return record;
+    }
+
+    ~UserdataValue() override
+    {
+        if (object_)
+            static_cast<T*>(object_)->~T();
+    }
+    bool ownsObject() const override { return true; }
+
+private:
+    UserdataValue() : Userdata(nullptr) {}
+    void* storage()
+    {
+        const auto start = reinterpret_cast<uintptr_t>(this) + sizeof(UserdataValue);
+        return reinterpret_cast<void*>((start + alignof(T) - 1) & ~uintptr_t(alignof(T) - 1));
+    }
+};
+
+// The process-wide marker stored as true in every class and const table.
+const void* identityKey();
+
+// Raw registry access by light-userdata key (Lua 5.1 has no lua_rawgetp).
+void pushRegistryValue(lua_State* L, const void* key);
+
+// The four lookup functions installed in class, const and static tables.
+int instanceIndex(lua_State* L);
+int instanceNewindex(lua_State* L);
+int staticIndex(lua_State* L);
+int staticNewindex(lua_State* L);
+
+// Leaves const table, class table and static metatable (in this order) on the stack, and stores
+// the static table as field `name` of the table at scopeIndex. A class begun again reopens its
+// tables instead of making new ones.
+void beginClassTables(lua_State* L, int scopeIndex, const char* name, const void* staticKey, const void* classKey,
+                      const void* constKey);
+
+// Checked read of an object argument: the userdata's object pointer (may be null for a value
+// that was finalised). Raises "%s expected, got %s" or "cannot be const" as argument errors.
+void* getClass(lua_State* L, int index, const void* classKey, bool canBeConst);
+// Like getClass without the parent walk: the metatable must be the class or its const table.
+Userdata* getExactRecord(lua_State* L, int index, const void* classKey);
+void* getExact(lua_State* L, int index, const void* classKey);
+
+// Reads an argument bound to a reference or value parameter: nil, or a userdata whose object is
+// gone, raises "nil passed to reference".
+void* getReference(lua_State* L, int index, const void* classKey, bool canBeConst);
+
+// Pushes a by-pointer userdata with the metatable stored under key (the class or const key),
+// nil for a null pointer.
+void pushObjectPointer(lua_State* L, void* pointer, const void* key);
+
+// Pushes the metatable of the class for a new by-value object; raises a Lua error when the
+// class was never registered in this state.
+void pushClassTableForValue(lua_State* L, const void* classKey);
+
+template <class T, class... A>
+T* pushObjectValue(lua_State* L, A&&... args)
+{
+    pushClassTableForValue(L, classKeyOf<T>());
+    void* block = lua_newuserdata(L, UserdataValue<T>::blockSize());
+    auto* record = UserdataValue<T>::construct(block, std::forward<A>(args)...);
+    lua_insert(L, -2);
+    lua_setmetatable(L, -2);
+    return static_cast<T*>(record->object());
+}
+
+// The finaliser closure of a class: upvalue 1 is its class key.
+int finalizeObject(lua_State* L);
+
+// Absolute stack index for a relative one (Lua 5.1 has no lua_absindex).
+inline int absoluteIndex(lua_State* L, int index)
+{
+    return (index > 0 || index <= LUA_REGISTRYINDEX) ? index : lua_gettop(L) + index + 1;
+}
+
+} // namespace VadiZov::LuaBinding

@@ -1,0 +1,165 @@
+// The global functions every state gets, and the colour helpers of the wrapper.
+#include <string>
+
+#include "blog.h"
+#include "blua.h"
+#include "lua_test_support.h"
+
+namespace VadiZov::testing {
+namespace {
+
+class LuaGlobalsTest : public LuaTest {
+protected:
+    void SetUp() override
+    {
+        LuaTest::SetUp();
+        lua = std::make_unique<Lua>("S0");
+        lua->initialize(nullptr, nullptr);
+        sink.lines.clear();
+    }
+
+    // Runs code in protected mode; returns "" on success, else the error message.
+    std::string run(const std::string& code)
+    {
+        lua_State* L = lua->state();
+        const int top = lua_gettop(L);
+        std::string error;
+        if (luaL_loadstring(L, code.c_str()) != 0 || lua_pcall(L, 0, 0, 0) != 0)
+            error = lua_tostring(L, -1) ? lua_tostring(L, -1) : "(non-string error)";
+        lua_settop(L, top);
+        return error;
+    }
+
+    std::unique_ptr<Lua> lua;
+};
+
+TEST_F(LuaGlobalsTest, LogFunctionsForwardTheTextUnchangedAtTheirLevel)
+{
+    struct Case {
+        const char* code;
+        int level;
+        const char* text;
+        bool newline;
+    };
+    const Case cases[] = {
+        {"logInfo('info %s %d')", 1, "info %s %d", true}, {"logWarn('warn')", 2, "warn", true},
+        {"logError('error')", 3, "error", true},          {"logAlways('always')", 4, "always", true},
+        {"logAlwaysNoNewline('partial')", 4, "partial", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.code);
+        sink.lines.clear();
+        resetLogStateForTests();
+        ASSERT_EQ(run(c.code), "");
+        ASSERT_EQ(sink.lines.size(), 1u);
+        EXPECT_EQ(sink.lines[0].level, c.level);
+        EXPECT_EQ(sink.lines[0].text, c.text);
+        EXPECT_EQ(sink.lines[0].newline, c.newline);
+    }
+}
+
+TEST_F(LuaGlobalsTest, LogDebugNeverLogsAndSetLogLevelZeroKeepsTheLevel)
+{
+    ASSERT_EQ(run("logDebug('hidden') setLogLevel(3) logInfo('below') setLogLevel(0) logInfo('still below')"), "");
+    EXPECT_TRUE(sink.lines.empty());
+    EXPECT_EQ(getLogLevel(), 3);
+    ASSERT_EQ(run("setLogLevel(1) logInfo('shown') logDebug('hidden')"), "");
+    EXPECT_EQ(sink.texts(), std::vector<std::string>{"shown"});
+}
+
+TEST_F(LuaGlobalsTest, NilTextArgumentsAreTreatedAsEmpty)
+{
+    ASSERT_EQ(run("logInfo(nil)"), "");
+    ASSERT_EQ(sink.lines.size(), 1u);
+    EXPECT_EQ(sink.lines[0].text, "");
+
+    sink.lines.clear();
+    resetLogStateForTests();
+    ASSERT_EQ(run("assert(Lua:exec(nil) == -2)"), "");
+    EXPECT_EQ(sink.texts(), std::vector<std::string>{"S0|cannot open file '': not existing"});
+
+    sink.lines.clear();
+    resetLogStateForTests();
+    ASSERT_EQ(run("Lua:enableStackTraceFile(nil, false)"), "");
+    EXPECT_EQ(sink.texts(), std::vector<std::string>{"S0|unable to open lua stack log for writing: "});
+
+    ASSERT_EQ(run("assert(dumpTableToFile({}, nil) == false)"), "");
+}
+
+TEST_F(LuaGlobalsTest, HexdumpOfNilWritesNothingAndOtherDataIsRefused)
+{
+    ASSERT_EQ(run("hexdump(nil, 64)"), "");
+    EXPECT_TRUE(sink.lines.empty());
+    EXPECT_NE(run("hexdump('bytes', 5)").find("unregistered class expected, got string"), std::string::npos);
+}
+
+TEST_F(LuaGlobalsTest, BenchDoesNothing)
+{
+    ASSERT_EQ(run("assert(select('#', bench()) == 0)"), "");
+    EXPECT_TRUE(sink.lines.empty());
+}
+
+TEST_F(LuaGlobalsTest, DumpTableToFileWritesTheFramedTable)
+{
+    const std::string path = tempPath("table.txt");
+    ASSERT_EQ(run("t = {name = 'car', count = 3, flags = {true, false}, quote = 'a\"b'}\n"
+                  "t.self = t\n"  // a cycle must not hang the dump
+                  "assert(dumpTableToFile(t, '" + path + "') == true)"),
+              "");
+    const std::string text = readWholeFile(path);
+    const std::string header = "// automatically dumped via coreLua dumpTableToFile: " + path + "\n{\n";
+    ASSERT_EQ(text.rfind(header, 0), 0u) << text;
+    EXPECT_EQ(text.substr(text.size() - 2), "}\n");
+    EXPECT_NE(text.find("[\"name\"] = \"car\","), std::string::npos) << text;
+    EXPECT_NE(text.find("[\"count\"] = 3,"), std::string::npos) << text;
+    EXPECT_NE(text.find("[1] = true,"), std::string::npos) << text;
+    EXPECT_NE(text.find("[\"quote\"] = \"a\\\"b\","), std::string::npos) << text;
+    EXPECT_NE(text.find("-- cycle"), std::string::npos) << text;
+}
+
+TEST_F(LuaGlobalsTest, DumpTableToFileReleasesTheTableEvenWhenTheFileCannotBeCreated)
+{
+    ASSERT_EQ(run(R"(
+        local watch = setmetatable({}, {__mode = 'k'})
+        local t = {1, 2, 3}
+        watch[t] = true
+        assert(dumpTableToFile(t, '/nonexistent-dir/out.txt') == false)
+        t = nil
+        collectgarbage() collectgarbage()
+        assert(next(watch) == nil, 'the table is still referenced')
+    )"),
+              "");
+    EXPECT_NE(run("dumpTableToFile(5, 'x')").find("table expected, got number"), std::string::npos);
+}
+
+TEST_F(LuaGlobalsTest, ColourTextConversions)
+{
+    EXPECT_EQ(lua->colorToHex(color{255, 128, 0, 7}), "FF8000");
+    struct Case {
+        const char* text;
+        color expected;
+    };
+    const Case cases[] = {
+        {"#FF8000", {255, 128, 0, 255}},
+        {"#zz", {0, 0, 0, 255}},
+        {"#0a0B0c", {10, 11, 12, 255}},
+        {nullptr, {0, 0, 0, 255}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text ? c.text : "null");
+        const color got = lua->colorFromHex(c.text);
+        EXPECT_EQ(got.r, c.expected.r);
+        EXPECT_EQ(got.g, c.expected.g);
+        EXPECT_EQ(got.b, c.expected.b);
+        EXPECT_EQ(got.a, c.expected.a);
+    }
+}
+
+TEST_F(LuaGlobalsTest, Float3ToVector3NeedsAFloat3)
+{
+    EXPECT_NE(run("float3_2_Vector3(nil)").find("nil passed to reference"), std::string::npos);
+    EXPECT_NE(run("float3_2_Vector3(5)").find(" expected, got number"), std::string::npos);
+}
+
+} // namespace
+} // namespace VadiZov::testing
