@@ -6,8 +6,10 @@ namespace VadiZov::platform {
 
 void messageBox(const char* caption, const char* text, BoxKind kind)
 {
-    std::fprintf(stderr, "[%s] %s\n%s\n", kind == BoxKind::Error ? "error" : "information",
-                 caption ? caption : "", text ? text : "");
+    const char* kindName = kind == BoxKind::Error     ? "error"
+                           : kind == BoxKind::Warning ? "warning"
+                                                      : "information";
+    std::fprintf(stderr, "[%s] %s\n%s\n", kindName, caption ? caption : "", text ? text : "");
     std::fflush(stderr);
 }
 

@@ -4,7 +4,7 @@
 
 namespace VadiZov::platform {
 
-enum class BoxKind { Information, Error };
+enum class BoxKind { Information, Error, Warning };
 
 void messageBox(const char* caption, const char* text, BoxKind kind);
 

@@ -1,0 +1,22 @@
+// The script of the V8 extension "v8/velkor" (Part 2.102).
+#pragma once
+
+#include <string>
+
+namespace velkor_ui {
+
+// The fixed head and the seven member definitions: 777 characters.
+std::string ExtensionScriptFixedText();
+
+// The whole script for a UI language (UTF-8): the fixed text, then, only when `language` is
+// not empty, the statement that sets velkor.language, then "})();".
+// Mended: the language is written as a JavaScript string literal (JsStringLiteral), where the
+// Part inserts it unescaped between two quotation marks; ordinary values give the same text.
+std::string BuildExtensionScript(const std::string& language);
+
+// `value` (UTF-8) as a double-quoted JavaScript string literal: backslash, quotation mark,
+// control characters and the line terminators U+2028 and U+2029 are escaped; everything else
+// is copied unchanged.
+std::string JsStringLiteral(const std::string& value);
+
+} // namespace velkor_ui

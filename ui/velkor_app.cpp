@@ -1,0 +1,129 @@
+#include "velkor_app.h"
+
+#include <cstring>
+
+#include "cef/cef_url.h"
+#include "diagnostics.h"
+#include "extension_handler.h"
+#include "extension_script.h"
+#include "platform/shell_open.h"
+#include "whitelist.h"
+
+namespace {
+std::atomic<int> g_liveApps{0};
+} // namespace
+
+VelkorCefApp::VelkorCefApp() { ++g_liveApps; }
+
+VelkorCefApp::~VelkorCefApp() { --g_liveApps; }
+
+int VelkorCefApp::LiveInstances() { return g_liveApps.load(); }
+
+// ---- CefBase --------------------------------------------------------------------------------
+
+int VelkorCefApp::AddRef() { return refCount.fetch_add(1) + 1; }
+
+int VelkorCefApp::Release()
+{
+    int count = refCount.fetch_sub(1) - 1;
+    if (count == 0)
+        delete this;
+    return count;
+}
+
+int VelkorCefApp::GetRefCt() { return refCount.load(); }
+
+// ---- Part 2.101 -------------------------------------------------------------------------------
+
+void VelkorCefApp::OnBeforeCommandLineProcessing(const CefString& /*process_type*/,
+                                                 CefRefPtr<CefCommandLine> command_line)
+{
+    language = "en-US";
+    CefCommandLine::SwitchMap switches;
+    command_line->GetSwitches(switches);
+    auto it = switches.find(CefString("lang"));  // exact, case-sensitive
+    if (it != switches.end())
+        language = it->second.ToString();
+}
+
+CefRefPtr<CefBrowserProcessHandler> VelkorCefApp::GetBrowserProcessHandler() { return this; }
+
+CefRefPtr<CefRenderProcessHandler> VelkorCefApp::GetRenderProcessHandler() { return this; }
+
+void VelkorCefApp::OnBeforeChildProcessLaunch(CefRefPtr<CefCommandLine> /*command_line*/)
+{
+    // The child's command line stays exactly as CEF built it.
+}
+
+// ---- Part 2.102 -------------------------------------------------------------------------------
+
+void VelkorCefApp::OnWebKitInitialized()
+{
+    const std::string script = velkor_ui::BuildExtensionScript(language);
+    CefRefPtr<OurClientAppExtensionHandler> handler = new OurClientAppExtensionHandler(this);
+    if (!CefRegisterExtension(CefString("v8/velkor"), CefString(script), handler.get()))
+        velkor_ui::Diagnostic("CEF|Error|JS registration failed");
+}
+
+bool VelkorCefApp::OnProcessMessageReceived(CefRefPtr<CefBrowser> browser,
+                                            CefProcessId /*source_process*/,
+                                            CefRefPtr<CefProcessMessage> message)
+{
+    if (!browser || !message)
+        return false;
+    const CefString name = message->GetName();
+    if (name == CefString("executeJS")) {
+        CefRefPtr<CefListValue> args = message->GetArgumentList();
+        if (args && args->GetSize() == 1 && args->GetType(0) == VTYPE_STRING) {
+            CefRefPtr<CefFrame> frame = browser->GetMainFrame();
+            if (frame)
+                frame->ExecuteJavaScript(args->GetString(0), CefString("velkor"), 1);
+            return true;
+        }
+    } else if (name == CefString("ping")) {
+        browser->SendProcessMessage(PID_BROWSER, CefProcessMessage::Create(CefString("pong")));
+        return false;
+    }
+    return false;
+}
+
+// ---- Part 2.103 -------------------------------------------------------------------------------
+
+void VelkorCefApp::OnRegisterCustomSchemes(CefRefPtr<CefSchemeRegistrar> registrar)
+{
+    registrar->AddCustomScheme(CefString("local"), true, false, false);
+}
+
+bool VelkorCefApp::IsWhitelisted(const std::string& url)
+{
+    for (const char* prefix : velkor_ui::kNavigationWhitelist) {
+        const size_t length = std::strlen(prefix);
+        // Mended: the comparison stops at the end of a URL shorter than the prefix.
+        if (url.size() >= length && url.compare(0, length, prefix) == 0)
+            return true;
+    }
+    return false;
+}
+
+bool VelkorCefApp::OnBeforeNavigation(CefRefPtr<CefBrowser> /*browser*/,
+                                      CefRefPtr<CefFrame> /*frame*/, CefRefPtr<CefRequest> request,
+                                      NavigationType /*navigation_type*/, bool /*is_redirect*/)
+{
+    const CefString url16 = request->GetURL();
+    const std::string url = url16.ToString();
+    CefURLParts parts;
+    CefParseURL(url16, parts);  // a URL that does not parse leaves the scheme empty
+    const std::string scheme = parts.scheme.ToString();
+    const bool whitelisted = IsWhitelisted(url);
+
+    static const std::string kExternal = "http-external";  // 13 characters
+    if (scheme == kExternal && whitelisted && url.size() >= kExternal.size()) {
+        // "http-external://" becomes "http://"; the rest of the URL is unchanged. Mended: the
+        // URL reaches the opener as its only argument, never through a shell.
+        VadiZov::platform::openUrl("http" + url.substr(kExternal.size()));
+        return true;
+    }
+    if (whitelisted)
+        return false;
+    return !(scheme == "local" || scheme == "chrome-devtools");
+}
