@@ -1,5 +1,5 @@
-// The program's diagnostics: bare texts on standard output without a line end, as the Parts
-// give them. Mended: each is flushed at once, so that it is not lost in the stream's buffer
+// The program's diagnostics: bare texts on standard output without a line end.
+// Each is flushed at once, so that it is not lost in the stream's buffer
 // when the process ends abnormally.
 #pragma once
 

@@ -12,7 +12,7 @@ struct NativeFunction {
     bool oneString;  // exactly one argument, a string; else no argument
 };
 
-// Part 2.102, in the order the rows are tried.
+// In the order the rows are tried.
 constexpr NativeFunction kNativeFunctions[] = {
     {"sendGE", true},      {"sendOLua", true},     {"sendSLua", true},
     {"sendELua", true},    {"getVerInfo", false},  {"getSteamInfo", true},
@@ -64,7 +64,7 @@ bool OurClientAppExtensionHandler::SendToParent(const CefString& name,
                                                 const CefV8ValueList& arguments,
                                                 CefString& exception)
 {
-    // Mended: no current context is treated like a context without a browser.
+    // No current context is treated like a context without a browser.
     CefRefPtr<CefV8Context> context = CefV8Context::GetCurrentContext();
     CefRefPtr<CefBrowser> browser = context ? context->GetBrowser() : CefRefPtr<CefBrowser>();
     if (!browser) {

@@ -1,5 +1,5 @@
 // OurClientAppExtensionHandler: serves the native functions of the extension "v8/velkor"
-// (Part 2.102) by posting process messages to the browser process.
+// by posting process messages to the browser process.
 #pragma once
 
 #include <atomic>

@@ -10,7 +10,7 @@ struct Member {
     const char* native;  // the native function and the process message
 };
 
-// The rows of Part 2.102's table, in its order.
+// The members of the velkor object, in the order the script declares them.
 constexpr Member kMembers[] = {
     {"sendGameEngine", true, "sendGE"},
     {"sendActiveObjectLua", true, "sendOLua"},

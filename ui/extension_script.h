@@ -1,4 +1,4 @@
-// The script of the V8 extension "v8/velkor" (Part 2.102).
+// The script of the V8 extension "v8/velkor".
 #pragma once
 
 #include <string>
@@ -10,7 +10,7 @@ std::string ExtensionScriptFixedText();
 
 // The whole script for a UI language (UTF-8): the fixed text, then, only when `language` is
 // not empty, the statement that sets velkor.language, then "})();".
-// Mended: the language is written as a JavaScript string literal (JsStringLiteral), where the
+// The language is written as a JavaScript string literal (JsStringLiteral), where the
 // Part inserts it unescaped between two quotation marks; ordinary values give the same text.
 std::string BuildExtensionScript(const std::string& language);
 

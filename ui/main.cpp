@@ -1,4 +1,4 @@
-// Velkor.ui: the entry point of the UI sub-process (Part 2.101).
+// Velkor.ui: the entry point of the UI sub-process.
 #include <cstdlib>
 #include <new>
 

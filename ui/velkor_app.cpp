@@ -33,7 +33,7 @@ int VelkorCefApp::Release()
 
 int VelkorCefApp::GetRefCt() { return refCount.load(); }
 
-// ---- Part 2.101 -------------------------------------------------------------------------------
+// ---- start-up and schemes -------------------------------------------------------------------------------
 
 void VelkorCefApp::OnBeforeCommandLineProcessing(const CefString& /*process_type*/,
                                                  CefRefPtr<CefCommandLine> command_line)
@@ -55,7 +55,7 @@ void VelkorCefApp::OnBeforeChildProcessLaunch(CefRefPtr<CefCommandLine> /*comman
     // The child's command line stays exactly as CEF built it.
 }
 
-// ---- Part 2.102 -------------------------------------------------------------------------------
+// ---- JavaScript bridge -------------------------------------------------------------------------------
 
 void VelkorCefApp::OnWebKitInitialized()
 {
@@ -87,7 +87,7 @@ bool VelkorCefApp::OnProcessMessageReceived(CefRefPtr<CefBrowser> browser,
     return false;
 }
 
-// ---- Part 2.103 -------------------------------------------------------------------------------
+// ---- navigation policy -------------------------------------------------------------------------------
 
 void VelkorCefApp::OnRegisterCustomSchemes(CefRefPtr<CefSchemeRegistrar> registrar)
 {
@@ -98,7 +98,7 @@ bool VelkorCefApp::IsWhitelisted(const std::string& url)
 {
     for (const char* prefix : velkor_ui::kNavigationWhitelist) {
         const size_t length = std::strlen(prefix);
-        // Mended: the comparison stops at the end of a URL shorter than the prefix.
+        // The comparison stops at the end of a URL shorter than the prefix.
         if (url.size() >= length && url.compare(0, length, prefix) == 0)
             return true;
     }
@@ -118,7 +118,7 @@ bool VelkorCefApp::OnBeforeNavigation(CefRefPtr<CefBrowser> /*browser*/,
 
     static const std::string kExternal = "http-external";  // 13 characters
     if (scheme == kExternal && whitelisted && url.size() >= kExternal.size()) {
-        // "http-external://" becomes "http://"; the rest of the URL is unchanged. Mended: the
+        // "http-external://" becomes "http://"; the rest of the URL is unchanged. The
         // URL reaches the opener as its only argument, never through a shell.
         VadiZov::platform::openUrl("http" + url.substr(kExternal.size()));
         return true;

@@ -1,5 +1,5 @@
-// VelkorCefApp: the application object of the UI sub-process (Part 2.101) with its
-// render-process callbacks (Parts 2.102 and 2.103). One shared CefBase, one reference count.
+// VelkorCefApp: the application object of the UI sub-process with its
+// render-process callbacks. One shared CefBase, one reference count.
 #pragma once
 
 #include <atomic>

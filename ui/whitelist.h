@@ -1,4 +1,4 @@
-// The navigation whitelist of Part 2.103: five fixed URL prefixes, tried in this order. The
+// The navigation whitelist: five fixed URL prefixes, tried in this order. The
 // host names are the product's configuration; these are the system's own placeholders, under
 // the reserved top-level domain ".example", and this header is their only home.
 #pragma once

@@ -96,7 +96,7 @@ TEST(VelkorCefApp, Whitelist)
     EXPECT_FALSE(VelkorCefApp::IsWhitelisted("http://repo.velkor.example.evil/"));
     EXPECT_FALSE(VelkorCefApp::IsWhitelisted("http-external://www.velkor.example.evil/"));
     EXPECT_FALSE(VelkorCefApp::IsWhitelisted("http-external://repo.velkor.example/"));
-    // Mended: short URLs, down to empty, are compared only as far as they go.
+    // Short URLs, down to empty, are compared only as far as they go.
     EXPECT_FALSE(VelkorCefApp::IsWhitelisted(""));
     EXPECT_FALSE(VelkorCefApp::IsWhitelisted("h"));
     EXPECT_FALSE(VelkorCefApp::IsWhitelisted("http-external://"));

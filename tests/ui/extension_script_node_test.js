@@ -101,7 +101,7 @@ const members = [
   assert.strictEqual(typeof empty.sendGameEngine, 'function');
 }
 
-// 3. Mended: quotes, backslashes, line breaks and crafted values stay one string value.
+// 3. Quotes, backslashes, line breaks and crafted values stay one string value.
 for (const lang of ['a"b', 'back\\slash', 'line\nbreak', 'sep\u2028arator',
                     'x";globalThis.pwned=1;"', '\\";globalThis.pwned=1;//', 'caf\u00e9']) {
   const { velkor, context } = evaluate(registeredScript(lang));

@@ -1,4 +1,4 @@
-// The extension script of Part 2.102, exactly, and the mended language literal.
+// The extension script, exactly, and the escaped language literal.
 #include <gtest/gtest.h>
 
 #include "extension_script.h"
@@ -40,7 +40,7 @@ TEST(ExtensionScript, OrdinaryValuesAreUnchangedInTheLiteral)
         EXPECT_EQ(JsStringLiteral(v), std::string("\"") + v + "\"") << v;
 }
 
-TEST(ExtensionScript, MendedQuotesAndLineBreaksAreEscaped)
+TEST(ExtensionScript, QuotesAndLineBreaksInTheLanguageAreEscaped)
 {
     EXPECT_EQ(JsStringLiteral("a\"b"), "\"a\\\"b\"");
     EXPECT_EQ(JsStringLiteral("a\\b"), "\"a\\\\b\"");

@@ -304,7 +304,7 @@ TEST(UiProcess, NoBrowserAndNoContextCannotReachTheParent)
         callLine("sendGE", "no-browser", true, false, noParent),
         callLine("getVerInfo", "no-browser", true, false, noParent),
         callLine("sendGE", "no-browser", true, false, "Invalid method"),
-        // Mended: a null context is treated like a context without a browser.
+        // A null context is treated like a context without a browser.
         callLine("sendSLua", "none", true, false, noParent),
         callLine("getCEFContextNo", "none", true, false, noParent),
         callLine("getCEFContextNo", "none", true, false, "Invalid method"),

@@ -26,7 +26,7 @@ std::vector<std::string> readLines(const std::string& path);
 // longer so that a surplus call would show, and returns the lines.
 std::vector<std::string> waitForOpenerLines(const std::string& logPath, size_t expected);
 
-// The exact text of Part 2.102's fixed script piece, written out by hand.
+// The exact text of the script's fixed piece, written out by hand.
 extern const char* const kFixedScript;
 
 } // namespace ui_test

@@ -1,5 +1,5 @@
 // Our own CEF-shaped layer (CEF itself is not installable here). The names and signatures are
-// those that the Parts use; nothing is copied from CEF. Objects are reference-counted: every
+// those this program uses; nothing is copied from CEF. Objects are reference-counted: every
 // interface derives virtually from CefBase, and CefRefPtr holds one counted reference.
 #pragma once
 
@@ -78,7 +78,7 @@ private:
 };
 
 // Reference counting for the layer's own implementation classes (the program's classes count
-// by hand, as their Parts say).
+// by hand, as the program does).
 #define IMPLEMENT_REFCOUNTING(ClassName)                                                       \
 public:                                                                                        \
     int AddRef() override { return refct_.fetch_add(1) + 1; }                                  \
