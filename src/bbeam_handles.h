@@ -1,0 +1,50 @@
+// Small value handles the object's script uses to refine a beam after setBeam and to fill a
+// wheel after setWheel. They hold a plain pointer and do not keep the object alive.
+#pragma once
+
+namespace VadiZov {
+
+class BeamObjectImpl;
+
+class beam {
+public:
+    beam() = default;
+    beam(BeamObjectImpl* object, int id) : object_(object), id_(id) {}
+
+    BeamObjectImpl* object() const { return object_; }
+    int id() const { return id_; }
+    bool isValid() const { return id_ >= 0; }
+
+    void makeAnisotropic(float springExt, float dampExt, float maxElongationRatio);
+    // Long and short bound, limit spring, limit damp, slow damping while lengthening, fast
+    // damping while shortening, fast damping while lengthening, damping cut-off speed.
+    void makeBounded(float longBound, float shortBound, float limitSpring, float limitDamp, float slowDampExt,
+                     float fastDampComp, float fastDampExt, float cutoffSpeed);
+    void makePressured(float pressure, float area, float volumeCoef, float maxPressure);
+    void setDeformationTriggerRatio(float ratio);
+
+private:
+    // The beam in use by the owning object, or false after logging message.
+    bool inUse(const char* message) const;
+
+    BeamObjectImpl* object_ = nullptr;
+    int id_ = -1;
+};
+
+class wheel {
+public:
+    wheel() = default;
+    wheel(BeamObjectImpl* object, int id) : object_(object), id_(id) {}
+
+    BeamObjectImpl* object() const { return object_; }
+    int id() const { return id_; }
+    bool isValid() const { return id_ >= 0; }
+
+    void addNode(int node);
+
+private:
+    BeamObjectImpl* object_ = nullptr;
+    int id_ = -1;
+};
+
+} // namespace VadiZov
