@@ -1,6 +1,5 @@
 #include "bmath.h"
 
-#include <xmmintrin.h>
 
 #include <algorithm>
 #include <cmath>
@@ -71,7 +70,7 @@ float float3::distance(const float3& b) const
     const float dz = z - b.z;
     const float d2 = (dx * dx + dy * dy) + dz * dz;
     // The estimate alone, not refined: callers want speed and accept ~12 bits.
-    const float r = _mm_cvtss_f32(_mm_rsqrt_ss(_mm_set_ss(d2)));
+    const float r = approxRsqrt(d2);
     return d2 * r;
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <bit>
+#include <xmmintrin.h>
 #include <cstdint>
 #include <string>
 
@@ -31,6 +32,10 @@ inline float3 crossProduct(const float3& a, const float3& b) { return a.cross(b)
 
 // Bit-pattern approximation of e^x: 0 below -88, 1e38 above 88, -0 for NaN.
 float fastExp(float x);
+
+// The processor's reciprocal-square-root estimate (about 12 bits), never refined: the fast
+// paths that use it accept the error.
+inline float approxRsqrt(float value) { return _mm_cvtss_f32(_mm_rsqrt_ss(_mm_set_ss(value))); }
 
 // The float's bits as a signed integer, negatives mirrored, so that integer order equals float
 // order and both zeros give 0.

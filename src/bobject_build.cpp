@@ -1,7 +1,6 @@
 // The building API the object's script uses: nodes, beams, collision triangles and pressure
 // groups, forces, and the getters. Invalid ids are handled per method: refused silently,
 // logged at error level, or ignored.
-#include <xmmintrin.h>
 
 #include <algorithm>
 #include <cfloat>
@@ -24,11 +23,6 @@ namespace {
 constexpr float kLengthEpsilon = 1e-25f;
 
 // The processor's reciprocal-square-root estimate (about 12 bits), not refined.
-float approxRsqrt(float value)
-{
-    return _mm_cvtss_f32(_mm_rsqrt_ss(_mm_set_ss(value)));
-}
-
 bool inCapacity(int node) { return node >= 0 && node < kMaxNodes; }
 
 float3 unitOrZero(const float3& v)

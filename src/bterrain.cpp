@@ -1,13 +1,12 @@
 #include "bterrain.h"
 
-#include <xmmintrin.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
 #include "bground_models.h"
 #include "blog.h"
+#include "bmath.h"
 #include "velkor/host.h"
 
 namespace VadiZov {
@@ -17,11 +16,6 @@ float terrainDepthScale = 0.02f;
 namespace {
 
 // The processor's estimate (~12 bits), not refined: only the debug and script normals use it.
-float estimatedInverseSqrt(float value)
-{
-    return _mm_cvtss_f32(_mm_rsqrt_ss(_mm_set_ss(value)));
-}
-
 // The name slots of the record; a layer count above this never reads past them.
 constexpr int32_t kLayerNameSlots = 32;
 
@@ -241,7 +235,7 @@ void TerrainBlock::getNormal(const float3& p, float3& normal) const
         return;
     }
     const float3 n = unnormalisedNormalAt(hit);
-    normal = n * estimatedInverseSqrt(n.squaredLength());
+    normal = n * approxRsqrt(n.squaredLength());
 }
 
 int TerrainBlock::getTerrainGroundmodel(const float3& p) const
@@ -269,7 +263,7 @@ void TerrainBlock::getTerrainNormal(float3& p) const
     const float behind = getHeight(float3(p.x - d, p.y, 0.0f));
     const float ahead = getHeight(float3(p.x, p.y + d, 0.0f));
     const float3 n(d * (behind - p.z), d * (p.z - ahead), d * d);
-    p = n * estimatedInverseSqrt(n.squaredLength());
+    p = n * approxRsqrt(n.squaredLength());
 }
 
 } // namespace VadiZov
