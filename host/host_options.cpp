@@ -8,11 +8,18 @@
 namespace VadiZov::host {
 
 const char* const kUsage =
-    "usage: velkor-host [--frames N] [--dt SECONDS] [--log FILE] [--trace] DATA_DIR\n"
+    "usage: velkor-host [--frames N] [--dt SECONDS] [--log FILE] [--trace] [--object DIR [--at X,Y,Z]]\n"
+    "                   [--terrain FILE [--square METRES] [--height-scale METRES]] [--static FILE] DATA_DIR\n"
     "  --frames N     host frames to run (default 600)\n"
     "  --dt SECONDS   time of one host frame (default 1/60)\n"
     "  --log FILE     open FILE below DATA_DIR as the engine's log file\n"
-    "  --trace        print every call the library makes into the host on stderr\n";
+    "  --trace        print every call the library makes into the host on stderr\n"
+    "  --object DIR   add the object whose init.lua is in DIR below DATA_DIR\n"
+    "  --at X,Y,Z     where the object is added (default 0,0,0)\n"
+    "  --terrain FILE    16-bit binary PGM height map below DATA_DIR, centred on the origin\n"
+    "  --square METRES   grid spacing of the height map (default 1)\n"
+    "  --height-scale METRES  metres per height unit (default 0.001)\n"
+    "  --static FILE     static triangles below DATA_DIR, one per line as nine numbers\n";
 
 namespace {
 
@@ -38,10 +45,35 @@ bool parseSeconds(const char* text, float* out)
     return true;
 }
 
+// Three comma-separated finite numbers.
+bool parsePosition(const char* text, float out[3])
+{
+    const char* p = text;
+    for (int i = 0; i < 3; ++i) {
+        char* end = nullptr;
+        errno = 0;
+        const float value = std::strtof(p, &end);
+        if (errno || end == p || !std::isfinite(value))
+            return false;
+        out[i] = value;
+        if (i < 2 && *end != ',')
+            return false;
+        p = end + (i < 2 ? 1 : 0);
+    }
+    return *p == '\0';
+}
+
+bool parseMetres(const char* text, float* out)
+{
+    return parseSeconds(text, out) && *out > 0.0f;
+}
+
 } // namespace
 
 bool parseOptions(int argc, char** argv, HostOptions* options, std::string* error)
 {
+    bool atGiven = false;
+    bool terrainScaleGiven = false;
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
         auto value = [&](const char* name) -> const char* {
@@ -72,6 +104,35 @@ bool parseOptions(int argc, char** argv, HostOptions* options, std::string* erro
             if (!v)
                 return false;
             options->logFile = v;
+        } else if (std::strcmp(arg, "--object") == 0) {
+            const char* v = value(arg);
+            if (!v)
+                return false;
+            options->objectDir = v;
+        } else if (std::strcmp(arg, "--at") == 0) {
+            const char* v = value(arg);
+            if (!v)
+                return false;
+            if (!parsePosition(v, options->at)) {
+                *error = "--at takes three numbers X,Y,Z";
+                return false;
+            }
+            atGiven = true;
+        } else if (std::strcmp(arg, "--terrain") == 0 || std::strcmp(arg, "--static") == 0) {
+            const char* v = value(arg);
+            if (!v)
+                return false;
+            (std::strcmp(arg, "--terrain") == 0 ? options->terrainFile : options->staticFile) = v;
+        } else if (std::strcmp(arg, "--square") == 0 || std::strcmp(arg, "--height-scale") == 0) {
+            const char* v = value(arg);
+            if (!v)
+                return false;
+            float* target = std::strcmp(arg, "--square") == 0 ? &options->squareSize : &options->heightScale;
+            if (!parseMetres(v, target)) {
+                *error = std::string(arg) + " takes a length in metres, above 0";
+                return false;
+            }
+            terrainScaleGiven = true;
         } else if (std::strcmp(arg, "--trace") == 0) {
             options->trace = true;
         } else if (arg[0] == '-' && arg[1] != '\0') {
@@ -83,6 +144,14 @@ bool parseOptions(int argc, char** argv, HostOptions* options, std::string* erro
             *error = "only one data directory";
             return false;
         }
+    }
+    if (terrainScaleGiven && options->terrainFile.empty()) {
+        *error = "--square and --height-scale need --terrain";
+        return false;
+    }
+    if (atGiven && options->objectDir.empty()) {
+        *error = "--at needs --object";
+        return false;
     }
     if (options->dataDir.empty()) {
         *error = "no data directory";

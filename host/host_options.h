@@ -11,6 +11,12 @@ struct HostOptions {
     std::string logFile;
     bool trace = false;
     std::string dataDir;
+    std::string objectDir;  // below dataDir; empty: no object
+    float at[3] = {0.0f, 0.0f, 0.0f};
+    std::string terrainFile;  // below dataDir; empty: no terrain
+    float squareSize = 1.0f;      // metres between height samples
+    float heightScale = 0.001f;   // metres per height unit: 16-bit samples span 65.5 m
+    std::string staticFile;       // below dataDir; empty: no static triangles
 };
 
 extern const char* const kUsage;

@@ -3,10 +3,15 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "host/host_file_system.h"
 #include "host/host_game_engine.h"
+#include "host/host_object.h"
 #include "host/host_options.h"
+#include "host/host_static_file.h"
+#include "host/host_summary.h"
+#include "host/host_terrain_file.h"
 #include "host/host_trace.h"
 #include "platform/process.h"
 #include "platform/shared_library.h"
@@ -58,6 +63,50 @@ bool loadLibrary(platform::SharedLibrary& library, LibraryExports* exports)
     return true;
 }
 
+struct GroundFiles {
+    HeightMap heightMap;
+    std::vector<HostTriangle> staticTriangles;
+};
+
+bool readGroundFiles(const HostOptions& options, GroundFiles* ground)
+{
+    const std::filesystem::path dataDir(options.dataDir);
+    std::string error;
+    if (!options.terrainFile.empty() &&
+        !readPgmHeightMap((dataDir / options.terrainFile).string(), &ground->heightMap, &error)) {
+        std::fprintf(stderr, "velkor-host: %s\n", error.c_str());
+        return false;
+    }
+    if (!options.staticFile.empty() &&
+        !readStaticTriangles((dataDir / options.staticFile).string(), &ground->staticTriangles, &error)) {
+        std::fprintf(stderr, "velkor-host: %s\n", error.c_str());
+        return false;
+    }
+    return true;
+}
+
+// The terrain is centred on the world's origin; the static triangles are one committed batch.
+void placeGround(BeamEngine& engine, const HostOptions& options, const GroundFiles& ground)
+{
+    if (!options.terrainFile.empty()) {
+        TerrainConfig config = terrainConfigFor(ground.heightMap, options.squareSize, options.heightScale);
+        engine.setTerrain(&config);
+        const float halfX = float(ground.heightMap.width - 1) * options.squareSize * 0.5f;
+        const float halfY = float(ground.heightMap.height - 1) * options.squareSize * 0.5f;
+        engine.setTerrainPosition(-halfX, -halfY, 0.0f);
+        std::printf("velkor-host: terrain %s, %d x %d samples, %g m apart, %g m per unit\n",
+                    options.terrainFile.c_str(), ground.heightMap.width, ground.heightMap.height,
+                    double(options.squareSize), double(options.heightScale));
+    }
+    if (!options.staticFile.empty()) {
+        for (const HostTriangle& t : ground.staticTriangles)
+            engine.addStaticCollisionTriangle(t.a, t.b, t.c);
+        engine.commitStaticCollision(true);
+        std::printf("velkor-host: %zu static triangles from %s\n", ground.staticTriangles.size(),
+                    options.staticFile.c_str());
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -74,6 +123,9 @@ int main(int argc, char** argv)
         return 2;
     }
     setTraceEnabled(options.trace);
+    GroundFiles ground;
+    if (!readGroundFiles(options, &ground))
+        return 2;
 
     platform::SharedLibrary library;
     LibraryExports exports;
@@ -91,13 +143,27 @@ int main(int argc, char** argv)
     if (!options.logFile.empty() && !engine->openLogFile(options.logFile.c_str()))
         std::fprintf(stderr, "velkor-host: cannot open log file %s\n", options.logFile.c_str());
     engine->init();
+    placeGround(*engine, options, ground);
 
-    for (int frame = 0; frame < options.frames; ++frame)
+    HostObjectRecord hostObject(float3(options.at[0], options.at[1], options.at[2]));
+    BeamObject* object = nullptr;
+    if (!options.objectDir.empty()) {
+        object = engine->addObject(options.objectDir.c_str(), options.at[0], options.at[1], options.at[2], 0.0f,
+                                   0.0f, 0.0f, 1.0f, &hostObject);
+        if (!object)
+            std::fprintf(stderr, "velkor-host: the engine refused the object %s\n", options.objectDir.c_str());
+    }
+
+    RunSummary summary;
+    for (int frame = 0; frame < options.frames; ++frame) {
         engine->update(options.dt);
+        summary.afterFrame(*engine);
+    }
 
     std::printf("velkor-host: library version %d, %d frames of %g s, simulation %s\n",
                 exports.getBeamEngineVersion(), options.frames, double(options.dt),
                 engine->getEnabled() ? "enabled" : "paused");
+    summary.print(stdout, *engine, object, object ? &hostObject.position : nullptr);
     exports.destroyBeamEngine(engine);
     std::fflush(stdout);
     return 0;

@@ -10,11 +10,11 @@ SharedLibrary::~SharedLibrary()
         dlclose(handle_);
 }
 
-bool SharedLibrary::load(const std::string& path)
+bool SharedLibrary::load(const std::string& path, bool globalSymbols)
 {
     if (handle_)
         return true;
-    handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    handle_ = dlopen(path.c_str(), RTLD_NOW | (globalSymbols ? RTLD_GLOBAL : RTLD_LOCAL));
     if (!handle_) {
         const char* text = dlerror();
         error_ = text ? text : "unknown loader error";

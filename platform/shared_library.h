@@ -13,7 +13,9 @@ public:
     SharedLibrary& operator=(const SharedLibrary&) = delete;
 
     // Path with a '/' is loaded as it is; a bare name is searched on the library path.
-    bool load(const std::string& path);
+    // globalSymbols makes the library's symbols available to libraries loaded later (also when
+    // it is already loaded as a dependency of someone else).
+    bool load(const std::string& path, bool globalSymbols = false);
     void* symbol(const char* name) const;
     bool loaded() const { return handle_ != nullptr; }
     // The loader's text for the last failure.

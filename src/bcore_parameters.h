@@ -2,24 +2,31 @@
 // physics threads are idle, published to them by the go events.
 #pragma once
 
+#include <cstdint>
+
 namespace VadiZov {
 
 class BeamObjectImpl;
+class StaticCollider;
+class TerrainBlock;
 
 struct core_parameters_t {
-    BeamObjectImpl** objects = nullptr;  // the slot array
+    BeamObjectImpl** objects = nullptr;  // the slot array; a null entry is an empty slot
     int objectCount = 0;
-    bool objectsChanged = false;
+    bool objectsChanged = false;  // the worker rebuilds its core threads, then clears it
     bool lastSubstep = false;
-    int renderBuffer = 0;
-    float frameTime = 0.0f;
-    float dt = 0.0f;
+    int16_t renderBuffer = 0;     // render buffer the last substep writes
+    float frameTime = 0.0f;       // substeps x dt
+    float dt = 0.0f;              // 0 in a frame without substeps
     float invDt = 0.0f;
     int substeps = 0;
     int currentSubstep = 0;
     float contactRampFront = 0.0f;
     float contactRampBack = 0.0f;
-    bool noWait = true;  // the first frame has nothing to wait for
+    bool noWait = true;  // no frame was started, so the frame step must not wait for one
+    // The engine's static geometry and terrain, for ground contact; null: no such contact.
+    const StaticCollider* collider = nullptr;
+    const TerrainBlock* terrain = nullptr;
 };
 
 } // namespace VadiZov

@@ -6,6 +6,8 @@
 
 #include "bglobals.h"
 #include "blog.h"
+#include "blua.h"
+#include "bphysics_worker.h"
 #include "bsettings.h"
 #include "platform/perf_counter.h"
 
@@ -13,12 +15,13 @@ namespace VadiZov {
 
 namespace {
 constexpr unsigned kLockSpinCount = 1024;
-constexpr int kSlotCount = 1;  // this build keeps one object slot
+constexpr int kSlotCount = BeamEngineImpl::kObjectSlots;
 } // namespace
 
 BeamEngineImpl::BeamEngineImpl()
 {
     restartFrameTimer();
+    createTerrain();
 }
 
 BeamEngineImpl::~BeamEngineImpl()
@@ -27,6 +30,7 @@ BeamEngineImpl::~BeamEngineImpl()
     delete engineLock_;
     delete queueLock_;
     delete[] params_.objects;
+    destroyGround();
 }
 
 void BeamEngineImpl::restartFrameTimer()
@@ -49,11 +53,24 @@ void BeamEngineImpl::init()
         return;
     params_.objectCount = 0;
 
+    initGround();
+
+    // The collision tree joins the workers' context with its issue.
+    ThreadContext<core_parameters_t> context;
+    context.collider = collider_;
+    context.engineLock = engineLock_;
+    context.params = &params_;
+    workerManager_ = new WorkerManager(context);
+    workerManager_->addThreads(1, 0, 0);
+
     g_engine = this;
 
     queueLock_ = new (std::nothrow) platform::CriticalSection(kLockSpinCount);
     if (!queueLock_)
         reportWin32Error("VadiZov::BeamEngine::init", "bengine", 83);
+
+    // The reload flag is set: this creates the system Lua state and runs its start script.
+    luaStep(0.0f);
 
     logMessage(LOG_ALWAYS, " *******************", true);
     logMessage(LOG_ALWAYS, " *** SOLVANTE v2 ***", true);
@@ -62,9 +79,18 @@ void BeamEngineImpl::init()
 
 void BeamEngineImpl::teardown()
 {
+    // A frame still in flight finishes first: stopping the worker while it has been released
+    // but has not yet taken the engine lock would leave it blocked on the lock we hold.
+    waitForPhysicsFrame();
     deleteAllObjects();
+    delete workerManager_;
+    workerManager_ = nullptr;
+    destroyGround();
     delete[] params_.objects;
     params_.objects = nullptr;
+    delete systemLua_;
+    systemLua_ = nullptr;
+    graphicsStepRef_ = -1;
     if (g_engine == this)
         g_engine = nullptr;
     delete engineLock_;
@@ -73,17 +99,20 @@ void BeamEngineImpl::teardown()
     queueLock_ = nullptr;
 }
 
-void BeamEngineImpl::update(float)
+void BeamEngineImpl::waitForPhysicsFrame()
 {
-    restartFrameTimer();
-    graphicsBuffer_ = params_.renderBuffer;
-    int64_t now = 0;
-    platform::queryPerformanceCounter(&now);
-    if (ticksPerMs_ > 0.0)
-        frameDelayMs_ = float(double(now - frameStart_) / ticksPerMs_);
+    if (!params_.noWait && workerManager_)
+        workerManager_->waitForAllDone();
+    params_.noWait = true;
 }
 
-void BeamEngineImpl::reset(HostObject*) {}
+void BeamEngineImpl::placeObjectForTests(BeamObjectImpl* object)
+{
+    platform::CriticalSectionGuard guard(engineLock_);
+    params_.objects[0] = object;
+    params_.objectCount = object ? 1 : 0;
+    params_.objectsChanged = true;
+}
 
 void BeamEngineImpl::queueLuaFile(const char* path)
 {
@@ -99,15 +128,6 @@ void BeamEngineImpl::queueLuaCommand(const char* text)
 
 void BeamEngineImpl::reloadLua() { reloadLua_ = true; }
 
-BeamObject* BeamEngineImpl::addObject(const char*, float, float, float, float, float, float, float, HostObject*)
-{
-    return nullptr;
-}
-
-void BeamEngineImpl::removeObject(BeamObject*) {}
-
-void BeamEngineImpl::deleteAllObjects() {}
-
 FilePure* BeamEngineImpl::openLogFile(const char* path) { return VadiZov::openLogFile(path); }
 
 void BeamEngineImpl::setLogSink(LogSink* sink) { g_logSink = sink; }
@@ -116,6 +136,8 @@ void BeamEngineImpl::setGameEngine(GameEngine* gameEngine) { g_gameEngine = game
 
 bool BeamEngineImpl::setEnabled(bool value)
 {
+    if (refuseOnPhysicsThread("setEnabled"))
+        return value;
     if (enabled_ && !value) {
         g_savedTimeScale = getSimulationTimeScale();
         setSimulationTimeScale(0.0f);
@@ -138,15 +160,6 @@ void BeamEngineImpl::setSimulationTimeScale(float scale)
 }
 
 float BeamEngineImpl::getSimulationTimeScale() const { return Settings::fps / Settings::fpsRealtime; }
-
-int BeamEngineImpl::getStatusText(int, char*, int, BeamObject*) { return 0; }
-void BeamEngineImpl::addStaticCollisionTriangle(float3, float3, float3) {}
-void BeamEngineImpl::commitStaticCollision(bool) {}
-void BeamEngineImpl::setTerrain(TerrainConfig*) {}
-void BeamEngineImpl::clearTerrain() {}
-int BeamEngineImpl::setTerrainPosition(float, float, float) { return 0; }
-void BeamEngineImpl::renderObjectDebug(HostDebugDraw*, float3, BeamObject*) {}
-const char* BeamEngineImpl::getObjectPersistentData(HostObject*) { return nullptr; }
 
 int BeamEngineImpl::onCrashReport()
 {

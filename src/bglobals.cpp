@@ -7,5 +7,6 @@ FS* g_fileSystem = nullptr;
 GameEngine* g_gameEngine = nullptr;
 BeamEngineImpl* g_engine = nullptr;
 float g_savedTimeScale = 1.0f;
+TerrainBlock* g_terrain = nullptr;
 
 } // namespace VadiZov

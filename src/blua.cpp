@@ -48,6 +48,7 @@ void Lua::initialize(BeamObjectImpl* owner, const char* startScript)
     if (state_)
         lua_close(state_);
     state_ = luaL_newstate();
+    ++generation_;
     if (!state_) {
         log(LOG_ERROR, "could not create a Lua state");
         return;

@@ -45,13 +45,19 @@ public:
     void enableStackTraceFile(const char* path, bool full);
 
     lua_State* state() const { return state_; }
+    // Counts the states this wrapper has created: registry references taken in one state are
+    // meaningless in the next, even when the new state reuses the old one's address.
+    unsigned generation() const { return generation_; }
     BeamObjectImpl* owner() const { return owner_; }
     const std::string& name() const { return name_; }
+    // The prefix of the state's log lines.
+    void setName(const char* name) { name_ = name ? name : ""; }
 
     bool runCondition = true;  // read-write from scripts; nothing native reads it
 
 private:
     lua_State* state_ = nullptr;
+    unsigned generation_ = 0;
     BeamObjectImpl* owner_ = nullptr;
     std::string name_;
 };

@@ -1,4 +1,17 @@
-// The scripting API every Lua state receives when it is created.
+// The scripting API every Lua state receives when it is created: 27 classes in a fixed order,
+// the global functions, the globals and the constants.
+//
+// Each class has one row in the table of blua_api.cpp listing the functions that add its
+// members. A part of the library that brings new members writes its own function of the shape
+//
+//     void addObjectLoadingMembers(LuaBinding::Class<BeamObjectImpl>& c)
+//     {
+//         c.addFunction("setWheel", &BeamObjectImpl::setWheel)
+//          .addFunction("getWheel", &BeamObjectImpl::getWheel);
+//     }
+//
+// in a file of its own, declares it below and appends it to the class's row. The class stays
+// fully defined before the next one begins, whatever file its members come from.
 #pragma once
 
 #include <luajit-2.1/lua.hpp>
@@ -7,17 +20,55 @@ namespace VadiZov {
 
 class Lua;
 class BeamObjectImpl;
+class BeamEngineImpl;
+class HighPerfTimer;
+class TerrainBlock;
+class beam;
+class wheel;
+struct Settings;
+struct float3;
+struct Quaternion;
+struct color;
+struct wheelData;
+struct particleData;
+struct beamstats;
+struct groundModel;
 
 namespace LuaBinding {
 class Namespace;
-}
+template <class T>
+class Class;
+} // namespace LuaBinding
 
-// Registers the API into the state of `lua`: classes, global functions, globals (`Lua`,
-// `obj`, ...), constants. Called by Lua::initialize in a protected call; raises Lua errors.
+// Registers the API into the state of `lua`; `owner` becomes the global `obj` (nil for the
+// system state). Called by Lua::initialize in a protected call; raises Lua errors.
 void registerLuaApi(lua_State* L, Lua& lua, BeamObjectImpl* owner);
 
-// Pieces the registration calls in its fixed order.
-void registerLuaStateClass(LuaBinding::Namespace& scope);     // class `Lua`
 void registerLuaGlobalFunctions(LuaBinding::Namespace& scope);  // logInfo ... hexdump
+
+// Member lists, by file.
+// blua_api_engine.cpp
+void addBeamEngineMembers(LuaBinding::Class<BeamEngineImpl>& c);
+void addHighPerfTimerMembers(LuaBinding::Class<HighPerfTimer>& c);
+void addLuaStateMembers(LuaBinding::Class<Lua>& c);
+void addSettingsMembers(LuaBinding::Class<Settings>& c);
+// blua_api_math.cpp
+void addColorMembers(LuaBinding::Class<color>& c);
+void addFloat3Members(LuaBinding::Class<float3>& c);
+void addQuaternionMembers(LuaBinding::Class<Quaternion>& c);
+// blua_api_object.cpp
+void addWheelDataMembers(LuaBinding::Class<wheelData>& c);
+void addParticleDataMembers(LuaBinding::Class<particleData>& c);
+void addBeamHandleMembers(LuaBinding::Class<beam>& c);
+void addBeamstatsMembers(LuaBinding::Class<beamstats>& c);
+void addObjectBuildingMembers(LuaBinding::Class<BeamObjectImpl>& c);
+void addWheelHandleMembers(LuaBinding::Class<wheel>& c);
+// blua_api_ground.cpp
+void addGroundModelEngineMembers(LuaBinding::Class<BeamEngineImpl>& c);
+void addGroundModelMembers(LuaBinding::Class<groundModel>& c);
+void addTerrainBlockMembers(LuaBinding::Class<TerrainBlock>& c);
+// blua_api_object_services.cpp
+void addEngineSlotMembers(LuaBinding::Class<BeamEngineImpl>& c);
+void addObjectServiceMembers(LuaBinding::Class<BeamObjectImpl>& c);
 
 } // namespace VadiZov

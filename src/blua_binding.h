@@ -311,6 +311,20 @@ public:
         return *this;
     }
 
+    // A data member read and written through free functions of the object, for members whose
+    // writes need a check the class itself does not make.
+    template <class V>
+    Class& addProperty(const char* name, V (*getter)(const T&), void (*setter)(T&, V))
+    {
+        pushWithUpvalue(L_, &freeFunctionGlue<V (*)(const T&)>, getter);
+        lua_pushvalue(L_, -1);
+        storeIn(constTable_, "__propget", name);
+        storeIn(classTable_, "__propget", name);
+        pushWithUpvalue(L_, &freeFunctionGlue<void (*)(T&, V)>, setter);
+        storeIn(classTable_, "__propset", name);
+        return *this;
+    }
+
     template <class V>
     Class& addStaticProperty(const char* name, V* variable)
     {

@@ -122,6 +122,22 @@ struct ArgReader<P> {
     static Object& pass(Holder value) { return *value; }
 };
 
+// A writable reference to a plain number (an out-parameter) has no Lua class: nil raises "nil
+// passed to reference" and any other value fails the class check, so the member is never handed
+// a null or foreign object.
+template <class P>
+    requires std::is_lvalue_reference_v<P> && std::is_arithmetic_v<std::remove_reference_t<P>> &&
+             (!std::is_const_v<std::remove_reference_t<P>>)
+struct ArgReader<P> {
+    using Object = std::remove_reference_t<P>;
+    using Holder = Object*;
+    static Holder read(lua_State* L, int index)
+    {
+        return static_cast<Holder>(getReference(L, index, classKeyOf<Object>(), false));
+    }
+    static Object& pass(Holder value) { return *value; }
+};
+
 template <class R>
 struct ResultPusher {
     static_assert(kNoRule<R>, "no Lua result rule for this return type");

@@ -307,6 +307,16 @@ void* getClass(lua_State* L, int index, const void* classKey, bool canBeConst)
             found = typeNameOf(L, -1, found);
         raiseMismatch(L, index, kUnregisteredClass, found);
     }
+    // The common case first: a modifiable object of exactly this class (its metatable is the
+    // class table, which carries the identity marker).
+    if (lua_type(L, index) == LUA_TUSERDATA && lua_getmetatable(L, index)) {
+        if (lua_rawequal(L, -1, expected)) {
+            void* object = static_cast<Userdata*>(lua_touserdata(L, index))->object();
+            lua_settop(L, top);
+            return object;
+        }
+        lua_pop(L, 1);
+    }
     const char* expectedName = typeNameOf(L, expected, kUnregisteredClass);
 
     if (lua_type(L, index) != LUA_TUSERDATA || !lua_getmetatable(L, index) || !hasIdentityMarker(L, -1))

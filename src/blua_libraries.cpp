@@ -11,6 +11,9 @@ namespace {
 // Debian's LuaSocket core for Lua 5.1; its Lua C API symbols resolve against our LuaJIT.
 constexpr const char* kSocketCoreLibrary = "liblua5.1-socket.so.2";
 constexpr const char* kSocketCoreEntry = "luaopen_socket_core";
+// The socket module calls the Lua API without linking a Lua library itself: it needs the
+// LuaJIT this library runs on to be visible globally, which a host's private load hides.
+constexpr const char* kLuaRuntimeLibrary = "libluajit-5.1.so.2";
 
 // Scripts see no environment.
 int getenvYieldsNothing(lua_State* L)
@@ -21,15 +24,19 @@ int getenvYieldsNothing(lua_State* L)
 
 lua_CFunction socketCoreEntry()
 {
-    // Loaded once and never unloaded: every state that opened it holds closures into its code.
-    static platform::SharedLibrary* library = [] {
-        auto* loaded = new platform::SharedLibrary();
-        if (!loaded->load(kSocketCoreLibrary))
+    // Loaded once and kept until this library is unloaded: every state that opened it holds
+    // closures into its code, and no state outlives the library that made it.
+    static platform::SharedLibrary runtime;
+    static platform::SharedLibrary library;
+    static const bool attempted = [] {
+        runtime.load(kLuaRuntimeLibrary, true);
+        if (!library.load(kSocketCoreLibrary))
             logFormat(LOG_WARN, "cannot open the socket library %s: %s", kSocketCoreLibrary,
-                      loaded->errorText().c_str());
-        return loaded;
+                      library.errorText().c_str());
+        return true;
     }();
-    return reinterpret_cast<lua_CFunction>(library->symbol(kSocketCoreEntry));
+    (void)attempted;
+    return reinterpret_cast<lua_CFunction>(library.symbol(kSocketCoreEntry));
 }
 
 void openSocketCore(lua_State* L)

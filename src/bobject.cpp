@@ -32,11 +32,14 @@ BeamObjectImpl::BeamObjectImpl()
     lock_ = new (std::nothrow) platform::CriticalSection(kLockSpinCount);
     if (!lock_)
         reportWin32Error("VadiZov::BeamObject::BeamObject", "bobject", 95);
+
+    createLua();
 }
 
 BeamObjectImpl::~BeamObjectImpl()
 {
     destroy();
+    deleteLua();
 }
 
 void BeamObjectImpl::destroy()
@@ -312,14 +315,6 @@ const char* BeamObjectImpl::getLuaResult(int index)
     if (index < 0 || size_t(index) >= luaResults.size())
         return nullptr;
     return luaResults[size_t(index)].c_str();
-}
-
-void BeamObjectImpl::importPersistentData(const char* data)
-{
-    if (!data)
-        return;
-    const std::string chunk = std::string("importPersistentData('") + data + "')";
-    queueLuaCommand(chunk.c_str(), false);
 }
 
 int BeamObjectImpl::getReferencePositions(Vector3* outTwo)

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "bbeam_handles.h"
+#include "bobject_frame_queues.h"
 #include "bobject_records.h"
 #include "platform/critical_section.h"
 #include "velkor/velkor.h"
@@ -20,6 +21,11 @@ class ObjectScript;
 class GroundModelNames;
 class FlexMesh;
 class Prop;
+class Lua;
+class LuaObjectScript;
+class Material;
+class HostDebugDraw;
+struct ObjectLua;
 
 // Reset request bits (requestReset).
 constexpr int RESET_PHYSICS = 1;
@@ -65,6 +71,27 @@ public:
     bool isDestroyed() const { return destroyed_; }
 
     void setScript(ObjectScript* script) { script_ = script; }
+
+    // ---- the object's own Lua state (bobject_lua_state.cpp)
+    Lua& lua();
+    LuaObjectScript& luaScript();
+    // Calls the global function with one text argument (nil for null); a Lua error is thrown
+    // as its text (std::string).
+    void callLuaFunction(const char* name, const char* argument);
+
+    // ---- per frame, on the host thread (bobject_lua_update.cpp, bobject_graphics.cpp)
+    // Pending resets, queued commands, graphicsStep, activation, tire marks, particles,
+    // attached sounds. 1 when the engine is disabled, and also when the object's own Lua
+    // deleted it: the caller must then not touch the object again.
+    int updateLua(float dt);
+    // Hands the swapped JavaScript and sound queues to the host.
+    void updateGraphics(float dt);
+
+    // ---- loading (bobject_loading.cpp)
+    // Runs "<dir>/init.lua" (or the default script), caches the callbacks, calls init(dir) and
+    // places the object.
+    void spawnVehicle(const char* dir, Vector3 position, Quaternion rotation);
+    void renderDebug(HostDebugDraw* draw, float3 focus);
     ObjectScript* script() const { return script_; }  // the solver's callbacks go through it
     void setGroundModelNames(const GroundModelNames* names) { groundModelNames_ = names; }
 
@@ -178,6 +205,7 @@ public:
     std::vector<std::pair<std::string, bool>> luaCommands;  // text, want-result
     std::vector<std::string> luaResults;
     std::vector<HostParticle> hostParticles;
+    ObjectFrameQueues frameQueues;
 
 private:
     bool validNode(int node) const { return node >= 0 && node < node_count; }
@@ -191,6 +219,9 @@ private:
     int pendingRequests_ = 0;
     bool destroyed_ = false;
     ObjectScript* script_ = nullptr;
+    ObjectLua* objectLua_ = nullptr;
+    void createLua();
+    void deleteLua();
     const GroundModelNames* groundModelNames_ = nullptr;
 };
 

@@ -159,6 +159,36 @@ struct SlideNode {
     float stopBreakForce;
 };
 
+// A contact or script particle as scripts see it (particleEmitted, addParticle). Every field
+// is four bytes wide.
+struct particleData {
+    int32_t id1;  // the node
+    float3 pos;
+    float3 normal;
+    float3 nodeVel;
+    float perpendicularVel;
+    float slipVel;
+    float slipForce;
+    int32_t materialID1;
+    int32_t materialID2;
+    int32_t particleType;
+    float width;
+    int32_t count;
+    float depth;
+    float normalForce;
+};
+
+// Counts and masses of one object, filled by calcBeamStats.
+struct beamstats {
+    int node_count;
+    int beam_count;
+    int beams_broken;
+    int beams_deformed;
+    int wheel_count;
+    float total_weight;
+    float wheel_weight;
+};
+
 struct InternalCamera {
     int node;
     float value;

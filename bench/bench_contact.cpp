@@ -1,0 +1,122 @@
+// The ground-contact step of a full-size object (2000 nodes, half of them colliding) resting on
+// terrain, on the calling thread. The lattice is first let down onto the ground and settled, so
+// the measured step sees the common case: nodes in contact, sticking or sliding slowly, and
+// the rest clear of the ground. A static floor far from the lattice makes every node's static
+// query cheap, as it is in a scene whose static geometry lies elsewhere.
+#include <benchmark/benchmark.h>
+
+#include <vector>
+
+#include "bcore_thread.h"
+#include "bground_contact.h"
+#include "bground_models.h"
+#include "bstatic_collider.h"
+#include "bterrain.h"
+#include "tests/support/lattice_object.h"
+#include "velkor/host.h"
+
+using namespace VadiZov;
+
+namespace {
+
+struct RestingLattice {
+    RestingLattice()
+    {
+        groundModelTable().clearForEngineInit();
+        groundModelTable().setGroundModel(groundModel{}, "ASPHALT");
+        // 64 x 64 samples of 1 m, a slight slope along x.
+        heights.resize(64 * 64);
+        for (int iy = 0; iy < 64; ++iy)
+            for (int ix = 0; ix < 64; ++ix)
+                heights[size_t(iy * 64 + ix)] = uint16_t(1000 + ix * 20);
+        TerrainConfig config;
+        config.heightMap = heights.data();
+        config.heightMapSize = int32_t(heights.size() * 2);
+        config.width = 64;
+        config.height = 64;
+        config.squareSizeX = 1.0f;
+        config.squareSizeY = 1.0f;
+        config.heightScale = 0.001f;
+        config.depthScale = 0.02f;
+        terrain.setTerrainData(config, groundModelTable());
+        terrain.setOrigin(float3(-32.0f, -32.0f, -1.0f));
+        collider.addTriangle(float3(500, 500, 0), float3(500, 501, 0), float3(501, 500, 0));
+        collider.commit(false);
+        collider.rebuild();
+
+        VadiZov::testing::LatticeShape shape;
+        shape.origin = float3(-1.0f, -1.0f, 0.2f);
+        object = VadiZov::testing::makeLattice(shape);
+        object->setScript(nullptr);
+        slots[0] = object.get();
+        params.objects = slots;
+        params.objectCount = 1;
+        params.dt = kSubstepTime;
+        params.invDt = kInvSubstepTime;
+        params.substeps = 1000000;
+        params.currentSubstep = 1;
+        params.collider = &collider;
+        params.terrain = &terrain;
+        for (int i = 0; i < 2000; ++i) {  // one simulated second: it lands and settles
+            BeamCoreThread::beginSubstep(*object, params, nullptr);
+            BeamCoreThread::forceStage(*object, params);
+        }
+        BeamCoreThread::beginSubstep(*object, params, nullptr);
+        BeamCoreThread::computeBeamForces(*object);
+        for (int i = 0; i < object->node_count; ++i)
+            saved.push_back(object->nodes[i].force);
+    }
+    // The forces as they stand before the contact step.
+    void restoreForces()
+    {
+        for (int i = 0; i < object->node_count; ++i)
+            object->nodes[i].force = saved[size_t(i)];
+    }
+    int nodesInContact() const
+    {
+        int count = 0;
+        for (int i = 0; i < object->node_count; ++i)
+            if (object->nodes[i].collides && terrain.getHeight(object->nodes[i].worldPos) >= object->nodes[i].worldPos.z)
+                ++count;
+        return count;
+    }
+
+    std::vector<uint16_t> heights;
+    TerrainBlock terrain;
+    StaticCollider collider;
+    std::unique_ptr<BeamObjectImpl> object;
+    BeamObjectImpl* slots[1] = {};
+    core_parameters_t params;
+    std::vector<float3> saved;
+};
+
+} // namespace
+
+static void BM_GroundContactStep(benchmark::State& state)
+{
+    RestingLattice scene;
+    for (auto _ : state) {
+        scene.restoreForces();
+        groundContactStep(*scene.object, scene.params);
+        benchmark::ClobberMemory();
+    }
+    state.counters["nodes"] = scene.object->node_count;
+    state.counters["colliding"] = scene.object->collisionNodeCount;
+    state.counters["in_contact"] = scene.nodesInContact();
+}
+BENCHMARK(BM_GroundContactStep)->Unit(benchmark::kMicrosecond);
+
+// The whole substep of the same resting lattice, for the share the contact step takes.
+static void BM_RestingLatticeSubstep(benchmark::State& state)
+{
+    RestingLattice scene;
+    for (auto _ : state) {
+        BeamCoreThread::beginSubstep(*scene.object, scene.params, nullptr);
+        BeamCoreThread::forceStage(*scene.object, scene.params);
+        BeamCoreThread::contactStage(*scene.object, scene.params);
+    }
+    benchmark::DoNotOptimize(scene.object->nodes[0].pos);
+    state.counters["x_realtime"] =
+        benchmark::Counter(double(state.iterations()) / 2000.0, benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_RestingLatticeSubstep)->Unit(benchmark::kMicrosecond)->UseRealTime();

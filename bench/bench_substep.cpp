@@ -1,0 +1,58 @@
+// One substep of a full-size object (2000 nodes, 10000 normal beams) on the calling thread:
+// every stage the core thread runs, without the hand-offs. Real time is 2000 substeps per
+// simulated second, so the "x_realtime" counter is 1 s / (2000 x the time of one substep).
+#include <benchmark/benchmark.h>
+
+#include "bcore_thread.h"
+#include "tests/support/lattice_object.h"
+
+using namespace VadiZov;
+
+static void BM_LatticeSubstep(benchmark::State& state)
+{
+    auto object = VadiZov::testing::makeLattice();
+    BeamObjectImpl* slots[1] = {object.get()};
+    core_parameters_t params;
+    params.objects = slots;
+    params.objectCount = 1;
+    params.dt = kSubstepTime;
+    params.invDt = kInvSubstepTime;
+    params.substeps = 33;
+    params.frameTime = 33 * kSubstepTime;
+    int substep = 0;
+    for (auto _ : state) {
+        params.currentSubstep = substep;
+        params.lastSubstep = substep == 32;
+        BeamCoreThread::beginSubstep(*object, params, nullptr);
+        BeamCoreThread::forceStage(*object, params);
+        BeamCoreThread::contactStage(*object, params);
+        substep = substep == 32 ? 0 : substep + 1;
+    }
+    benchmark::DoNotOptimize(object->nodes[0].pos);
+    state.counters["nodes"] = object->node_count;
+    state.counters["beams"] = object->beam_count;
+    state.counters["x_realtime"] =
+        benchmark::Counter(double(state.iterations()) / 2000.0, benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_LatticeSubstep)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+static void BM_BeamForcesOnly(benchmark::State& state)
+{
+    auto object = VadiZov::testing::makeLattice();
+    for (auto _ : state) {
+        BeamCoreThread::computeBeamForces(*object);
+        for (int i = 0; i < object->node_count; ++i)
+            object->nodes[i].force = float3();
+    }
+    benchmark::DoNotOptimize(object->nodes[0].force);
+}
+BENCHMARK(BM_BeamForcesOnly)->Unit(benchmark::kMicrosecond);
+
+static void BM_NodeIntegrationOnly(benchmark::State& state)
+{
+    auto object = VadiZov::testing::makeLattice();
+    for (auto _ : state)
+        BeamCoreThread::integrateNodes(*object, kSubstepTime, nullptr);
+    benchmark::DoNotOptimize(object->nodes[0].pos);
+}
+BENCHMARK(BM_NodeIntegrationOnly)->Unit(benchmark::kMicrosecond);

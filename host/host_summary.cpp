@@ -1,0 +1,54 @@
+#include "host/host_summary.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace VadiZov::host {
+
+namespace {
+
+std::string statusText(BeamEngine& engine, int type)
+{
+    char text[256] = {};
+    const int length = engine.getStatusText(type, text, int(sizeof text) - 1, nullptr);
+    return length < 0 ? std::string("(too long)") : std::string(text);
+}
+
+// The frame's substeps are the number before " steps" at the end of status text 1.
+long framesSubsteps(const std::string& status)
+{
+    const size_t end = status.rfind(" steps");
+    if (end == std::string::npos)
+        return 0;
+    size_t start = status.rfind(' ', end - 1);
+    start = start == std::string::npos ? 0 : start + 1;
+    return std::strtol(status.substr(start, end - start).c_str(), nullptr, 10);
+}
+
+} // namespace
+
+void RunSummary::afterFrame(BeamEngine& engine)
+{
+    ++frames_;
+    substeps_ += framesSubsteps(statusText(engine, 1));
+}
+
+void RunSummary::print(std::FILE* out, BeamEngine& engine, BeamObject* object, const float3* hostPosition) const
+{
+    std::fprintf(out, "summary: frames %d\n", frames_);
+    std::fprintf(out, "summary: substeps %lld (%.4f s simulated)\n", substeps_, double(substeps_) * 0.0005);
+    std::fprintf(out, "summary: status 1: %s\n", statusText(engine, 1).c_str());
+    std::fprintf(out, "summary: status 3: %s\n", statusText(engine, 3).c_str());
+    if (object) {
+        Vector3 reference[2];
+        object->getReferencePositions(reference);
+        std::fprintf(out, "summary: getReferencePositions %.4f %.4f %.4f\n", double(reference[0].x),
+                     double(reference[0].y), double(reference[0].z));
+    }
+    if (hostPosition)
+        std::fprintf(out, "summary: reference node world position %.4f %.4f %.4f\n", double(hostPosition->x),
+                     double(hostPosition->y), double(hostPosition->z));
+}
+
+} // namespace VadiZov::host

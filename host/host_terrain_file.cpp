@@ -1,0 +1,117 @@
+#include "host/host_terrain_file.h"
+
+#include <cctype>
+#include <climits>
+#include <fstream>
+#include <sstream>
+
+namespace VadiZov::host {
+
+namespace {
+
+constexpr long kMaxSide = 65535;
+
+// Header tokens are separated by whitespace; a '#' starts a comment up to the end of the line.
+bool nextHeaderNumber(const std::string& bytes, size_t* at, long* value)
+{
+    size_t i = *at;
+    for (;;) {
+        while (i < bytes.size() && std::isspace(static_cast<unsigned char>(bytes[i])))
+            ++i;
+        if (i < bytes.size() && bytes[i] == '#') {
+            while (i < bytes.size() && bytes[i] != '\n')
+                ++i;
+            continue;
+        }
+        break;
+    }
+    long v = 0;
+    const size_t start = i;
+    while (i < bytes.size() && std::isdigit(static_cast<unsigned char>(bytes[i])) && i - start < 9) {
+        v = v * 10 + (bytes[i] - '0');
+        ++i;
+    }
+    if (i == start || (i < bytes.size() && std::isdigit(static_cast<unsigned char>(bytes[i]))))
+        return false;
+    *value = v;
+    *at = i;
+    return true;
+}
+
+} // namespace
+
+bool parsePgmHeightMap(const std::string& bytes, HeightMap* out, std::string* error)
+{
+    if (bytes.size() < 2 || bytes[0] != 'P' || bytes[1] != '5') {
+        *error = "not a binary PGM (no \"P5\" at the start)";
+        return false;
+    }
+    size_t at = 2;
+    long width = 0, height = 0, maxval = 0;
+    if (!nextHeaderNumber(bytes, &at, &width) || !nextHeaderNumber(bytes, &at, &height) ||
+        !nextHeaderNumber(bytes, &at, &maxval)) {
+        *error = "PGM header must give width, height and maxval";
+        return false;
+    }
+    if (maxval != 65535) {
+        *error = "PGM maxval must be 65535 (16-bit samples), not " + std::to_string(maxval);
+        return false;
+    }
+    if (width < 1 || height < 1 || width > kMaxSide || height > kMaxSide || width * height > INT_MAX / 2) {
+        *error = "PGM size out of range: " + std::to_string(width) + " x " + std::to_string(height);
+        return false;
+    }
+    // Exactly one whitespace character ends the header.
+    if (at >= bytes.size() || !std::isspace(static_cast<unsigned char>(bytes[at]))) {
+        *error = "PGM header does not end in whitespace";
+        return false;
+    }
+    ++at;
+    const size_t count = size_t(width) * size_t(height);
+    if (bytes.size() - at < count * 2) {
+        *error = "PGM data too short: " + std::to_string(count) + " samples needed";
+        return false;
+    }
+    out->width = int32_t(width);
+    out->height = int32_t(height);
+    out->samples.resize(count);
+    for (size_t i = 0; i < count; ++i) {
+        const auto hi = static_cast<unsigned char>(bytes[at + 2 * i]);
+        const auto lo = static_cast<unsigned char>(bytes[at + 2 * i + 1]);
+        out->samples[i] = uint16_t((hi << 8) | lo);
+    }
+    return true;
+}
+
+bool readPgmHeightMap(const std::string& path, HeightMap* out, std::string* error)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        *error = "cannot read " + path;
+        return false;
+    }
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    if (!parsePgmHeightMap(bytes.str(), out, error)) {
+        *error = path + ": " + *error;
+        return false;
+    }
+    return true;
+}
+
+TerrainConfig terrainConfigFor(const HeightMap& map, float squareSize, float heightScale)
+{
+    TerrainConfig config;
+    config.heightMap = map.samples.data();
+    config.heightMapSize = int32_t(map.samples.size() * 2);
+    config.width = map.width;
+    config.height = map.height;
+    config.squareSizeX = squareSize;
+    config.squareSizeY = squareSize;
+    config.heightScale = heightScale;
+    config.depthScale = 0.02f;  // the library's own default: no depth map is sent
+    config.completion = 1;
+    return config;
+}
+
+} // namespace VadiZov::host

@@ -1,0 +1,29 @@
+// The reference host's terrain: a height map in a 16-bit binary PGM file ("P5", maxval 65535),
+// turned into the record the engine builds its terrain from.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "velkor/host.h"
+
+namespace VadiZov::host {
+
+// Samples in file order: file row r is terrain row r (y), column c is x; each sample is two
+// bytes, most significant first, as PGM stores them.
+struct HeightMap {
+    int32_t width = 0;
+    int32_t height = 0;
+    std::vector<uint16_t> samples;
+};
+
+// False with a reason when the bytes are not a 16-bit binary PGM.
+bool parsePgmHeightMap(const std::string& bytes, HeightMap* out, std::string* error);
+bool readPgmHeightMap(const std::string& path, HeightMap* out, std::string* error);
+
+// Square grid cells of squareSize metres, heightScale metres per sample unit, no ground layers.
+// The record points into map, which must outlive the engine's setTerrain call.
+TerrainConfig terrainConfigFor(const HeightMap& map, float squareSize, float heightScale);
+
+} // namespace VadiZov::host

@@ -1,0 +1,148 @@
+// Beam forces: each beam pushes its two nodes apart (or pulls them together) by a force that
+// depends on its type; a beam loaded beyond its limit yields, hardens or breaks.
+#include <algorithm>
+#include <cmath>
+
+#include "bbeam_events.h"
+#include "bcore_thread.h"
+#include "bobject.h"
+
+namespace VadiZov {
+
+namespace {
+
+constexpr float kLengthEpsilon = 1e-25f;
+constexpr float kMinimumYieldRestLength = 0.01f;
+
+// Damping of a bounded beam at speed s: the slow value up to the cut-off speed, then blended
+// towards the fast slope.
+inline float boundedDamping(float s, float cutoff, float slow, float fast)
+{
+    if (s <= cutoff || s == 0.0f)  // s == 0 with a negative cut-off would be 0/0
+        return slow;
+    return (slow * cutoff + fast * (s - cutoff)) / s;
+}
+
+inline float limitOf(const BeamParams& p) { return std::min(std::min(p.strength, p.deformCompress), -p.deformTension); }
+
+} // namespace
+
+void BeamCoreThread::computeBeamForces(BeamObjectImpl& object)
+{
+    NodeCore* const nodes = object.nodes;
+    const int count = object.beam_count;
+    for (int b = 0; b < count; ++b) {
+        BeamCore& beam = object.beams[b];
+        const int type = beam.type;
+        if (type == BEAM_BROKEN)
+            continue;
+        NodeCore& a = nodes[beam.node1];
+        NodeCore& c = nodes[beam.node2];
+        const float dx = a.pos.x - c.pos.x;
+        const float dy = a.pos.y - c.pos.y;
+        const float dz = a.pos.z - c.pos.z;
+        const float len = std::sqrt((dx * dx + dy * dy) + dz * dz);
+        // One division per beam: the reciprocal serves the shortening speed and the direction.
+        const float invLen = 1.0f / (len + kLengthEpsilon);
+        const float L = len - beam.restLength;
+        const float u = (((c.vel.x - a.vel.x) * dx + (c.vel.y - a.vel.y) * dy) + (c.vel.z - a.vel.z) * dz) * invLen;
+
+        float h;
+        float k = beam.spring;
+        if (type == BEAM_ANISOTROPIC || type == BEAM_BOUNDED || type == BEAM_PRESSURED) {
+            const BeamParams& p = object.beamParams[b];
+            if (type == BEAM_ANISOTROPIC) {
+                if (L <= 0.0f) {
+                    h = beam.damp * u - beam.spring * L;
+                } else if (L <= p.p0) {
+                    k = p.p4;
+                    h = p.p5 * u - p.p4 * L;
+                } else {
+                    breakBeam(object, b);
+                    k = 0.0f;
+                    h = 0.0f;
+                }
+            } else if (type == BEAM_BOUNDED) {
+                const float s = std::fabs(u);
+                const float D = u >= 0.0f ? boundedDamping(s, beam.damp, p.p4, p.p6)
+                                          : boundedDamping(s, beam.damp, p.p5, p.p7);
+                float y = 0.0f;
+                if (L > beam.restLength * p.p0)
+                    y = L - beam.restLength * p.p0;
+                else if (L < -(p.p1 * beam.restLength))
+                    y = -(p.p1 * beam.restLength) - L;
+                if (y > 0.0f) {
+                    k = beam.spring + (p.p2 - beam.spring) * y;
+                    const float D2 = D + (p.p3 - D) * y;
+                    h = D2 * u - k * L;
+                } else {
+                    h = D * u - beam.spring * L;
+                }
+            } else {
+                // Isothermal gas: a volume that reaches zero or below has no meaningful
+                // pressure, so it then gives no gas force rather than an infinite one.
+                const float volume = p.p0 * len + p.p2;
+                const float P = volume > 0.0f ? p.p1 / volume - p.p3 : 0.0f;
+                h = L < 0.0f ? P : (beam.damp * u - beam.spring * L) + P;
+            }
+        } else {
+            h = beam.damp * u - beam.spring * L;
+        }
+
+        if (std::fabs(h) > beam.limitForce)
+            h = deformBeam(object, b, h, k, len, L);
+
+        const float f = h * invLen;
+        const float fx = f * dx, fy = f * dy, fz = f * dz;
+        a.force.x += fx;
+        a.force.y += fy;
+        a.force.z += fz;
+        c.force.x -= fx;
+        c.force.y -= fy;
+        c.force.z -= fz;
+    }
+}
+
+float BeamCoreThread::deformBeam(BeamObjectImpl& object, int b, float a, float k, float len, float L)
+{
+    BeamCore& beam = object.beams[b];
+    BeamParams& p = object.beamParams[b];
+    float e = std::fabs(a);
+    if (k != 0.0f) {
+        if (a > p.deformCompress && L < 0.0f) {
+            const float newRest = (beam.restLength + p.deformCompress / k) + L;
+            if (newRest >= kMinimumYieldRestLength) {
+                const float oldRest = beam.restLength;
+                beam.restLength = newRest;
+                a = a - (a - p.deformCompress) * 0.5f;
+                e = a;
+                if (newRest > 0.0f && oldRest > newRest)
+                    p.deformCompress = p.deformCompress * oldRest / newRest;
+                beam.limitForce = limitOf(p);
+                notifyBeamDeformed(object, b);
+            }
+        } else if (a < p.deformTension && L > 0.0f) {
+            const float delta = p.deformTension / k + L;
+            const float oldRest = beam.restLength;
+            const float newRest = oldRest + delta;
+            beam.restLength = newRest;
+            a = a - (a - p.deformTension) * 0.5f;
+            e = -a;
+            if (oldRest > 0.0f && newRest > oldRest)
+                p.deformTension = p.deformTension * newRest / oldRest;
+            p.strength = p.strength - delta * k;
+            beam.limitForce = limitOf(p);
+            if (beam.type == BEAM_PRESSURED)
+                beam.limitForce = std::min(beam.limitForce, p.p7);
+            notifyBeamDeformed(object, b);
+        }
+    }
+    const bool breaks = (beam.type == BEAM_PRESSURED && len < p.refLength) ? e > p.p7 : e > p.strength;
+    if (breaks) {
+        breakBeam(object, b);
+        return 0.0f;
+    }
+    return a;
+}
+
+} // namespace VadiZov

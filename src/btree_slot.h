@@ -1,0 +1,16 @@
+// One slot of the collision tree: where a colliding node is this substep, as sortable integer
+// keys, and whose node it is. The core thread writes the keys; the worker writes the ids.
+#pragma once
+
+#include <cstdint>
+
+namespace VadiZov {
+
+struct TreeSlot {
+    int32_t key[3];
+    int16_t node;
+    int16_t object;
+};
+static_assert(sizeof(TreeSlot) == 16, "tree slots are 16 bytes");
+
+} // namespace VadiZov
