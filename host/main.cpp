@@ -140,7 +140,10 @@ int main(int argc, char** argv)
     engine->setLogSink(&sink);
     engine->setFileSystem(&fileSystem);
     engine->setGameEngine(&gameEngine);
-    if (!options.logFile.empty() && !engine->openLogFile(options.logFile.c_str()))
+    // The library writes to the log file until it is destroyed and never closes it: the host
+    // closes it after the engine is gone.
+    FilePure* logFile = nullptr;
+    if (!options.logFile.empty() && !(logFile = engine->openLogFile(options.logFile.c_str())))
         std::fprintf(stderr, "velkor-host: cannot open log file %s\n", options.logFile.c_str());
     engine->init();
     placeGround(*engine, options, ground);
@@ -165,6 +168,8 @@ int main(int argc, char** argv)
                 engine->getEnabled() ? "enabled" : "paused");
     summary.print(stdout, *engine, object, object ? &hostObject.position : nullptr);
     exports.destroyBeamEngine(engine);
+    if (logFile)
+        logFile->close();
     std::fflush(stdout);
     return 0;
 }

@@ -100,3 +100,15 @@ TEST_F(Host, ExampleDataRuns)
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.out.find("SOLVANTE"), std::string::npos);
 }
+
+// The socket module needs the Lua runtime's symbols, which a host's private load of the library
+// does not make global: scripts must still get it.
+TEST_F(Host, ScriptsGetTheSocketModule)
+{
+    std::ofstream(dir / "data" / "lua" / "system" / "main.lua")
+        << "local core = package.loaded['socket.core']\n"
+           "logInfo('socket module: ' .. type(core) .. ' ' .. type(core and core.tcp))\n";
+    HostRun r = run("--frames 1 " + (dir / "data").string());
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("socket module: table function"), std::string::npos) << r.out;
+}
