@@ -40,13 +40,8 @@ void RunSummary::print(std::FILE* out, BeamEngine& engine, BeamObject* object, c
     std::fprintf(out, "summary: substeps %lld (%.4f s simulated)\n", substeps_, double(substeps_) * 0.0005);
     std::fprintf(out, "summary: status 1: %s\n", statusText(engine, 1).c_str());
     std::fprintf(out, "summary: status 3: %s\n", statusText(engine, 3).c_str());
-    if (object) {
-        Vector3 reference[2];
-        object->getReferencePositions(reference);
-        std::fprintf(out, "summary: getReferencePositions %.4f %.4f %.4f\n", double(reference[0].x),
-                     double(reference[0].y), double(reference[0].z));
-    }
-    if (hostPosition)
+    // The library hands the host its object's reference node position every frame.
+    if (object && hostPosition)
         std::fprintf(out, "summary: reference node world position %.4f %.4f %.4f\n", double(hostPosition->x),
                      double(hostPosition->y), double(hostPosition->z));
 }

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <new>
 
+#include "bground_models.h"
 #include "blog.h"
 #include "bobject_script.h"
 #include "bsettings.h"
@@ -28,6 +29,9 @@ BeamObjectImpl::BeamObjectImpl()
     // initialisers; clear runs as on every rebuild (no script is attached yet, so nothing is
     // called back).
     clear();
+    // Collision triangles name their surface; the engine's table answers unless a test
+    // hands the object another one.
+    groundModelNames_ = &groundModelTable();
 
     lock_ = new (std::nothrow) platform::CriticalSection(kLockSpinCount);
     if (!lock_)

@@ -21,10 +21,6 @@ end
 function graphicsStep(dt)
   frames = frames + 1
   simulated = simulated + dt
-  if frames == 2 then
-    -- Half speed from here on; the engine answers with a 'timescale' event next frame.
-    BeamEngine:setSimulationTimeScale(0.5)
-  end
   if frames % 100 == 0 then
     logInfo(string.format("%d frames, %.2f s of frame time, %.0f ms since start", frames, simulated, timer:stop()))
   end
