@@ -122,7 +122,7 @@ TEST_F(EngineEntry, NegativeTimeScaleIsQueuedWithItsSignAndActsAsItsMagnitude)
 
 TEST_F(EngineEntry, CrashReportLogsAnErrorAndFlushesTheLog)
 {
-    VadiZov::testing::MemoryFileSystem fs;
+    VadiZov::testing::RecordingFileSystem fs;
     BeamEngine* engine = getBeamEngine();
     engine->setLogSink(&sink);
     engine->setFileSystem(&fs);

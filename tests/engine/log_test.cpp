@@ -10,7 +10,7 @@
 #include "tests/support/recording_host.h"
 
 using namespace VadiZov;
-using VadiZov::testing::MemoryFileSystem;
+using VadiZov::testing::RecordingFileSystem;
 using VadiZov::testing::RecordingLogSink;
 
 namespace {
@@ -31,7 +31,7 @@ protected:
         resetLogStateForTests();
     }
     RecordingLogSink sink;
-    MemoryFileSystem fs;
+    RecordingFileSystem fs;
 };
 
 } // namespace

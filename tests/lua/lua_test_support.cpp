@@ -39,23 +39,6 @@ FilePure* MemoryFS::openFile(const char* path, const char* mode)
     return opened.back().get();
 }
 
-std::vector<std::string> RecordingLogSink::texts() const
-{
-    std::vector<std::string> result;
-    for (const LogLine& line : lines)
-        result.push_back(line.text);
-    return result;
-}
-
-std::vector<std::string> RecordingLogSink::matching(const std::string& fragment) const
-{
-    std::vector<std::string> result;
-    for (const LogLine& line : lines)
-        if (line.text.find(fragment) != std::string::npos)
-            result.push_back(line.text);
-    return result;
-}
-
 void LuaTest::SetUp()
 {
     resetLogStateForTests();

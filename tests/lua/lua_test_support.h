@@ -11,6 +11,8 @@
 
 #include "velkor/host.h"
 
+#include "tests/support/recording_host.h"
+
 namespace VadiZov::testing {
 
 class MemoryFile final : public FilePure {
@@ -58,21 +60,6 @@ private:
     std::vector<std::string> unopenable_;
 };
 
-struct LogLine {
-    int level;
-    std::string text;
-    bool newline;
-};
-
-class RecordingLogSink final : public LogSink {
-public:
-    void log(int level, const char* text, bool newline) override { lines.push_back({level, text, newline}); }
-    std::vector<std::string> texts() const;
-    // Lines that contain the fragment.
-    std::vector<std::string> matching(const std::string& fragment) const;
-
-    std::vector<LogLine> lines;
-};
 
 // Installs the sink and the file system, and resets the log's level and repeat memory.
 class LuaTest : public ::testing::Test {

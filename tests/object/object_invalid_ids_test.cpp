@@ -176,7 +176,7 @@ TEST_F(InvalidIds, DirectionGettersWithUnsetOrStaleAxisNodesGiveZero)
     };
     const Axes cases[] = {{-1, -1, -1}, {1, -1, 2}, {4, 0, 2}, {1, 0, 4}, {1999, 0, 2}, {2000, 0, -5}};
     for (const Axes& a : cases) {
-        SCOPED_TRACE(testing::Message() << a.ref << ", " << a.back << ", " << a.up);
+        SCOPED_TRACE(::testing::Message() << a.ref << ", " << a.back << ", " << a.up);
         obj->axisRef = a.ref;
         obj->axisBack = a.back;
         obj->axisUp = a.up;

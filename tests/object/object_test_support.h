@@ -14,20 +14,13 @@
 #include "bobject.h"
 #include "bobject_script.h"
 #include "bsettings.h"
+#include "tests/support/recording_host.h"
 #include "velkor/host.h"
 
 namespace VadiZov::test {
 
-struct LogLine {
-    int level;
-    std::string text;
-};
-
-class RecordingLogSink final : public LogSink {
-public:
-    void log(int level, const char* text, bool) override { lines.push_back({level, text}); }
-    std::vector<LogLine> lines;
-};
+using VadiZov::testing::LogLine;
+using VadiZov::testing::RecordingLogSink;
 
 class ScriptDouble final : public ObjectScript {
 public:

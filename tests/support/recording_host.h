@@ -22,7 +22,7 @@ public:
         std::lock_guard<std::mutex> lock(mutex);
         lines.push_back({level, text ? text : "", newline});
     }
-    std::vector<std::string> texts()
+    std::vector<std::string> texts() const
     {
         std::lock_guard<std::mutex> lock(mutex);
         std::vector<std::string> out;
@@ -30,12 +30,22 @@ public:
             out.push_back(l.text);
         return out;
     }
-    std::mutex mutex;
+    // The lines that contain the fragment.
+    std::vector<std::string> matching(const std::string& fragment) const
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        std::vector<std::string> out;
+        for (const auto& l : lines)
+            if (l.text.find(fragment) != std::string::npos)
+                out.push_back(l.text);
+        return out;
+    }
+    mutable std::mutex mutex;
     std::vector<LogLine> lines;
 };
 
-// A file kept in memory; write records each call's arguments.
-class MemoryFile final : public FilePure {
+// A file that keeps what is written to it and each write call's arguments.
+class RecordingFile final : public FilePure {
 public:
     struct WriteCall {
         size_t bufferSize, elementSize, count;
@@ -66,26 +76,26 @@ public:
     int flushed = 0;
 };
 
-// A file system whose every opened file is a MemoryFile kept for inspection.
-class MemoryFileSystem final : public FS {
+// A file system whose every opened file is a RecordingFile kept for inspection.
+class RecordingFileSystem final : public FS {
 public:
     int fileExists(const char*) override { return 0; }
     FilePure* openFile(const char* path, const char* mode) override
     {
         opened.push_back(std::string(path ? path : "") + "|" + (mode ? mode : ""));
-        files.push_back(new MemoryFile());
+        files.push_back(new RecordingFile());
         return files.back();
     }
     bool directoryExists(const char*) override { return false; }
     FSDirectory* openDirectory(const char*) override { return nullptr; }
     void closeDirectory(FSDirectory*) override {}
-    ~MemoryFileSystem()
+    ~RecordingFileSystem()
     {
-        for (MemoryFile* f : files)
+        for (RecordingFile* f : files)
             delete f;
     }
     std::vector<std::string> opened;
-    std::vector<MemoryFile*> files;
+    std::vector<RecordingFile*> files;
 };
 
 } // namespace VadiZov::testing
