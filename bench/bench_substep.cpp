@@ -3,6 +3,7 @@
 // simulated second, so the "x_realtime" counter is 1 s / (2000 x the time of one substep).
 #include <benchmark/benchmark.h>
 
+#include "bbeam_batch.h"
 #include "bcore_thread.h"
 #include "tests/support/lattice_object.h"
 
@@ -47,6 +48,28 @@ static void BM_BeamForcesOnly(benchmark::State& state)
     benchmark::DoNotOptimize(object->nodes[0].force);
 }
 BENCHMARK(BM_BeamForcesOnly)->Unit(benchmark::kMicrosecond);
+
+// The beam loop per implementation: 0 the sequential reference, 1 the portable batch kernel,
+// 2 the AVX2 one.
+static void BM_BeamForcesBy(benchmark::State& state)
+{
+    const int which = int(state.range(0));
+    if (which == 2 && !beamKernelSupported(BeamKernel::Avx2)) {
+        state.SkipWithError("no AVX2");
+        return;
+    }
+    auto object = VadiZov::testing::makeLattice();
+    for (auto _ : state) {
+        if (which == 0)
+            BeamCoreThread::computeBeamForcesReference(*object);
+        else
+            computeBeamForcesWith(*object, which == 1 ? BeamKernel::Portable : BeamKernel::Avx2);
+        for (int i = 0; i < object->node_count; ++i)
+            object->nodes[i].force = float3();
+    }
+    benchmark::DoNotOptimize(object->nodes[0].force);
+}
+BENCHMARK(BM_BeamForcesBy)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
 
 static void BM_NodeIntegrationOnly(benchmark::State& state)
 {

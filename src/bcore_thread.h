@@ -36,6 +36,8 @@ public:
     // buffer and the bounding box.
     static void updateRenderSnapshot(BeamObjectImpl& object, int renderBuffer);
     static void computeBeamForces(BeamObjectImpl& object);
+    // The plain sequential beam loop that computeBeamForces must match bit for bit.
+    static void computeBeamForcesReference(BeamObjectImpl& object);
     // Plastic yield, hardening and breaking of a beam whose force passed its limit; returns
     // the force the beam transmits this substep.
     static float deformBeam(BeamObjectImpl& object, int beam, float force, float springUsed, float length,
