@@ -7,6 +7,7 @@
 #include "bglobals.h"
 #include "blog.h"
 #include "blua.h"
+#include "bobject.h"
 #include "bphysics_worker.h"
 #include "bsettings.h"
 #include "platform/perf_counter.h"
@@ -141,6 +142,15 @@ bool BeamEngineImpl::setEnabled(bool value)
     if (enabled_ && !value) {
         g_savedTimeScale = getSimulationTimeScale();
         setSimulationTimeScale(0.0f);
+        {
+            // The hosts show each paused object where its reference node is.
+            platform::CriticalSectionGuard guard(engineLock_);
+            for (int i = 0; params_.objects && i < params_.objectCount; ++i) {
+                const BeamObjectImpl* object = params_.objects[i];
+                if (object && object->hostObject && object->refNode >= 0 && object->refNode < object->node_count)
+                    object->hostObject->setPosition(object->nodes[object->refNode].worldPos);
+            }
+        }
         enabled_ = false;
     } else if (!enabled_ && value) {
         setSimulationTimeScale(g_savedTimeScale);

@@ -18,7 +18,8 @@ namespace VadiZov {
 namespace {
 
 constexpr float kLengthEpsilon = 1e-25f;
-constexpr float kStaticRequeryDistanceSq = kStaticQueryRadius * kStaticQueryRadius;
+// Written as 0.01, not 0.1f squared: that product rounds up to the next float.
+constexpr float kStaticRequeryDistanceSq = 0.01f;
 constexpr float kTireMarkSpacingSq = 0.02f;
 constexpr float kMinPartnerIntensity = 0.4f;
 constexpr float kMaxPushOutSpeed = 1.0f;
