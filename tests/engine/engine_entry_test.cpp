@@ -12,20 +12,9 @@ using VadiZov::testing::RecordingLogSink;
 
 namespace {
 
-class RecordingGameEngine final : public GameEngine {
+class RecordingGameEngine final : public VadiZov::testing::NullGameEngine {
 public:
-    void setDebugFlags(bool) override {}
-    void queryNodeEnvironment(float3, HostObject*, float*, int*, float*) override {}
     void setTimeScale(float scale) override { scales.push_back(scale); }
-    void projectPosition(float3*, const float3*) override {}
-    void enableInputEventForwarding(const char*) override {}
-    SFXSource* createSFXSource(const char*) override { return nullptr; }
-    void deleteSFXSource(SFXSource*, bool) override {}
-    SFXSource* playSFXOnce(const char*) override { return nullptr; }
-    int setupForceFeedback(const char*) override { return 0; }
-    void sendForceFeedback(int, float) override {}
-    const char* getForceFeedbackConfig(int) override { return nullptr; }
-    void executeJS(const char*, int) override {}
     std::vector<float> scales;
 };
 

@@ -13,6 +13,7 @@
 #include "bobject.h"
 #include "bobject_lua_script.h"
 #include "tests/lua/lua_test_support.h"
+#include "tests/support/recording_host.h"
 
 namespace VadiZov::testing {
 
@@ -50,15 +51,9 @@ public:
     std::vector<std::string> calls;
 };
 
-class RecordingGameEngine final : public GameEngine {
+class RecordingGameEngine final : public VadiZov::testing::NullGameEngine {
 public:
-    void setDebugFlags(bool) override {}
     void queryNodeEnvironment(float3, HostObject*, float* density, int*, float*) override { *density = 1.2f; }
-    void setTimeScale(float) override {}
-    void projectPosition(float3*, const float3*) override {}
-    void enableInputEventForwarding(const char*) override {}
-    SFXSource* createSFXSource(const char*) override { return nullptr; }
-    void deleteSFXSource(SFXSource*, bool) override {}
     SFXSource* playSFXOnce(const char* name) override;
     int setupForceFeedback(const char* config) override;
     void sendForceFeedback(int channel, float value) override;

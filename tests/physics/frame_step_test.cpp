@@ -45,9 +45,8 @@ public:
 };
 
 // Water below x = 0, air elsewhere.
-class EnvironmentGameEngine final : public GameEngine {
+class EnvironmentGameEngine final : public VadiZov::testing::NullGameEngine {
 public:
-    void setDebugFlags(bool) override {}
     void queryNodeEnvironment(float3 p, HostObject*, float* density, int* scratch, float* waterZ) override
     {
         *density = p.x < 0.0f ? 1000.0f : 1.2f;
@@ -55,16 +54,6 @@ public:
         *waterZ = 5.0f;
         ++queries;
     }
-    void setTimeScale(float) override {}
-    void projectPosition(float3*, const float3*) override {}
-    void enableInputEventForwarding(const char*) override {}
-    SFXSource* createSFXSource(const char*) override { return nullptr; }
-    void deleteSFXSource(SFXSource*, bool) override {}
-    SFXSource* playSFXOnce(const char*) override { return nullptr; }
-    int setupForceFeedback(const char*) override { return 0; }
-    void sendForceFeedback(int, float) override {}
-    const char* getForceFeedbackConfig(int) override { return nullptr; }
-    void executeJS(const char*, int) override {}
     int queries = 0;
 };
 

@@ -44,6 +44,23 @@ public:
     std::vector<LogLine> lines;
 };
 
+// A game engine that answers every call with nothing; tests override what they watch.
+class NullGameEngine : public GameEngine {
+public:
+    void setDebugFlags(bool) override {}
+    void queryNodeEnvironment(float3, HostObject*, float*, int*, float*) override {}
+    void setTimeScale(float) override {}
+    void projectPosition(float3*, const float3*) override {}
+    void enableInputEventForwarding(const char*) override {}
+    SFXSource* createSFXSource(const char*) override { return nullptr; }
+    void deleteSFXSource(SFXSource*, bool) override {}
+    SFXSource* playSFXOnce(const char*) override { return nullptr; }
+    int setupForceFeedback(const char*) override { return 0; }
+    void sendForceFeedback(int, float) override {}
+    const char* getForceFeedbackConfig(int) override { return nullptr; }
+    void executeJS(const char*, int) override {}
+};
+
 // A file that keeps what is written to it and each write call's arguments.
 class RecordingFile final : public FilePure {
 public:
