@@ -68,11 +68,10 @@ BENCHMARK(BM_LuaBoundMethodOnObject);
 void BM_LuaBoundMethodReturningValue(benchmark::State& state) { runCalls(state, "local c = v:cross(v)"); }
 BENCHMARK(BM_LuaBoundMethodReturningValue);
 
-// The per-substep callback as the core thread makes it, with a script that does a little work.
-void BM_PhysicsStepCallback(benchmark::State& state)
+// The per-substep callback as the core thread makes it, with the given script.
+void runPhysicsStep(benchmark::State& state, const char* code)
 {
     ScriptedObject scripted("");
-    const char* code = "t = 0 function physicsStep(dt) t = t + dt end";
     scripted.lua->executeChunk(code, std::char_traits<char>::length(code), "bench");
     LuaObjectScript script(*scripted.lua);
     script.cacheCallbacks();
@@ -81,20 +80,18 @@ void BM_PhysicsStepCallback(benchmark::State& state)
         BeamCoreThread::callPhysicsStep(*scripted.object, kSubstepTime);
     scripted.object->setScript(nullptr);
 }
+
+// A script that does a little work.
+void BM_PhysicsStepCallback(benchmark::State& state)
+{
+    runPhysicsStep(state, "t = 0 function physicsStep(dt) t = t + dt end");
+}
 BENCHMARK(BM_PhysicsStepCallback);
 
-// The same callback reading the object through the API, as vehicle scripts do.
+// A script that reads the object through the API, as vehicle scripts do.
 void BM_PhysicsStepCallbackUsingObj(benchmark::State& state)
 {
-    ScriptedObject scripted("");
-    const char* code = "t = 0 function physicsStep(dt) t = t + obj:getNodeVelocity(0, 0) * dt end";
-    scripted.lua->executeChunk(code, std::char_traits<char>::length(code), "bench");
-    LuaObjectScript script(*scripted.lua);
-    script.cacheCallbacks();
-    scripted.object->setScript(&script);
-    for (auto _ : state)
-        BeamCoreThread::callPhysicsStep(*scripted.object, kSubstepTime);
-    scripted.object->setScript(nullptr);
+    runPhysicsStep(state, "t = 0 function physicsStep(dt) t = t + obj:getNodeVelocity(0, 0) * dt end");
 }
 BENCHMARK(BM_PhysicsStepCallbackUsingObj);
 

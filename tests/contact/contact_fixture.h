@@ -32,6 +32,21 @@ std::vector<uint16_t> gridSamples(int width, int height, F value)
     return samples;
 }
 
+// A width x height grid of 1 m squares from the origin over samples, which must outlive it.
+inline TerrainConfig unitGridConfig(int width, int height, const std::vector<uint16_t>& samples, float heightScale)
+{
+    TerrainConfig config;
+    config.heightMap = samples.data();
+    config.heightMapSize = int32_t(samples.size() * 2);
+    config.width = width;
+    config.height = height;
+    config.squareSizeX = 1.0f;
+    config.squareSizeY = 1.0f;
+    config.heightScale = heightScale;
+    config.depthScale = 0.02f;
+    return config;
+}
+
 class ContactScene : public LogCapture {
 protected:
     void SetUp() override
@@ -67,15 +82,7 @@ protected:
         heights = samples;
         depths = depthMap;
         layers.assign(depthMap.empty() ? 0 : heights.size(), 0);
-        TerrainConfig config;
-        config.heightMap = heights.data();
-        config.heightMapSize = int32_t(heights.size() * 2);
-        config.width = width;
-        config.height = height;
-        config.squareSizeX = 1.0f;
-        config.squareSizeY = 1.0f;
-        config.heightScale = heightScale;
-        config.depthScale = 0.02f;
+        TerrainConfig config = unitGridConfig(width, height, heights, heightScale);
         if (!depthMap.empty()) {
             static const char* kLayerNames[1] = {"ASPHALT"};
             config.layerMaterialNames[0] = kLayerNames[0];

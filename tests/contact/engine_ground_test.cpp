@@ -46,15 +46,7 @@ protected:
     TerrainConfig config(int width, int height, const std::vector<uint16_t>& samples, float heightScale)
     {
         heights = samples;
-        TerrainConfig c;
-        c.heightMap = heights.data();
-        c.heightMapSize = int32_t(heights.size() * 2);
-        c.width = width;
-        c.height = height;
-        c.squareSizeX = 1.0f;
-        c.squareSizeY = 1.0f;
-        c.heightScale = heightScale;
-        c.depthScale = 0.02f;
+        TerrainConfig c = VadiZov::testing::unitGridConfig(width, height, heights, heightScale);
         c.completion = 1;
         return c;
     }
