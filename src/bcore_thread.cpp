@@ -2,7 +2,7 @@
 
 #include "bbeam_events.h"
 #include "bground_contact.h"
-#include "bmath.h"
+#include "bnode_integration.h"
 #include "bobject.h"
 #include "bobject_script.h"
 
@@ -84,35 +84,7 @@ void BeamCoreThread::contactStage(BeamObjectImpl&, const core_parameters_t&)
 
 void BeamCoreThread::integrateNodes(BeamObjectImpl& object, float dt, TreeSlot* treeSlots)
 {
-    NodeCore* const nodes = object.nodes;
-    const int count = object.node_count;
-    if (dt == 0.0f) {
-        for (int i = 0; i < count; ++i)
-            nodes[i].force = float3(0.0f, 0.0f, nodes[i].gravityForce);
-        return;
-    }
-    const float3 origin = object.originOffset;
-    TreeSlot* slot = treeSlots;
-    for (int i = 0; i < count; ++i) {
-        NodeCore& n = nodes[i];
-        const float s = n.dtOverMass;
-        n.vel.x += n.force.x * s;
-        n.vel.y += n.force.y * s;
-        n.vel.z += n.force.z * s;
-        n.pos.x += n.vel.x * dt;
-        n.pos.y += n.vel.y * dt;
-        n.pos.z += n.vel.z * dt;
-        n.worldPos.x = n.pos.x + origin.x;
-        n.worldPos.y = n.pos.y + origin.y;
-        n.worldPos.z = n.pos.z + origin.z;
-        if (n.collides && slot) {
-            slot->key[0] = sortableKey(n.worldPos.x);
-            slot->key[1] = sortableKey(n.worldPos.y);
-            slot->key[2] = sortableKey(n.worldPos.z);
-            ++slot;
-        }
-        n.force = float3(0.0f, 0.0f, n.gravityForce);
-    }
+    integrateNodesWith(bestNodeKernel(), object.nodes, object.node_count, dt, object.originOffset, treeSlots);
 }
 
 void BeamCoreThread::updateRenderSnapshot(BeamObjectImpl& object, int renderBuffer)
