@@ -151,7 +151,7 @@ TEST_F(GroundModels, ResetFreesNumbersAndNamesButKeepsRecords)
 TEST_F(GroundModels, The257thModelIsRefusedWithTheLimitMessage)
 {
     for (int i = 0; i < 256; ++i)
-        table->setGroundModel(withFriction(float(i)), ("m" + std::to_string(i)).c_str());
+        table->setGroundModel(withFriction(float(i)), std::string("m").append(std::to_string(i)).c_str());
     EXPECT_TRUE(logged().empty());
     EXPECT_EQ(table->count(), 256);
     EXPECT_EQ(table->findGroundModel("M255"), 255);

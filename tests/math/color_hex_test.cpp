@@ -51,7 +51,7 @@ TEST(ColorHex, RoundTripKeepsRgbAndSetsOpaque)
 {
     const color colors[] = {{0, 0, 0, 0}, {255, 255, 255, 255}, {18, 52, 86, 120}, {254, 1, 128, 3}};
     for (const color& c : colors) {
-        const color back = colorFromHex(("#" + colorToHex(c)).c_str());
+        const color back = colorFromHex(std::string("#").append(colorToHex(c)).c_str());
         EXPECT_TRUE(sameColor(back, color{c.r, c.g, c.b, 255}));
     }
 }

@@ -177,7 +177,7 @@ TEST(UiProcess, RendererMakesTheCallbacksInOrder)
         std::string event = l.substr(e, l.find('"', e) - e);
         if (event == "callback") {
             size_t n = l.find("\"name\":\"") + 8;
-            event += ":" + l.substr(n, l.find('"', n) - n);
+            event.append(":").append(l.substr(n, l.find('"', n) - n));
         }
         names.push_back(event);
     }
@@ -474,7 +474,7 @@ TEST(UiProcess, EveryExternalHostOpensOnceAndShellTextStaysText)
     // The opener escapes '|' in what it records.
     std::string& last = expected.back();
     for (size_t p = 2; (p = last.find('|', p)) != std::string::npos; p += 2)
-        last.insert(p, "\\");
+        last.insert(p, 1, '\\');
     // Openers run side by side: the order of their records is not fixed.
     std::sort(opened.begin(), opened.end());
     std::sort(expected.begin(), expected.end());

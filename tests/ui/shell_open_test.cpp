@@ -60,7 +60,7 @@ TEST(ShellOpen, UrlIsTheOnlyArgumentAndNeverSeesAShell)
     ASSERT_EQ(lines.size(), 1u);
     std::string recorded = url;  // the stub escapes '|'
     for (size_t pos = 0; (pos = recorded.find('|', pos)) != std::string::npos; pos += 2)
-        recorded.insert(pos, "\\");
+        recorded.insert(pos, 1, '\\');
     EXPECT_EQ(lines[0], "1|" + recorded);
     EXPECT_NE(access(marker.c_str(), F_OK), 0);
 }

@@ -111,7 +111,7 @@ public:
     {
         std::string arg = "--" + name.ToString();
         if (!value.empty())
-            arg += "=" + value.ToString();
+            arg.append("=").append(value.ToString());
         switchArgs_.push_back(CefString(arg));
         switches_[name] = value;
     }
