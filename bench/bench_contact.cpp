@@ -12,6 +12,7 @@
 #include "bground_models.h"
 #include "bstatic_collider.h"
 #include "bterrain.h"
+#include "tests/support/contact_scene.h"
 #include "tests/support/lattice_object.h"
 #include "velkor/host.h"
 
@@ -25,20 +26,8 @@ struct RestingLattice {
         groundModelTable().clearForEngineInit();
         groundModelTable().setGroundModel(groundModel{}, "ASPHALT");
         // 64 x 64 samples of 1 m, a slight slope along x.
-        heights.resize(64 * 64);
-        for (int iy = 0; iy < 64; ++iy)
-            for (int ix = 0; ix < 64; ++ix)
-                heights[size_t(iy * 64 + ix)] = uint16_t(1000 + ix * 20);
-        TerrainConfig config;
-        config.heightMap = heights.data();
-        config.heightMapSize = int32_t(heights.size() * 2);
-        config.width = 64;
-        config.height = 64;
-        config.squareSizeX = 1.0f;
-        config.squareSizeY = 1.0f;
-        config.heightScale = 0.001f;
-        config.depthScale = 0.02f;
-        terrain.setTerrainData(config, groundModelTable());
+        heights = VadiZov::testing::gridSamples(64, 64, [](int ix, int) { return 1000 + ix * 20; });
+        terrain.setTerrainData(VadiZov::testing::unitGridConfig(64, 64, heights, 0.001f), groundModelTable());
         terrain.setOrigin(float3(-32.0f, -32.0f, -1.0f));
         collider.addTriangle(float3(500, 500, 0), float3(500, 501, 0), float3(501, 500, 0));
         collider.commit(false);
@@ -48,15 +37,7 @@ struct RestingLattice {
         shape.origin = float3(-1.0f, -1.0f, 0.2f);
         object = VadiZov::testing::makeLattice(shape);
         object->setScript(nullptr);
-        slots[0] = object.get();
-        params.objects = slots;
-        params.objectCount = 1;
-        params.dt = kSubstepTime;
-        params.invDt = kInvSubstepTime;
-        params.substeps = 1000000;
-        params.currentSubstep = 1;
-        params.collider = &collider;
-        params.terrain = &terrain;
+        VadiZov::testing::bindSingleObject(params, slots, object.get(), &collider, &terrain);
         for (int i = 0; i < 2000; ++i) {  // one simulated second: it lands and settles
             BeamCoreThread::beginSubstep(*object, params, nullptr);
             BeamCoreThread::forceStage(*object, params);

@@ -17,35 +17,10 @@
 #include "bstatic_collider.h"
 #include "bterrain.h"
 #include "tests/ground/log_capture.h"
+#include "tests/support/contact_scene.h"
 #include "velkor/host.h"
 
 namespace VadiZov::testing {
-
-// Samples for a width x height grid; sample (ix, iy) = value(ix, iy).
-template <class F>
-std::vector<uint16_t> gridSamples(int width, int height, F value)
-{
-    std::vector<uint16_t> samples(size_t(width) * size_t(height));
-    for (int iy = 0; iy < height; ++iy)
-        for (int ix = 0; ix < width; ++ix)
-            samples[size_t(iy) * size_t(width) + size_t(ix)] = uint16_t(value(ix, iy));
-    return samples;
-}
-
-// A width x height grid of 1 m squares from the origin over samples, which must outlive it.
-inline TerrainConfig unitGridConfig(int width, int height, const std::vector<uint16_t>& samples, float heightScale)
-{
-    TerrainConfig config;
-    config.heightMap = samples.data();
-    config.heightMapSize = int32_t(samples.size() * 2);
-    config.width = width;
-    config.height = height;
-    config.squareSizeX = 1.0f;
-    config.squareSizeY = 1.0f;
-    config.heightScale = heightScale;
-    config.depthScale = 0.02f;
-    return config;
-}
 
 class ContactScene : public LogCapture {
 protected:
@@ -58,15 +33,7 @@ protected:
         groundModelTable().setGroundModel(groundModel{}, "ASPHALT");  // number 0: the defaults
         object = std::make_unique<BeamObjectImpl>();
         object->setScript(nullptr);  // no Lua: the tests look at the contact alone
-        slots[0] = object.get();
-        params.objects = slots;
-        params.objectCount = 1;
-        params.dt = kSubstepTime;
-        params.invDt = kInvSubstepTime;
-        params.substeps = 1000000;
-        params.currentSubstep = 1;
-        params.collider = &collider;
-        params.terrain = &terrain;
+        bindSingleObject(params, slots, object.get(), &collider, &terrain);
     }
     void TearDown() override
     {

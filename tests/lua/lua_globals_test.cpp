@@ -18,17 +18,7 @@ protected:
         sink.lines.clear();
     }
 
-    // Runs code in protected mode; returns "" on success, else the error message.
-    std::string run(const std::string& code)
-    {
-        lua_State* L = lua->state();
-        const int top = lua_gettop(L);
-        std::string error;
-        if (luaL_loadstring(L, code.c_str()) != 0 || lua_pcall(L, 0, 0, 0) != 0)
-            error = lua_tostring(L, -1) ? lua_tostring(L, -1) : "(non-string error)";
-        lua_settop(L, top);
-        return error;
-    }
+    std::string run(const std::string& code) { return runProtected(*lua, code); }
 
     std::unique_ptr<Lua> lua;
 };

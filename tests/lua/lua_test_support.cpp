@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "blog.h"
+#include "blua.h"
 #include "bglobals.h"
 
 namespace VadiZov::testing {
@@ -67,6 +68,17 @@ std::string readWholeFile(const std::string& path)
     std::stringstream text;
     text << in.rdbuf();
     return text.str();
+}
+
+std::string runProtected(Lua& lua, const std::string& code)
+{
+    lua_State* L = lua.state();
+    const int top = lua_gettop(L);
+    std::string error;
+    if (luaL_loadstring(L, code.c_str()) != 0 || lua_pcall(L, 0, 0, 0) != 0)
+        error = lua_tostring(L, -1) ? lua_tostring(L, -1) : "(non-string error)";
+    lua_settop(L, top);
+    return error;
 }
 
 } // namespace VadiZov::testing

@@ -13,6 +13,10 @@
 
 #include "tests/support/recording_host.h"
 
+namespace VadiZov {
+class Lua;
+}
+
 namespace VadiZov::testing {
 
 class MemoryFile final : public FilePure {
@@ -70,6 +74,10 @@ protected:
     RecordingLogSink sink;
     MemoryFS fs;
 };
+
+// Runs code in the state in protected mode and leaves the stack as it was; returns "" on
+// success, else the error message.
+std::string runProtected(Lua& lua, const std::string& code);
 
 // A path in the test's own temporary folder.
 std::string tempPath(const std::string& name);
