@@ -7,11 +7,11 @@
 
 #include <vector>
 
-#include "bcore_thread.h"
-#include "bground_contact.h"
-#include "bground_models.h"
-#include "bstatic_collider.h"
-#include "bterrain.h"
+#include "step/bcore_thread.h"
+#include "contact/bground_contact.h"
+#include "ground/bground_models.h"
+#include "ground/bstatic_collider.h"
+#include "ground/bterrain.h"
 #include "tests/support/contact_scene.h"
 #include "tests/support/lattice_object.h"
 #include "velkor/host.h"

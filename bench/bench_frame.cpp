@@ -4,7 +4,7 @@
 // substep: release, half-done, release, done). The small-object case shows the hand-offs alone.
 #include <benchmark/benchmark.h>
 
-#include "bphysics_worker.h"
+#include "step/bphysics_worker.h"
 #include "tests/support/lattice_object.h"
 
 using namespace VadiZov;

@@ -5,11 +5,11 @@
 #include <memory>
 #include <string>
 
-#include "bcore_thread.h"
-#include "blua.h"
-#include "bobject.h"
-#include "bobject_lua_script.h"
-#include "bsettings.h"
+#include "step/bcore_thread.h"
+#include "lua/blua.h"
+#include "object/bobject.h"
+#include "object/bobject_lua_script.h"
+#include "base/bsettings.h"
 
 using namespace VadiZov;
 

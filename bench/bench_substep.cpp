@@ -3,8 +3,8 @@
 // simulated second, so the "x_realtime" counter is 1 s / (2000 x the time of one substep).
 #include <benchmark/benchmark.h>
 
-#include "bbeam_batch.h"
-#include "bcore_thread.h"
+#include "solver/bbeam_batch.h"
+#include "step/bcore_thread.h"
 #include "tests/support/lattice_object.h"
 
 using namespace VadiZov;

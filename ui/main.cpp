@@ -2,7 +2,7 @@
 #include <cstdlib>
 #include <new>
 
-#include "bhighperf_timer.h"
+#include "base/bhighperf_timer.h"
 #include "cef/cef_app.h"
 #include "platform/message_box.h"
 #include "velkor_app.h"

@@ -7,16 +7,16 @@
 #include <thread>
 #include <vector>
 
-#include "bengine.h"
-#include "bglobals.h"
-#include "bground_models.h"
-#include "blog.h"
-#include "bobject.h"
-#include "bphysics_worker.h"
-#include "bsettings.h"
-#include "bstatic_collider.h"
-#include "bterrain.h"
-#include "tests/contact/contact_fixture.h"
+#include "engine/bengine.h"
+#include "base/bglobals.h"
+#include "ground/bground_models.h"
+#include "base/blog.h"
+#include "object/bobject.h"
+#include "step/bphysics_worker.h"
+#include "base/bsettings.h"
+#include "ground/bstatic_collider.h"
+#include "ground/bterrain.h"
+#include "tests/support/contact_fixture.h"
 #include "velkor/host.h"
 
 using namespace VadiZov;

@@ -4,8 +4,8 @@
 
 #include <cmath>
 
-#include "bmath.h"
-#include "tests/contact/contact_fixture.h"
+#include "base/bmath.h"
+#include "tests/support/contact_fixture.h"
 
 using namespace VadiZov;
 using VadiZov::testing::gridSamples;

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "tests/contact/contact_fixture.h"
+#include "tests/support/contact_fixture.h"
 
 using namespace VadiZov;
 

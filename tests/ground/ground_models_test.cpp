@@ -4,8 +4,8 @@
 #include <memory>
 #include <string>
 
-#include "bground_models.h"
-#include "tests/ground/log_capture.h"
+#include "ground/bground_models.h"
+#include "tests/support/log_capture.h"
 
 using namespace VadiZov;
 

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "bmath.h"
-#include "bstatic_collider.h"
-#include "bstatic_tree.h"
-#include "tests/ground/log_capture.h"
+#include "base/bmath.h"
+#include "ground/bstatic_collider.h"
+#include "ground/bstatic_tree.h"
+#include "tests/support/log_capture.h"
 
 using namespace VadiZov;
 

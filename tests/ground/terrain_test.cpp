@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "bground_models.h"
-#include "bterrain.h"
-#include "tests/ground/log_capture.h"
+#include "ground/bground_models.h"
+#include "ground/bterrain.h"
+#include "tests/support/log_capture.h"
 #include "velkor/host.h"
 
 using namespace VadiZov;

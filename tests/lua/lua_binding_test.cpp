@@ -4,9 +4,9 @@
 #include <cmath>
 #include <string>
 
-#include "blua.h"
-#include "blua_binding.h"
-#include "lua_test_support.h"
+#include "lua/blua.h"
+#include "lua/binding/blua_binding.h"
+#include "tests/support/lua_test_support.h"
 
 namespace VadiZov::testing {
 namespace {

@@ -1,9 +1,9 @@
 // The global functions every state gets, and the colour helpers of the wrapper.
 #include <string>
 
-#include "blog.h"
-#include "blua.h"
-#include "lua_test_support.h"
+#include "base/blog.h"
+#include "lua/blua.h"
+#include "tests/support/lua_test_support.h"
 
 namespace VadiZov::testing {
 namespace {

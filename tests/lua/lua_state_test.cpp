@@ -4,11 +4,11 @@
 #include <sstream>
 #include <string>
 
-#include "blog.h"
-#include "bglobals.h"
-#include "blua.h"
-#include "bsettings.h"
-#include "lua_test_support.h"
+#include "base/blog.h"
+#include "base/bglobals.h"
+#include "lua/blua.h"
+#include "base/bsettings.h"
+#include "tests/support/lua_test_support.h"
 
 namespace VadiZov::testing {
 namespace {

@@ -3,8 +3,8 @@
 #include <cmath>
 #include <numbers>
 
-#include "bengine.h"
-#include "bobject_ground_models.h"
+#include "engine/bengine.h"
+#include "object/bobject_ground_models.h"
 #include "object_test_support.h"
 
 namespace VadiZov::test {

@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "bglobals.h"
-#include "blog.h"
-#include "bobject.h"
-#include "bobject_script.h"
-#include "bsettings.h"
+#include "base/bglobals.h"
+#include "base/blog.h"
+#include "object/bobject.h"
+#include "object/bobject_script.h"
+#include "base/bsettings.h"
 #include "tests/support/recording_host.h"
 #include "velkor/host.h"
 

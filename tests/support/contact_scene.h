@@ -5,10 +5,10 @@
 #include <cstdint>
 #include <vector>
 
-#include "bcore_parameters.h"
-#include "bsettings.h"
-#include "bstatic_collider.h"
-#include "bterrain.h"
+#include "step/bcore_parameters.h"
+#include "base/bsettings.h"
+#include "ground/bstatic_collider.h"
+#include "ground/bterrain.h"
 #include "velkor/host.h"
 
 namespace VadiZov::testing {

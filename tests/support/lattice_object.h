@@ -4,8 +4,8 @@
 
 #include <memory>
 
-#include "bobject.h"
-#include "bsettings.h"
+#include "object/bobject.h"
+#include "base/bsettings.h"
 
 namespace VadiZov::testing {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "bobject_script.h"
-#include "bthread.h"
+#include "object/bobject_script.h"
+#include "step/bthread.h"
 
 namespace VadiZov::testing {
 

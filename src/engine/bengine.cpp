@@ -1,0 +1,180 @@
+#include "engine/bengine.h"
+
+#include <cmath>
+#include <cstdio>
+#include <new>
+
+#include "base/bglobals.h"
+#include "base/blog.h"
+#include "lua/blua.h"
+#include "object/bobject.h"
+#include "step/bphysics_worker.h"
+#include "base/bsettings.h"
+#include "platform/perf_counter.h"
+
+namespace VadiZov {
+
+namespace {
+constexpr unsigned kLockSpinCount = 1024;
+constexpr int kSlotCount = BeamEngineImpl::kObjectSlots;
+} // namespace
+
+BeamEngineImpl::BeamEngineImpl()
+{
+    restartFrameTimer();
+    createTerrain();
+}
+
+BeamEngineImpl::~BeamEngineImpl()
+{
+    // Lua-made engines are destroyed without teardown; the locks are theirs to free either way.
+    delete engineLock_;
+    delete queueLock_;
+    delete[] params_.objects;
+    destroyGround();
+}
+
+void BeamEngineImpl::restartFrameTimer()
+{
+    int64_t frequency = 0;
+    if (!platform::queryPerformanceFrequency(&frequency))
+        return;
+    ticksPerMs_ = double(frequency) * 0.001;
+    platform::queryPerformanceCounter(&frameStart_);
+}
+
+void BeamEngineImpl::init()
+{
+    engineLock_ = new (std::nothrow) platform::CriticalSection(kLockSpinCount);
+    if (!engineLock_)
+        reportWin32Error("VadiZov::BeamEngine::init", "bengine", 63);
+
+    params_.objects = new (std::nothrow) BeamObjectImpl*[kSlotCount]();
+    if (!params_.objects)
+        return;
+    params_.objectCount = 0;
+
+    initGround();
+
+    // The collision tree joins the workers' context with its issue.
+    ThreadContext<core_parameters_t> context;
+    context.collider = collider_;
+    context.engineLock = engineLock_;
+    context.params = &params_;
+    workerManager_ = new WorkerManager(context);
+    workerManager_->addThreads(1, 0, 0);
+
+    g_engine = this;
+
+    queueLock_ = new (std::nothrow) platform::CriticalSection(kLockSpinCount);
+    if (!queueLock_)
+        reportWin32Error("VadiZov::BeamEngine::init", "bengine", 83);
+
+    // The reload flag is set: this creates the system Lua state and runs its start script.
+    luaStep(0.0f);
+
+    logMessage(LOG_ALWAYS, " *******************", true);
+    logMessage(LOG_ALWAYS, " *** SOLVANTE v2 ***", true);
+    logMessage(LOG_ALWAYS, " *******************", true);
+}
+
+void BeamEngineImpl::teardown()
+{
+    // A frame still in flight finishes first: stopping the worker while it has been released
+    // but has not yet taken the engine lock would leave it blocked on the lock we hold.
+    waitForPhysicsFrame();
+    deleteAllObjects();
+    delete workerManager_;
+    workerManager_ = nullptr;
+    destroyGround();
+    delete[] params_.objects;
+    params_.objects = nullptr;
+    delete systemLua_;
+    systemLua_ = nullptr;
+    graphicsStepRef_ = -1;
+    if (g_engine == this)
+        g_engine = nullptr;
+    delete engineLock_;
+    engineLock_ = nullptr;
+    delete queueLock_;
+    queueLock_ = nullptr;
+}
+
+void BeamEngineImpl::waitForPhysicsFrame()
+{
+    if (!params_.noWait && workerManager_)
+        workerManager_->waitForAllDone();
+    params_.noWait = true;
+}
+
+void BeamEngineImpl::placeObjectForTests(BeamObjectImpl* object)
+{
+    platform::CriticalSectionGuard guard(engineLock_);
+    params_.objects[0] = object;
+    params_.objectCount = object ? 1 : 0;
+    params_.objectsChanged = true;
+}
+
+void BeamEngineImpl::queueLuaFile(const char* path)
+{
+    platform::CriticalSectionGuard guard(queueLock_);
+    queuedFiles_.emplace_back(path ? path : "");
+}
+
+void BeamEngineImpl::queueLuaCommand(const char* text)
+{
+    platform::CriticalSectionGuard guard(queueLock_);
+    queuedCommands_.emplace_back(text ? text : "");
+}
+
+void BeamEngineImpl::reloadLua() { reloadLua_ = true; }
+
+FilePure* BeamEngineImpl::openLogFile(const char* path) { return VadiZov::openLogFile(path); }
+
+void BeamEngineImpl::setLogSink(LogSink* sink) { g_logSink = sink; }
+void BeamEngineImpl::setFileSystem(FS* fs) { g_fileSystem = fs; }
+void BeamEngineImpl::setGameEngine(GameEngine* gameEngine) { g_gameEngine = gameEngine; }
+
+bool BeamEngineImpl::setEnabled(bool value)
+{
+    if (refuseOnPhysicsThread("setEnabled"))
+        return value;
+    if (enabled_ && !value) {
+        g_savedTimeScale = getSimulationTimeScale();
+        setSimulationTimeScale(0.0f);
+        {
+            // The hosts show each paused object where its reference node is.
+            platform::CriticalSectionGuard guard(engineLock_);
+            for (int i = 0; params_.objects && i < params_.objectCount; ++i) {
+                const BeamObjectImpl* object = params_.objects[i];
+                if (object && object->hostObject && object->refNode >= 0 && object->refNode < object->node_count)
+                    object->hostObject->setPosition(object->nodes[object->refNode].worldPos);
+            }
+        }
+        enabled_ = false;
+    } else if (!enabled_ && value) {
+        setSimulationTimeScale(g_savedTimeScale);
+        enabled_ = true;
+    }
+    return value;
+}
+
+void BeamEngineImpl::setSimulationTimeScale(float scale)
+{
+    char text[256];
+    std::snprintf(text, sizeof text, "engineEvent('timescale',%f)", double(scale));
+    queueLuaCommand(text);
+    Settings::fps = std::floor(Settings::fpsRealtime * std::fabs(scale) + 0.5f);
+    if (g_gameEngine)
+        g_gameEngine->setTimeScale(std::fabs(scale));
+}
+
+float BeamEngineImpl::getSimulationTimeScale() const { return Settings::fps / Settings::fpsRealtime; }
+
+int BeamEngineImpl::onCrashReport()
+{
+    logMessage(LOG_ERROR, "triggered crash report ...\n", true);
+    return flushLog();
+}
+
+} // namespace VadiZov

@@ -1,0 +1,103 @@
+// The engine's ground: its terrain, its static collider and the writes to the ground-model
+// table. The physics threads read all three without locks during a frame, so every change is
+// made under the engine lock (which the physics worker holds for the whole frame) or, for the
+// collider's tree, by the frame step while no frame runs.
+#include "engine/bengine.h"
+
+#include "base/bglobals.h"
+#include "ground/bground_models.h"
+#include "ground/bstatic_collider.h"
+#include "ground/bterrain.h"
+#include "step/bthread.h"
+#include "velkor/host.h"
+
+namespace VadiZov {
+
+void BeamEngineImpl::createTerrain()
+{
+    // Every Lua state keeps a pointer to this block, so it is reloaded and cleared in place and
+    // lives as long as the engine.
+    terrain_ = new TerrainBlock();
+    if (!g_terrain)
+        g_terrain = terrain_;
+}
+
+void BeamEngineImpl::initGround()
+{
+    collider_ = new StaticCollider();
+    params_.collider = collider_;
+    params_.terrain = terrain_;
+    groundModelTable().clearForEngineInit();
+}
+
+void BeamEngineImpl::destroyGround()
+{
+    params_.collider = nullptr;
+    params_.terrain = nullptr;
+    if (g_terrain == terrain_)
+        g_terrain = nullptr;
+    delete terrain_;
+    terrain_ = nullptr;
+    delete collider_;
+    collider_ = nullptr;
+}
+
+void BeamEngineImpl::setTerrain(TerrainConfig* config)
+{
+    if (!config || !terrain_)
+        return;
+    {
+        platform::CriticalSectionGuard guard(engineLock_);
+        terrain_->setTerrainData(*config, groundModelTable());
+    }
+    config->completion = 0;
+}
+
+void BeamEngineImpl::clearTerrain()
+{
+    if (!terrain_)
+        return;
+    platform::CriticalSectionGuard guard(engineLock_);
+    terrain_->clear();
+}
+
+int BeamEngineImpl::setTerrainPosition(float x, float y, float z)
+{
+    if (!terrain_)
+        return 0;
+    platform::CriticalSectionGuard guard(engineLock_);
+    terrain_->setOrigin(float3(x, y, z));
+    return 0;
+}
+
+void BeamEngineImpl::addStaticCollisionTriangle(float3 a, float3 b, float3 c)
+{
+    if (collider_)
+        collider_->addTriangle(a, b, c);
+}
+
+void BeamEngineImpl::commitStaticCollision(bool keepDisplayCopy)
+{
+    if (collider_)
+        collider_->commit(keepDisplayCopy);
+}
+
+void BeamEngineImpl::setGroundModel(const groundModel& model, const char* name)
+{
+    // On a core thread (a script's physicsStep) the worker already holds the lock for the frame
+    // and waits for this thread.
+    if (refuseOnPhysicsThread("setGroundModel"))
+        return;
+    platform::CriticalSectionGuard guard(engineLock_);
+    groundModelTable().setGroundModel(model, name);
+}
+
+void BeamEngineImpl::resetGroundModels()
+{
+    if (refuseOnPhysicsThread("resetGroundModels"))
+        return;
+    platform::CriticalSectionGuard guard(engineLock_);
+    groundModelTable().resetGroundModels();
+}
+
+} // namespace VadiZov

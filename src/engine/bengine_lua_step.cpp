@@ -1,0 +1,79 @@
+// The engine's system Lua state, stepped once per host frame on the host thread: reload when
+// asked, queued command strings, queued files, graphicsStep(dt), one garbage-collection step.
+#include <new>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "engine/bengine.h"
+#include "base/blog.h"
+#include "lua/blua.h"
+
+namespace VadiZov {
+
+namespace {
+constexpr const char* kSystemStateName = "S0";
+constexpr const char* kSystemStartScript = "lua/system/main.lua";
+constexpr const char* kCommandChunkName = "engine";
+} // namespace
+
+void BeamEngineImpl::reloadSystemLua()
+{
+    delete systemLua_;
+    systemLua_ = nullptr;
+    // The old reference died with the old state: releasing it now would free a slot of the new
+    // state's registry.
+    graphicsStepRef_ = -1;
+
+    systemLua_ = new (std::nothrow) Lua(kSystemStateName);
+    if (!systemLua_)
+        return;
+    systemLua_->initialize(nullptr, kSystemStartScript);
+    lua_State* L = systemLua_->state();
+    if (!L)
+        return;
+    lua_getglobal(L, "graphicsStep");
+    graphicsStepRef_ = luaL_ref(L, LUA_REGISTRYINDEX);  // nil gives a negative reference
+    if (graphicsStepRef_ < 0)
+        logFormat(LOG_WARN, "Lua function '%s' not found.", "graphicsStep");
+}
+
+void BeamEngineImpl::luaStep(float dt)
+{
+    if (reloadLua_) {
+        reloadSystemLua();
+        reloadLua_ = false;
+    }
+
+    // The queues are swapped out under the lock and run without it: a command that queues
+    // another (an engine event, for example) appends to the fresh queue, which runs next frame.
+    std::vector<std::string> commands;
+    std::vector<std::string> files;
+    {
+        platform::CriticalSectionGuard guard(queueLock_);
+        commands.swap(queuedCommands_);
+        files.swap(queuedFiles_);
+    }
+    if (!systemLua_ || !systemLua_->state())
+        return;
+    Lua& lua = *systemLua_;
+
+    for (const std::string& command : commands)
+        lua.executeChunk(command.data(), command.size(), kCommandChunkName);
+    for (const std::string& path : files)
+        lua.exec(path.c_str());
+
+    lua_State* L = lua.state();
+    if (graphicsStepRef_ >= 0) {
+        const LuaStackRestore restore(L);
+        lua_rawgeti(L, LUA_REGISTRYINDEX, graphicsStepRef_);
+        lua_pushnumber(L, dt);
+        if (lua_pcall(L, 1, 0, 0) != 0) {
+            const char* message = lua_tostring(L, -1);
+            logMessage(LOG_ERROR, message ? message : "(null)", true);
+        }
+    }
+    lua.updateCore();
+}
+
+} // namespace VadiZov

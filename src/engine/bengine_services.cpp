@@ -1,0 +1,127 @@
+// What the engine answers besides stepping: status texts, the persistent data of objects and of
+// the game ("saves.json"), and debug rendering of one object.
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "engine/bengine.h"
+#include "object/bobject.h"
+
+namespace VadiZov {
+
+namespace {
+
+constexpr const char* kPersistentDataFile = "saves.json";
+
+// Copies at most size characters of text. The result is the text's length when it fits, else -1
+// (the buffer then holds as much as fits). The text is terminated whenever a character is left.
+int copyBounded(char* buffer, int size, const std::string& text, bool minusOneWhenCut)
+{
+    const int length = int(text.size());
+    if (!buffer || size <= 0)
+        return minusOneWhenCut && length > 0 ? -1 : length;
+    const int written = length < size ? length : size;
+    std::memcpy(buffer, text.data(), size_t(written));
+    if (written < size)
+        buffer[written] = '\0';
+    if (minusOneWhenCut && length > size)
+        return -1;
+    return length;
+}
+
+std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+std::string format(const char* fmt, ...)
+{
+    char text[512];
+    va_list args;
+    va_start(args, fmt);
+    const int length = std::vsnprintf(text, sizeof text, fmt, args);
+    va_end(args);
+    if (length < 0)
+        return std::string();
+    return std::string(text, size_t(length) < sizeof text ? size_t(length) : sizeof text - 1);
+}
+
+} // namespace
+
+int BeamEngineImpl::getStatusText(int type, char* buffer, int size, BeamObject* object)
+{
+    switch (type) {
+    case 0:
+        return copyBounded(buffer, size, format("enabled: %s", enabled_ ? "yes" : "no"), true);
+    case 1:
+        return copyBounded(buffer, size,
+                           format("FPS: %d, dts: %0.6f s, frame delay: %0.3f ms, %d steps", stepsLastSecond_,
+                                  double(lastSubstepTime_), double(frameDelayMs_), params_.substeps),
+                           true);
+    case 3:
+        return copyBounded(buffer, size, format("bodies: %d ", params_.objectCount), true);
+    case 4:
+        for (int slot = 0; object && params_.objects && slot < params_.objectCount; ++slot) {
+            BeamObjectImpl* candidate = params_.objects[slot];
+            if (candidate && static_cast<BeamObject*>(candidate) == object)
+                return copyBounded(buffer, size, candidate->debugString, false);
+        }
+        return 0;
+    default:
+        return 0;
+    }
+}
+
+const char* BeamEngineImpl::getObjectPersistentData(HostObject* hostObject)
+{
+    if (!hostObject || !params_.objects)
+        return nullptr;
+    platform::CriticalSectionGuard guard(engineLock_);
+    for (int slot = 0; slot < params_.objectCount; ++slot) {
+        BeamObjectImpl* object = params_.objects[slot];
+        if (object && object->hostObject == hostObject)
+            return object->persistentData.c_str();
+    }
+    return nullptr;
+}
+
+void BeamEngineImpl::renderObjectDebug(HostDebugDraw* draw, float3 focus, BeamObject* object)
+{
+    for (int slot = 0; object && params_.objects && slot < params_.objectCount; ++slot) {
+        BeamObjectImpl* candidate = params_.objects[slot];
+        if (candidate && static_cast<BeamObject*>(candidate) == object) {
+            candidate->renderDebug(draw, focus);
+            return;
+        }
+    }
+}
+
+void BeamEngineImpl::setPersistentData(const char* text)
+{
+    FILE* file = std::fopen(kPersistentDataFile, "w");
+    if (!file)
+        return;
+    if (text)
+        std::fwrite(text, 1, std::strlen(text), file);
+    std::fclose(file);
+}
+
+const std::string* BeamEngineImpl::getPersistentData()
+{
+    FILE* file = std::fopen(kPersistentDataFile, "r");
+    if (!file)
+        return nullptr;
+    long size = -1;
+    if (std::fseek(file, 0, SEEK_END) == 0)
+        size = std::ftell(file);
+    std::fseek(file, 0, SEEK_SET);
+    if (size < 0) {
+        std::fclose(file);
+        return nullptr;
+    }
+    // Read in text mode: the bytes read may be fewer than the size, and only those are the text.
+    persistentDataBuffer_.assign(size_t(size) + 1, '\0');
+    const size_t read = std::fread(persistentDataBuffer_.data(), 1, size_t(size), file);
+    std::fclose(file);
+    persistentDataBuffer_.resize(read);
+    return &persistentDataBuffer_;
+}
+
+} // namespace VadiZov

@@ -1,0 +1,212 @@
+// The engine's object slots: making, loading, storing, resetting and deleting objects, and the
+// engine events that tell the system Lua state about it.
+#include <algorithm>
+
+#include "engine/bengine.h"
+#include "base/blog.h"
+#include "object/bobject.h"
+#include "step/bthread.h"
+
+namespace VadiZov {
+
+namespace {
+
+constexpr const char* kSpawnEvent = "engineEvent('spawn')";
+constexpr const char* kDespawnEvent = "engineEvent('despawn')";
+constexpr const char* kResetEvent = "engineEvent('reset')";
+
+} // namespace
+
+BeamObjectImpl* BeamEngineImpl::makeObjectInFreeSlot()
+{
+    // The slots are packed: the first free one is numbered by the count. With every slot taken
+    // the new object would be written past the array.
+    const int slot = params_.objectCount;
+    if (!params_.objects || slot >= kObjectSlots) {
+        logFormat(LOG_ERROR, "*** getSlot: no free object slot (%d in use)", params_.objectCount);
+        return nullptr;
+    }
+    logFormat(LOG_INFO, "creating new object in slot %d ...", slot);
+    auto* object = new BeamObjectImpl();
+    params_.objects[slot] = object;
+    object->id = slot;
+    params_.objectCount = std::max(params_.objectCount, slot + 1);
+    return object;
+}
+
+BeamObjectImpl* BeamEngineImpl::getSlot(int index)
+{
+    if (index == 0)
+        return params_.objects && params_.objectCount > 0 ? params_.objects[0] : nullptr;
+    if (index != -1)
+        return nullptr;
+    if (refuseOnPhysicsThread("getSlot"))
+        return nullptr;
+    platform::CriticalSectionGuard guard(engineLock_);
+    return makeObjectInFreeSlot();
+}
+
+void BeamEngineImpl::setSlot(int index, BeamObjectImpl* object)
+{
+    if (index < 0 || index >= kObjectSlots || !params_.objects || !object)
+        return;
+    if (refuseOnPhysicsThread("setSlot"))
+        return;
+    platform::CriticalSectionGuard guard(engineLock_);
+    params_.objects[index] = object;
+    // An object stored into a free slot is counted, so that it is stepped and, at the end, deleted.
+    params_.objectCount = std::max(params_.objectCount, index + 1);
+    object->reset(false);
+}
+
+void BeamEngineImpl::spawnObject(const char* directory, float3 position)
+{
+    if (refuseOnPhysicsThread("spawnObject"))
+        return;
+    platform::CriticalSectionGuard guard(engineLock_);
+    BeamObjectImpl* object = makeObjectInFreeSlot();
+    if (!object)
+        return;
+    enterObjectLua();
+    object->spawnVehicle(directory ? directory : "", Vector3{position.x, position.y, position.z},
+                         Quaternion(0.0f, 0.0f, 0.0f, 0.0f));
+    leaveObjectLua(object);
+    params_.objectsChanged = true;
+}
+
+BeamObject* BeamEngineImpl::addObject(const char* directory, float x, float y, float z, float qx, float qy, float qz,
+                                      float qw, HostObject* hostObject)
+{
+    if (!directory)
+        return nullptr;
+    if (refuseOnPhysicsThread("addObject"))
+        return nullptr;
+    if (params_.objectCount >= kObjectSlots) {
+        logFormat(LOG_ERROR, "*** addObject: no free object slot (%d in use)", params_.objectCount);
+        return nullptr;
+    }
+    queueLuaCommand(kSpawnEvent);
+
+    platform::CriticalSectionGuard guard(engineLock_);
+    BeamObjectImpl* object = makeObjectInFreeSlot();
+    if (!object)
+        return nullptr;
+    object->hostObject = hostObject;
+    if (hostObject) {
+        object->mesh = hostObject->getResourceContainer();
+        float3 position;
+        const float3* returned = hostObject->getPosition(&position);
+        object->originOffset = returned ? *returned : position;
+        object->spawnOrigin = object->originOffset;
+    }
+    enterObjectLua();
+    object->spawnVehicle(directory, Vector3{x, y, z}, Quaternion(qx, qy, qz, qw));
+    const bool deletedByItsInit = leaveObjectLua(object);
+    params_.objectsChanged = true;
+    return deletedByItsInit ? nullptr : object;
+}
+
+void BeamEngineImpl::removeObject(BeamObject* object)
+{
+    queueLuaCommand(kDespawnEvent);
+    if (refuseOnPhysicsThread("removeObject"))
+        return;
+    if (objectLuaDepth_ > 0) {
+        deferredRemovals_.push_back(object);
+        return;
+    }
+    deleteObjectsNow(false, object);
+}
+
+void BeamEngineImpl::deleteAllObjects()
+{
+    queueLuaCommand(kDespawnEvent);
+    logMessage(LOG_INFO, "deleting all objects ...", true);
+    if (refuseOnPhysicsThread("deleteAllObjects"))
+        return;
+    if (objectLuaDepth_ > 0) {
+        deferredDeleteAll_ = true;
+        return;
+    }
+    deleteObjectsNow(true, nullptr);
+}
+
+void BeamEngineImpl::deleteObjectsNow(bool all, const BeamObject* object)
+{
+    if (!params_.objects)
+        return;
+    platform::CriticalSectionGuard guard(engineLock_);
+    // Each object leaves its slot before it is deleted: its vehicleDestroy callback runs during
+    // the deletion and may call back into the slots.
+    if (all) {
+        while (params_.objectCount > 0) {
+            const int last = --params_.objectCount;
+            BeamObjectImpl* victim = params_.objects[last];
+            params_.objects[last] = nullptr;
+            delete victim;
+        }
+        params_.objectsChanged = true;
+        return;
+    }
+    for (int slot = 0; slot < params_.objectCount; ++slot) {
+        BeamObjectImpl* victim = params_.objects[slot];
+        if (!victim || static_cast<const BeamObject*>(victim) != object)
+            continue;
+        logFormat(LOG_DEBUG, "deleting object slot %d ...", slot);
+        const int last = params_.objectCount - 1;
+        params_.objects[slot] = params_.objects[last];
+        params_.objects[last] = nullptr;
+        params_.objectCount = last;
+        params_.objectsChanged = true;
+        delete victim;
+        return;
+    }
+}
+
+bool BeamEngineImpl::leaveObjectLua(const BeamObjectImpl* object)
+{
+    if (objectLuaDepth_ > 0)
+        --objectLuaDepth_;
+    if (objectLuaDepth_ > 0 || (!deferredDeleteAll_ && deferredRemovals_.empty()))
+        return false;
+    bool objectDeleted = deferredDeleteAll_;
+    if (!objectDeleted) {
+        for (const BeamObject* removed : deferredRemovals_)
+            objectDeleted = objectDeleted || removed == static_cast<const BeamObject*>(object);
+    }
+    deleteDeferredObjects();
+    return objectDeleted;
+}
+
+void BeamEngineImpl::deleteDeferredObjects()
+{
+    const bool all = deferredDeleteAll_;
+    std::vector<const BeamObject*> removals;
+    removals.swap(deferredRemovals_);
+    deferredDeleteAll_ = false;
+    if (all) {
+        deleteObjectsNow(true, nullptr);
+        return;
+    }
+    for (const BeamObject* removed : removals)
+        deleteObjectsNow(false, removed);
+}
+
+void BeamEngineImpl::reset(HostObject* hostObject)
+{
+    queueLuaCommand(kResetEvent);
+    platform::CriticalSectionGuard guard(queueLock_);
+    for (int slot = 0; slot < params_.objectCount; ++slot) {
+        BeamObjectImpl* object = params_.objects[slot];
+        if (!object)
+            continue;
+        if (!hostObject) {
+            object->requestReset(RESET_PHYSICS);
+        } else if (object->hostObject == hostObject) {
+            object->requestReset(RESET_PHYSICS);
+            return;
+        }
+    }
+}
+
+} // namespace VadiZov

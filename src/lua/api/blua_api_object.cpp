@@ -1,0 +1,145 @@
+// Lua surface of the soft-body object: the building API, its handles and the records scripts
+// read and write (wheelData, particleData, beamstats).
+#include <algorithm>
+
+#include "solver/bbeam_events.h"
+#include "lua/api/blua_api.h"
+#include "lua/binding/blua_binding.h"
+#include "object/bobject.h"
+
+namespace VadiZov {
+
+namespace {
+
+// The rotation goes through the host interface like the host's own call; scripts get no result.
+void resetTransformation(BeamObjectImpl& object, const Vector3& position, const Quaternion& rotation)
+{
+    static_cast<BeamObject&>(object).resetTransformation(position, rotation);
+}
+
+// Counts are writable from Lua, but the solver walks the arrays up to them: a written count is
+// clamped into 0..capacity.
+template <int BeamObjectImpl::*Count, int Capacity>
+int readCount(const BeamObjectImpl& object)
+{
+    return object.*Count;
+}
+
+template <int BeamObjectImpl::*Count, int Capacity>
+void writeCount(BeamObjectImpl& object, int value)
+{
+    object.*Count = std::clamp(value, 0, Capacity);
+}
+
+template <int BeamObjectImpl::*Count, int Capacity>
+void addCountProperty(LuaBinding::Class<BeamObjectImpl>& c, const char* name)
+{
+    c.addProperty(name, &readCount<Count, Capacity>, &writeCount<Count, Capacity>);
+}
+
+} // namespace
+
+void addObjectBuildingMembers(LuaBinding::Class<BeamObjectImpl>& c)
+{
+    c.addConstructor<>()
+        .addFunction("destroy", &BeamObjectImpl::destroy)
+        .addFunction("requestReset", &BeamObjectImpl::requestReset)
+        .addFunction("resetTransformation", &resetTransformation)
+        .addFunction("setGravity", &BeamObjectImpl::setGravity)
+        .addFunction("setWind", &BeamObjectImpl::setWind)
+        .addFunction("setWaterFlow", &BeamObjectImpl::setWaterFlow)
+        .addFunction("setNode", &BeamObjectImpl::setNode)
+        .addFunction("setNodePair", &BeamObjectImpl::setNodePair)
+        .addFunction("setNodeMass", &BeamObjectImpl::setNodeMass)
+        .addFunction("setNodeMaterial", &BeamObjectImpl::setNodeMaterial)
+        .addFunction("setBeam", &BeamObjectImpl::setBeam)
+        .addFunction("setBeamSpringDamp", &BeamObjectImpl::setBeamSpringDamp)
+        .addFunction("setBeamPressureRel", &BeamObjectImpl::setBeamPressureRel)
+        .addFunction("setCollisionTriangle", &BeamObjectImpl::setCollisionTriangle)
+        .addFunction("getBeamForce", &BeamObjectImpl::getBeamForce)
+        .addFunction("getNodeForceOnBeamDir", &BeamObjectImpl::getNodeForceOnBeamDir)
+        .addFunction("inWater", &BeamObjectImpl::inWater)
+        .addFunction("getNodeForce", &BeamObjectImpl::getNodeForce)
+        .addFunction("getNodeVelocity", &BeamObjectImpl::getNodeVelocity)
+        .addFunction("applyForce", &BeamObjectImpl::applyForce)
+        .addFunction("applyTorque", &BeamObjectImpl::applyTorque)
+        .addFunction("finishLoading", &BeamObjectImpl::finishLoading)
+        .addFunction("getTriangleCount", &BeamObjectImpl::getTriangleCount)
+        .addFunction("breakCollisionTriangle", &BeamObjectImpl::breakCollisionTriangle)
+        .addFunction("deflatePressureGroup", &BeamObjectImpl::deflatePressureGroup)
+        .addFunction("setGroupPressure", &BeamObjectImpl::setGroupPressure)
+        .addFunction("getVelocity", &BeamObjectImpl::getVelocity)
+        .addFunction("getPosition", &BeamObjectImpl::getPosition)
+        .addFunction("getDirection", &BeamObjectImpl::getDirection)
+        .addFunction("getDirectionVector", &BeamObjectImpl::getDirectionVector)
+        .addFunction("getDirectionVectorUp", &BeamObjectImpl::getDirectionVectorUp)
+        .addFunction("queueLuaCommand", &BeamObjectBase::queueLuaCommand)
+        .addFunction("getLuaResult", &BeamObjectBase::getLuaResult)
+        .addFunction("breakBeam", &breakBeam)
+        .addProperty("boundingBoxMin", &BeamObjectImpl::boundingBoxMin)
+        .addProperty("boundingBoxMax", &BeamObjectImpl::boundingBoxMax)
+        .addProperty("activationMode", &BeamObjectImpl::activationMode)
+        .addProperty("slipTireMarkThreshold", &BeamObjectImpl::slipTireMarkThreshold)
+        .addProperty("camRelaxation", &BeamObjectImpl::camRelaxation)
+        .addProperty("mesh", &BeamObjectImpl::mesh);
+    addCountProperty<&BeamObjectImpl::node_count, kMaxNodes>(c, "node_count");
+    addCountProperty<&BeamObjectImpl::beam_count, kMaxBeams>(c, "beam_count");
+    addCountProperty<&BeamObjectImpl::flexmesh_count, kMaxFlexmeshes>(c, "flexmesh_count");
+    addCountProperty<&BeamObjectImpl::prop_count, kMaxProps>(c, "prop_count");
+    addCountProperty<&BeamObjectImpl::internal_camera_count, kMaxInternalCameras>(c, "internal_camera_count");
+    addCountProperty<&BeamObjectImpl::wheel_count, kMaxWheels>(c, "wheel_count");
+}
+
+void addBeamHandleMembers(LuaBinding::Class<beam>& c)
+{
+    c.addFunction("makeAnisotropic", &beam::makeAnisotropic)
+        .addFunction("makeBounded", &beam::makeBounded)
+        .addFunction("makePressured", &beam::makePressured)
+        .addFunction("isValid", &beam::isValid)
+        .addFunction("setDeformationTriggerRatio", &beam::setDeformationTriggerRatio);
+}
+
+void addWheelHandleMembers(LuaBinding::Class<wheel>& c)
+{
+    c.addFunction("addNode", &wheel::addNode).addFunction("isValid", &wheel::isValid);
+}
+
+void addWheelDataMembers(LuaBinding::Class<wheelData>& c)
+{
+    c.addProperty("angularVelocity", &wheelData::angularVelocity)
+        .addProperty("torque", &wheelData::torque)
+        .addProperty("brakingTorque", &wheelData::brakingTorque)
+        .addProperty("lastTorque", &wheelData::lastTorque);
+}
+
+void addParticleDataMembers(LuaBinding::Class<particleData>& c)
+{
+    c.addConstructor<>()
+        .addProperty("id1", &particleData::id1)
+        .addProperty("pos", &particleData::pos)
+        .addProperty("normal", &particleData::normal)
+        .addProperty("nodeVel", &particleData::nodeVel)
+        .addProperty("perpendicularVel", &particleData::perpendicularVel)
+        .addProperty("slipVel", &particleData::slipVel)
+        .addProperty("slipForce", &particleData::slipForce)
+        .addProperty("materialID1", &particleData::materialID1)
+        .addProperty("materialID2", &particleData::materialID2)
+        .addProperty("particleType", &particleData::particleType)
+        .addProperty("width", &particleData::width)
+        .addProperty("count", &particleData::count)
+        .addProperty("depth", &particleData::depth)
+        .addProperty("normalForce", &particleData::normalForce);
+}
+
+void addBeamstatsMembers(LuaBinding::Class<beamstats>& c)
+{
+    c.addProperty("beam_count", &beamstats::beam_count)
+        .addProperty("node_count", &beamstats::node_count)
+        .addProperty("beams_broken", &beamstats::beams_broken)
+        .addProperty("beams_deformed", &beamstats::beams_deformed)
+        .addProperty("wheel_count", &beamstats::wheel_count)
+        .addProperty("total_weight", &beamstats::total_weight)
+        .addProperty("wheel_weight", &beamstats::wheel_weight);
+}
+
+} // namespace VadiZov

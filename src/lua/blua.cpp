@@ -1,0 +1,208 @@
+#include "lua/blua.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+
+#include "base/blog.h"
+#include "lua/api/blua_api.h"
+#include "lua/blua_libraries.h"
+#include "lua/blua_trace.h"
+#include "base/bglobals.h"
+#include "base/bmath.h"
+#include "velkor/host.h"
+
+namespace VadiZov {
+
+namespace {
+
+constexpr int kGarbageStepSize = 20;
+constexpr int kStackReserve = 200;
+
+struct SetupCall {
+    Lua* lua;
+    BeamObjectImpl* owner;
+};
+
+int setUpState(lua_State* L)
+{
+    auto* call = static_cast<SetupCall*>(lua_touserdata(L, 1));
+    lua_settop(L, 0);
+    openLuaLibraries(L);
+    lua_settop(L, 0);
+    registerLuaApi(L, *call->lua, call->owner);
+    return 0;
+}
+
+const char* textOrEmpty(const char* text) { return text ? text : ""; }
+
+} // namespace
+
+Lua::Lua(const char* name) : name_(textOrEmpty(name)) {}
+
+Lua::~Lua() { close(); }
+
+void Lua::initialize(BeamObjectImpl* owner, const char* startScript)
+{
+    owner_ = owner;
+    if (state_)
+        lua_close(state_);
+    state_ = luaL_newstate();
+    ++generation_;
+    if (!state_) {
+        log(LOG_ERROR, "could not create a Lua state");
+        return;
+    }
+    SetupCall call{this, owner};
+    if (lua_cpcall(state_, setUpState, &call) != 0) {
+        const char* message = lua_tostring(state_, -1);
+        log(LOG_ERROR, "*** FATAL LUA ERROR: %s", message ? message : "(null)");
+    }
+    lua_settop(state_, 0);
+    if (startScript)
+        exec(startScript);
+}
+
+void Lua::close()
+{
+    if (state_) {
+        lua_close(state_);
+        state_ = nullptr;
+    }
+    name_.clear();
+}
+
+int Lua::exec(const char* path)
+{
+    path = textOrEmpty(path);
+    if (!g_fileSystem) {
+        log(LOG_ERROR, "cannot open file '%s': no filesystem provided", path);
+        return -1;
+    }
+    if (g_fileSystem->fileExists(path) == 0) {
+        log(LOG_ERROR, "cannot open file '%s': not existing", path);
+        return -2;
+    }
+    FilePure* file = g_fileSystem->openFile(path, "rb");
+    if (!file) {
+        log(LOG_ERROR, "cannot open file '%s': error opening file read-only", path);
+        return -3;
+    }
+    const long length = file->length();
+    // Zero-filled with room to spare, so the text is always terminated.
+    char* buffer = length < 0 ? nullptr : static_cast<char*>(std::calloc(size_t(length) + 16, 1));
+    if (!buffer) {
+        file->close();
+        return 1;
+    }
+    int result = 1;
+    if (file->read(buffer, size_t(length), 1, size_t(length)) != 0)
+        result = executeChunk(buffer, size_t(length), path);
+    file->close();
+    std::free(buffer);
+    return result;
+}
+
+int Lua::executeChunk(const char* text, size_t length, const char* chunkName, std::string* result)
+{
+    if (!state_)
+        return 1;
+    text = text ? text : "";
+    chunkName = textOrEmpty(chunkName);
+    lua_State* L = state_;
+    const LuaStackRestore restore(L);
+
+    lua_getglobal(L, "debug");
+    if (lua_istable(L, -1))
+        lua_getfield(L, -1, "traceback");
+    else
+        lua_pushnil(L);
+    lua_remove(L, -2);
+    // A script that removed debug.traceback still gets its errors reported, without traceback.
+    const int handler = lua_isfunction(L, -1) ? lua_gettop(L) : 0;
+
+    int status = luaL_loadbuffer(L, text, length, chunkName);
+    if (status == 0)
+        status = lua_pcall(L, 0, 1, handler);
+    if (status == 0) {
+        if (result && (lua_type(L, -1) == LUA_TSTRING || lua_type(L, -1) == LUA_TNUMBER)) {
+            size_t resultLength = 0;
+            const char* value = lua_tolstring(L, -1, &resultLength);
+            result->assign(value, resultLength);
+        }
+        return 0;
+    }
+    const char* message = lua_tostring(L, -1);
+    log(LOG_ERROR, "*** FATAL LUA ERROR: %s", message ? message : "(null)");
+    log(LOG_ERROR, "*** while executing this line: %.*s", int(length), text);
+    log(LOG_ERROR, "*** in chunk: %s", chunkName);
+    return 1;
+}
+
+const char* Lua::pushString(const char* text)
+{
+    return lua_pushfstring(state_, "%s", textOrEmpty(text));
+}
+
+int Lua::updateCore()
+{
+    lua_settop(state_, 0);
+    lua_gc(state_, LUA_GCSTEP, kGarbageStepSize);
+    if (!lua_checkstack(state_, kStackReserve))
+        log(LOG_ERROR, "Could not grow Lua stack");
+    return 0;
+}
+
+void Lua::log(int level, const char* format, ...)
+{
+    char text[4096];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    logFormat(level, "%s|%s", name_.c_str(), text);
+    if (level == LOG_ERROR)
+        flushLog();
+}
+
+int Lua::getMemoryUsageKB() { return lua_gc(state_, LUA_GCCOUNT, 0); }
+
+void Lua::dumpStack() { dumpLuaStack(state_); }
+
+color Lua::colorFromHex(const char* text) { return VadiZov::colorFromHex(textOrEmpty(text)); }
+
+std::string Lua::colorToHex(const color& c) { return VadiZov::colorToHex(c); }
+
+void Lua::enableStackTraceFile(const char* path, bool full)
+{
+    path = textOrEmpty(path);
+    if (!startLuaStackTrace(state_, path, full))
+        log(LOG_ERROR, "unable to open lua stack log for writing: %s", path);
+}
+
+void dumpLuaStack(lua_State* L)
+{
+    const int count = lua_gettop(L);
+    logFormat(LOG_INFO, "== STACK (%d) DUMP ==", count);
+    for (int i = 1; i <= count; ++i) {
+        const int fromTop = i - count - 1;
+        switch (lua_type(L, i)) {
+        case LUA_TBOOLEAN:
+            logFormat(LOG_INFO, "%d / %d | boolean %s", i, fromTop, lua_toboolean(L, i) ? "true" : "false");
+            break;
+        case LUA_TNUMBER:
+            logFormat(LOG_INFO, "%d / %d | number: %g", i, fromTop, lua_tonumber(L, i));
+            break;
+        case LUA_TSTRING:
+            logFormat(LOG_INFO, "%d / %d | string: '%s'", i, fromTop, lua_tostring(L, i));
+            break;
+        default:
+            // Other types have no string conversion: written as the C runtime writes a null text.
+            logFormat(LOG_INFO, "%d / %d | %s : %s", i, fromTop, luaL_typename(L, i), "(null)");
+            break;
+        }
+    }
+    logFormat(LOG_INFO, "== STACK DUMP END ==");
+}
+
+} // namespace VadiZov

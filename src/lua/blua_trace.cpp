@@ -1,0 +1,53 @@
+#include "lua/blua_trace.h"
+
+#include <cstdio>
+
+namespace VadiZov {
+
+namespace {
+
+// One stream for all states, without a lock: each trace line is one formatted write.
+FILE* s_traceFile = nullptr;
+
+const char* eventTag(int event)
+{
+    switch (event) {
+    case LUA_HOOKCALL: return "CALL";
+    case LUA_HOOKRET: return "RETN";
+    case LUA_HOOKLINE: return "LINE";
+    case LUA_HOOKCOUNT: return "COUT";
+    case LUA_HOOKTAILRET: return "TRLR";
+    default: return "?  ";
+    }
+}
+
+const char* orEmpty(const char* text) { return text ? text : ""; }
+
+} // namespace
+
+bool startLuaStackTrace(lua_State* L, const char* path, bool full)
+{
+    if (s_traceFile) {
+        std::fclose(s_traceFile);
+        s_traceFile = nullptr;
+    }
+    s_traceFile = std::fopen(path ? path : "", "w");
+    if (!s_traceFile)
+        return false;
+    std::fputs("Lua stack trace start\n", s_traceFile);
+    const int mask = full ? (LUA_MASKCALL | LUA_MASKRET | LUA_MASKLINE | LUA_MASKCOUNT) : LUA_MASKCALL;
+    lua_sethook(L, luaStackTraceHook, mask, 0);
+    return true;
+}
+
+void luaStackTraceHook(lua_State* L, lua_Debug* event)
+{
+    if (!s_traceFile)
+        return;
+    lua_getinfo(L, "nSlu", event);
+    std::fprintf(s_traceFile, "%s:%d|%s|%s|%s %s\n", event->source ? event->source : "(unknown)",
+                 event->currentline, orEmpty(event->what), eventTag(event->event), orEmpty(event->namewhat),
+                 orEmpty(event->name));
+}
+
+} // namespace VadiZov

@@ -1,0 +1,113 @@
+#include "object/bbeam_handles.h"
+
+#include <algorithm>
+#include <cfloat>
+
+#include "base/blog.h"
+#include "object/bobject.h"
+
+namespace VadiZov {
+
+bool beam::inUse(const char* message) const
+{
+    if (object_ && id_ >= 0 && id_ < object_->beam_count)
+        return true;
+    logMessage(LOG_ERROR, message, true);
+    return false;
+}
+
+void beam::makeAnisotropic(float springExt, float dampExt, float maxElongationRatio)
+{
+    if (!inUse("*** makeAnisotropic: ANISOTROPIC beam for invalid node id, ignored"))
+        return;
+    BeamParams& p = object_->beamParams[id_];
+    object_->beams[id_].type = BEAM_ANISOTROPIC;
+    object_->beamOrigins[id_].type = BEAM_ANISOTROPIC;
+    p.p4 = springExt;
+    p.p5 = object_->cappedDamping(id_, dampExt);
+    p.p0 = p.refLength * maxElongationRatio;
+}
+
+void beam::makeBounded(float longBound, float shortBound, float limitSpring, float limitDamp, float slowDampExt,
+                       float fastDampComp, float fastDampExt, float cutoffSpeed)
+{
+    if (!inUse("*** makeBounded: BOUNDED beam for invalid node id, ignored"))
+        return;
+    BeamCore& b = object_->beams[id_];
+    BeamParams& p = object_->beamParams[id_];
+    b.type = BEAM_BOUNDED;
+    object_->beamOrigins[id_].type = BEAM_BOUNDED;
+    p.p0 = longBound;
+    p.p1 = shortBound;
+    p.p2 = limitSpring;
+    p.p3 = object_->cappedDamping(id_, limitDamp);
+    // The beam's own damping becomes the slow damping while shortening...
+    p.p4 = object_->cappedDamping(id_, b.damp);
+    p.p5 = object_->cappedDamping(id_, slowDampExt);
+    p.p6 = object_->cappedDamping(id_, fastDampComp);
+    p.p7 = object_->cappedDamping(id_, fastDampExt);
+    // ...and damp now holds the speed between slow and fast damping.
+    b.damp = cutoffSpeed;
+}
+
+void beam::makePressured(float pressure, float area, float volumeCoef, float maxPressure)
+{
+    if (!inUse("*** makePressured: PRESSURED beam for invalid node id, ignored"))
+        return;
+    BeamCore& b = object_->beams[id_];
+    BeamParams& p = object_->beamParams[id_];
+    BeamOrigin& o = object_->beamOrigins[id_];
+
+    b.type = BEAM_PRESSURED;
+    o.type = BEAM_PRESSURED;
+    // Gas only pushes: a pressured beam never yields in compression.
+    p.deformCompress = FLT_MAX;
+    o.basePressure = pressure;
+    o.deformCompress = FLT_MAX;
+
+    p.p6 = area;
+    p.p0 = volumeCoef;
+    p.p1 = pressure * p.refLength * area;
+    o.p1 = p.p1;
+    p.p2 = (1.0f - volumeCoef) * p.refLength;
+    p.p3 = area * kAtmosphericPressure;
+
+    const float breakForce = area * maxPressure - p.p3;
+    p.p7 = breakForce > 0.0f ? breakForce : 0.0f;
+    o.p7 = p.p7;
+
+    // The signed tension limit keeps the deformation step running for this beam.
+    b.limitForce = std::min(std::min(p.p7, p.strength), p.deformTension);
+    o.limitForce = b.limitForce;
+}
+
+void beam::setDeformationTriggerRatio(float ratio)
+{
+    if (!inUse("*** setDeformationTriggerRatio: Deformation Trigger beam for invalid node id, ignored"))
+        return;
+    object_->beamParams[id_].deformTriggerRatio = ratio;
+    object_->beamOrigins[id_].deformTriggerRatio = ratio;
+}
+
+void wheel::addNode(int node)
+{
+    if (!object_ || id_ < 0 || id_ >= kMaxWheels || id_ >= object_->wheel_count) {
+        logMessage(LOG_ERROR, "*** addNode: wheel invalid, ignored", true);
+        return;
+    }
+    if (node < 0 || node >= kMaxNodes) {
+        logMessage(LOG_ERROR, "*** addNode: wheel node invalid, ignored", true);
+        return;
+    }
+    wheelData& w = object_->wheels[id_];
+    if (w.nodeCount >= kMaxWheelNodes) {
+        logMessage(LOG_ERROR, "*** addNode: wheel node list full, ignored", true);
+        return;
+    }
+    w.nodes[w.nodeCount] = &object_->nodes[node];
+    object_->nodeProperties[node].wheelId = int16_t(id_);
+    w.nodeCount += 1;
+    w.invNodeCount = 1.0f / float(w.nodeCount);
+}
+
+} // namespace VadiZov

@@ -1,0 +1,228 @@
+// One simulated soft body: nodes joined by beams, with wheels, collision triangles, pressure
+// groups, rails and slide nodes. All per-node and per-beam state lives in fixed arrays inside
+// the object, so the solver indexes it directly and nothing is allocated per element while the
+// simulation runs. The object is large (about 1.5 MB): create it with new. It can be neither
+// copied nor moved, since wheels point into its node array.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "object/bbeam_handles.h"
+#include "object/bobject_frame_queues.h"
+#include "object/bobject_records.h"
+#include "platform/critical_section.h"
+#include "velkor/velkor.h"
+
+namespace VadiZov {
+
+class ObjectScript;
+class GroundModelNames;
+class FlexMesh;
+class Prop;
+class Lua;
+class LuaObjectScript;
+class Material;
+class HostDebugDraw;
+struct ObjectLua;
+
+// Reset request bits (requestReset).
+constexpr int RESET_PHYSICS = 1;
+constexpr int RESET_COMPLETELY = 2;
+
+class BeamObjectImpl final : public BeamObject {
+public:
+    BeamObjectImpl();
+    ~BeamObjectImpl() override;
+    BeamObjectImpl(const BeamObjectImpl&) = delete;
+    BeamObjectImpl& operator=(const BeamObjectImpl&) = delete;
+    BeamObjectImpl(BeamObjectImpl&&) = delete;
+    BeamObjectImpl& operator=(BeamObjectImpl&&) = delete;
+
+    // ---- host-facing operations
+    bool resetTransformation(Vector3 position, Quaternion rotation) override;
+    int getFlexmeshCount() override { return flexmesh_count; }
+    int getParticles(HostParticle** first) override;
+    void clearParticles() override { hostParticles.clear(); }
+    void setInternalCamera(int index) override { internalCameraChoice = index; }
+    void setPendingActivation(int value) override { pendingActivation = value; }
+    int queueLuaCommand(const char* chunk, bool wantResult) override;
+    const char* getLuaResult(int index) override;
+    int getID() override { return id; }
+    void importPersistentData(const char* data) override;
+    int getReferencePositions(Vector3* outTwo) override;
+    int getObjectID() override { return id; }
+
+    // ---- construction, clearing and reset (bobject.cpp)
+    // Empties the object; its script may build it again.
+    void clear();
+    // Back to the state as built, at spawnOrigin, rotated by transformRotation.
+    void reset(bool rotationChanged);
+    // Rotates every node about refNode; velocities and spawn positions stay.
+    void applyTransformation(const Quaternion& rotation);
+    void requestReset(int flags);
+    // Carries out the requested clear and reset and a pending rotation change; the object's
+    // per-frame Lua update calls this first.
+    void applyPendingResets();
+    int pendingResetRequests();
+    // Clears and frees what the object holds outside its records; later calls do nothing.
+    void destroy();
+    bool isDestroyed() const { return destroyed_; }
+
+    void setScript(ObjectScript* script) { script_ = script; }
+
+    // ---- the object's own Lua state (bobject_lua_state.cpp)
+    Lua& lua();
+    LuaObjectScript& luaScript();
+    // Calls the global function with one text argument (nil for null); a Lua error is thrown
+    // as its text (std::string).
+    void callLuaFunction(const char* name, const char* argument);
+
+    // ---- per frame, on the host thread (bobject_lua_update.cpp, bobject_graphics.cpp)
+    // Pending resets, queued commands, graphicsStep, activation, tire marks, particles,
+    // attached sounds. 1 when the engine is disabled, and also when the object's own Lua
+    // deleted it: the caller must then not touch the object again.
+    int updateLua(float dt);
+    // Hands the swapped JavaScript and sound queues to the host.
+    void updateGraphics(float dt);
+
+    // ---- loading (bobject_loading.cpp)
+    // Runs "<dir>/init.lua" (or the default script), caches the callbacks, calls init(dir) and
+    // places the object.
+    void spawnVehicle(const char* dir, Vector3 position, Quaternion rotation);
+    void renderDebug(HostDebugDraw* draw, float3 focus);
+    ObjectScript* script() const { return script_; }  // the solver's callbacks go through it
+    void setGroundModelNames(const GroundModelNames* names) { groundModelNames_ = names; }
+
+    // ---- building API (bobject_build.cpp)
+    int setNode(int index, float3 position, float mass, int nodeType, float friction, int collisionGroup,
+                bool triangleCollides, bool collides);
+    void setNodeMass(int node, float mass);
+    void setNodeMaterial(int node, int material);
+    void setNodePair(int node, int partner);
+    void setGravity(float g);
+    void setWind(float x, float y, float z) { wind = float3(x, y, z); }
+    void setWaterFlow(float x, float y, float z) { waterFlow = float3(x, y, z); }
+
+    beam setBeam(int index, int node1, int node2, float strength, float spring, float damp, float deform,
+                 float lengthFactor);
+    void setBeamSpringDamp(int beamId, float spring, float damp, float springExt, float dampExt);
+    void setBeamPressureRel(int beamId, float pressure, float maxPressure, float spring, float damp);
+    // The smaller of value and the lighter end node's mass over the substep time.
+    float cappedDamping(int beamId, float value) const;
+
+    void setCollisionTriangle(int index, int node1, int node2, int node3, float dragCoef, float pressure,
+                              int pressureGroup, int broken, const char* groundModelName);
+    void breakCollisionTriangle(int triangle);
+    int getTriangleCount() const { return int(collisionTriangles.size()); }
+    void deflatePressureGroup(int group);
+    void setGroupPressure(int group, float pressure);
+
+    void finishLoading();
+    void applyForce(int node, int towards, float force);
+    float applyTorque(int axisStart, int axisEnd, int node, float torque);
+
+    float getBeamForce(int beamId) const;
+    float getNodeForceOnBeamDir(int node, int beamId) const;
+    bool inWater(int node) const;
+    float getNodeForce(int node, int towards) const;
+    float getNodeVelocity(int node, int towards) const;
+    float3 getVelocity() const;
+    float3 getPosition() const;
+    float getDirection() const;
+    float3 getDirectionVector() const;
+    float3 getDirectionVectorUp() const;
+
+    // ---- records, read and written by the solver threads and the script
+    NodeCore nodes[kMaxNodes] = {};
+    NodeProperties nodeProperties[kMaxNodes] = {};
+    BeamCore beams[kMaxBeams] = {};
+    BeamParams beamParams[kMaxBeams] = {};
+    BeamOrigin beamOrigins[kMaxBeams] = {};
+    RenderPosition renderPositions[2][kMaxNodes] = {};
+    int collisionNodes[kMaxNodes] = {};  // colliding nodes, each once, in the order defined
+    int collisionNodeCount = 0;
+    wheelData wheels[kMaxWheels] = {};
+    InternalCamera internalCameras[kMaxInternalCameras] = {};
+    FlexMesh* flexmeshes[kMaxFlexmeshes] = {};
+    Prop* props[kMaxProps] = {};
+
+    std::vector<CollisionTriangle> collisionTriangles;
+    std::vector<uint8_t> builtTriangleBroken;  // per triangle, the broken value as built
+    std::vector<PressureGroup> pressureGroups;
+    // Per group, whether it was last defined with a pressure; reset gives only those the
+    // ambient pressure back.
+    std::vector<uint8_t> builtGroupPressurised;
+    std::vector<Rail> rails;
+    std::vector<Rail> builtRails;
+    std::vector<SlideNode> slideNodes;
+    std::vector<SlideNode> builtSlideNodes;
+
+    int node_count = 0;
+    int beam_count = 0;
+    int wheel_count = 0;
+    int flexmesh_count = 0;
+    int prop_count = 0;
+    int internal_camera_count = 0;
+
+    int id = -1;
+    float3 originOffset;
+    float3 spawnOrigin;
+    Quaternion transformRotation{0.0f, 0.0f, 0.0f, 0.0f};
+    bool transformPending = false;
+    bool rotationChanged = false;
+    bool refRelativePlacement = true;
+    int axisRef = -1;
+    int axisBack = -1;
+    int axisSide = -1;
+    int axisUp = -1;
+    int refNode = 0;
+    int refPositionNodes[2] = {0, 0};
+    float3 externalCameraOffset;
+    float slipTireMarkThreshold = 2.0f;
+    float3 wind;
+    float3 waterFlow;
+    float3 boundingBoxMin;
+    float3 boundingBoxMax;
+    int substepCount = 0;
+    float simTime = 0.0f;
+    bool loaded = false;
+    std::string persistentData;
+    std::string debugString;
+    int pendingActivation = -1;
+    int activationMode = -1;
+    int internalCameraChoice = -1;
+    float cameraParams[3] = {1.0f, 1.0f, 60.0f};
+    float camRelaxation = 2.0f;
+    HostObject* hostObject = nullptr;
+    ResourceContainer* mesh = nullptr;
+    // Render buffer the graphics side reads and the position last given to the host; the frame
+    // step keeps both.
+    int graphicsBuffer = 0;
+    float3 hostPosition;
+
+    std::vector<std::pair<std::string, bool>> luaCommands;  // text, want-result
+    std::vector<std::string> luaResults;
+    std::vector<HostParticle> hostParticles;
+    ObjectFrameQueues frameQueues;
+
+private:
+    bool validNode(int node) const { return node >= 0 && node < node_count; }
+    bool validBeam(int beamId) const { return beamId >= 0 && beamId < beam_count; }
+    void addCollisionNode(int node);
+    void removeCollisionNode(int node);
+    void callVehicleDestroy();
+    void callVehicleResetted(bool rotationChanged);
+
+    platform::CriticalSection* lock_ = nullptr;  // guards luaCommands and pendingRequests_
+    int pendingRequests_ = 0;
+    bool destroyed_ = false;
+    ObjectScript* script_ = nullptr;
+    ObjectLua* objectLua_ = nullptr;
+    void createLua();
+    void deleteLua();
+    const GroundModelNames* groundModelNames_ = nullptr;
+};
+
+} // namespace VadiZov

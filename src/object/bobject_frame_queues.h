@@ -1,0 +1,61 @@
+// What an object's script asks of the host during a frame (JavaScript, sound actions, particles)
+// and what the contact code leaves for the script and the host (contact particles, tire marks).
+// Lua fills the queues; the object's per-frame Lua update and graphics update hand them over at
+// fixed points. Emptying a list keeps its storage, so a steady stream does not reallocate.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "object/bobject_records.h"
+#include "velkor/types.h"
+
+namespace VadiZov {
+
+class SFXSource;
+
+struct JavaScriptCommand {
+    std::string script;
+    int value = 0;
+};
+
+enum SFXActionKind : int { SFX_SET_VOLUME = 0, SFX_SET_PITCH = 1, SFX_PLAY_ONCE = 2 };
+
+struct SFXAction {
+    SFXSource* source = nullptr;  // null for SFX_PLAY_ONCE
+    int kind = SFX_SET_VOLUME;
+    float value1 = 0.0f;  // volume or pitch; SFX_PLAY_ONCE: volume
+    float value2 = 0.0f;  // SFX_PLAY_ONCE: pitch
+    int node = 0;         // SFX_PLAY_ONCE: the node the sound follows
+    std::string name;     // SFX_PLAY_ONCE: the sound
+};
+
+struct AttachedSound {
+    SFXSource* source;
+    int node;
+};
+
+struct TireMark {
+    float3 position;
+    float3 normal;
+    float intensity;
+};
+
+// A queue in two halves: Lua appends to one while the other waits to be sent. The per-frame Lua
+// update swaps them once Lua's graphicsStep is done.
+template <class T>
+struct TwoHalfQueue {
+    std::vector<T> luaHalf;
+    std::vector<T> sendHalf;
+    void swapHalves() { luaHalf.swap(sendHalf); }
+};
+
+struct ObjectFrameQueues {
+    TwoHalfQueue<JavaScriptCommand> javaScript;
+    TwoHalfQueue<SFXAction> sounds;
+    std::vector<AttachedSound> attachedSounds;
+    std::vector<particleData> contactParticles;
+    std::vector<TireMark> tireMarks;
+};
+
+} // namespace VadiZov

@@ -1,0 +1,193 @@
+#include "object/bobject_graphics.h"
+
+#include <utility>
+#include <vector>
+
+#include "base/bglobals.h"
+#include "base/blog.h"
+#include "base/bmath.h"
+#include "object/bobject.h"
+#include "velkor/host.h"
+
+namespace VadiZov {
+
+namespace {
+
+bool validNodeOf(const BeamObjectImpl& object, int node) { return node >= 0 && node < object.node_count; }
+
+// Runs every entry of the send half. The half is taken out first and its storage put back
+// afterwards, so whatever lands in the queue meanwhile waits for the next frame.
+template <class T, class Send>
+void sendAll(std::vector<T>& half, Send send)
+{
+    std::vector<T> sending;
+    sending.swap(half);
+    for (T& entry : sending)
+        send(entry);
+    sending.clear();
+    if (half.empty())
+        half.swap(sending);
+}
+
+void queueParticleByNodes(BeamObjectImpl& object, int from, int to, float speed, int type, float width, int count,
+                          bool relative)
+{
+    if (!validNodeOf(object, from) || !validNodeOf(object, to) || count == 0)
+        return;
+    const NodeCore& start = object.nodes[from];
+    const float3 d = object.nodes[to].pos - start.pos;
+    const float squared = d.squaredLength();
+    // Two nodes at one place give no direction: the particle then only gets the node's velocity.
+    const float3 direction = squared > 0.0f ? d * approxRsqrt(squared) : float3();
+    float3 velocity = direction * speed;
+    if (relative)
+        velocity = start.vel + velocity;
+    HostParticle p{};
+    p.particleType = type;
+    p.position[0] = start.worldPos.x;
+    p.position[1] = start.worldPos.y;
+    p.position[2] = start.worldPos.z;
+    p.velocity[0] = velocity.x;
+    p.velocity[1] = velocity.y;
+    p.velocity[2] = velocity.z;
+    p.width = width;
+    p.count = count;
+    object.hostParticles.push_back(p);
+}
+
+} // namespace
+
+void BeamObjectImpl::updateGraphics(float)
+{
+    GameEngine* gameEngine = g_gameEngine;
+    sendAll(frameQueues.javaScript.sendHalf, [&](const JavaScriptCommand& command) {
+        if (gameEngine)
+            gameEngine->executeJS(command.script.c_str(), command.value);
+    });
+    sendAll(frameQueues.sounds.sendHalf, [&](const SFXAction& action) {
+        switch (action.kind) {
+        case SFX_SET_VOLUME:
+            if (action.source)
+                action.source->setVolume(action.value1);
+            break;
+        case SFX_SET_PITCH:
+            if (action.source)
+                action.source->setPitch(action.value1);
+            break;
+        case SFX_PLAY_ONCE: {
+            SFXSource* source = gameEngine ? gameEngine->playSFXOnce(action.name.c_str()) : nullptr;
+            if (!source || action.value1 == 0.0f)
+                break;  // a silent one-shot keeps the game engine's settings and follows no node
+            source->setVolume(action.value1);
+            if (action.value2 != 0.0f)
+                source->setPitch(action.value2);
+            frameQueues.attachedSounds.push_back({source, action.node});
+            break;
+        }
+        default:
+            break;
+        }
+    });
+    // Flexible meshes and props are placed here.
+}
+
+void executeJS(BeamObjectImpl& object, const char* script, int value)
+{
+    object.frameQueues.javaScript.luaHalf.push_back({script ? script : "", value});
+}
+
+void setVolume(BeamObjectImpl& object, SFXSource* source, float volume)
+{
+    if (source)
+        object.frameQueues.sounds.luaHalf.push_back({source, SFX_SET_VOLUME, volume, 0.0f, 0, {}});
+}
+
+void setPitch(BeamObjectImpl& object, SFXSource* source, float pitch)
+{
+    if (source)
+        object.frameQueues.sounds.luaHalf.push_back({source, SFX_SET_PITCH, pitch, 0.0f, 0, {}});
+}
+
+void playSFXOnce(BeamObjectImpl& object, const char* name, int node, float volume, float pitch)
+{
+    if (!name)
+        return;
+    if (!validNodeOf(object, node)) {
+        logMessage(LOG_ERROR, "*** playSFXOnce: invalid nodeId", true);
+        return;
+    }
+    object.frameQueues.sounds.luaHalf.push_back({nullptr, SFX_PLAY_ONCE, volume, pitch, node, name});
+}
+
+void attachSFXNode(BeamObjectImpl& object, SFXSource* source, int node)
+{
+    if (source && validNodeOf(object, node))
+        object.frameQueues.attachedSounds.push_back({source, node});
+}
+
+int setupForceFeedback(BeamObjectImpl&, const char* config)
+{
+    return g_gameEngine ? g_gameEngine->setupForceFeedback(config) : -1;
+}
+
+void sendForceFeedback(BeamObjectImpl&, int channel, float value)
+{
+    if (g_gameEngine)
+        g_gameEngine->sendForceFeedback(channel, value);
+}
+
+const char* getForceFeedbackConfig(BeamObjectImpl&, int channel)
+{
+    return g_gameEngine ? g_gameEngine->getForceFeedbackConfig(channel) : nullptr;
+}
+
+void addParticle(BeamObjectImpl& object, const particleData& particle)
+{
+    HostParticle p{};
+    p.particleType = particle.particleType;
+    p.position[0] = particle.pos.x;
+    p.position[1] = particle.pos.y;
+    p.position[2] = particle.pos.z;
+    p.normal[0] = particle.normal.x;
+    p.normal[1] = particle.normal.y;
+    p.normal[2] = particle.normal.z;
+    p.velocity[0] = particle.nodeVel.x;
+    p.velocity[1] = particle.nodeVel.y;
+    p.velocity[2] = particle.nodeVel.z;
+    p.width = particle.width;
+    p.count = particle.count;
+    object.hostParticles.push_back(p);
+}
+
+void addParticleByNodes(BeamObjectImpl& object, int from, int to, float speed, int type, float width, int count)
+{
+    queueParticleByNodes(object, from, to, speed, type, width, count, false);
+}
+
+void addParticleByNodesRelative(BeamObjectImpl& object, int from, int to, float speed, int type, float width,
+                                int count)
+{
+    queueParticleByNodes(object, from, to, speed, type, width, count, true);
+}
+
+void emitContactParticle(BeamObjectImpl& object, int id1, int materialID1, int materialID2, const float3* position,
+                         const float3* normal, const float3* nodeVelocity, float perpendicularVel, float slipVel,
+                         float slipForce, float depth, float normalForce)
+{
+    // Contact particles carry no width or count of their own: both reach Lua as 0.
+    particleData p{};
+    p.id1 = id1;
+    p.pos = *position;
+    p.normal = *normal;
+    p.nodeVel = *nodeVelocity;
+    p.perpendicularVel = perpendicularVel;
+    p.slipVel = slipVel;
+    p.slipForce = slipForce;
+    p.materialID1 = materialID1;
+    p.materialID2 = materialID2;
+    p.depth = depth;
+    p.normalForce = normalForce;
+    object.frameQueues.contactParticles.push_back(p);
+}
+
+} // namespace VadiZov

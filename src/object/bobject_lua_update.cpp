@@ -1,0 +1,163 @@
+// The object's once-per-frame Lua update on the host thread, and the command queue through which
+// the host and scripts hand Lua chunks to the object.
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "engine/bengine.h"
+#include "base/bglobals.h"
+#include "base/blog.h"
+#include "lua/blua.h"
+#include "object/bobject.h"
+#include "object/bobject_lua_script.h"
+#include "velkor/host.h"
+
+namespace VadiZov {
+
+namespace {
+
+constexpr const char* kCommandChunk = "string";
+constexpr const char* kResultChunk = "object";
+
+void logCallbackError(bool succeeded, const std::string& error)
+{
+    if (!succeeded)
+        logMessage(LOG_ERROR, error.c_str(), true);
+}
+
+// Appends the Lua half to what still waits in the send half (normally nothing), so a frame whose
+// graphics update did not run loses nothing and keeps the order.
+template <class T>
+void handOver(TwoHalfQueue<T>& queue)
+{
+    if (queue.sendHalf.empty()) {
+        queue.swapHalves();
+        return;
+    }
+    for (T& entry : queue.luaHalf)
+        queue.sendHalf.push_back(std::move(entry));
+    queue.luaHalf.clear();
+}
+
+// Lua text quoted as a Lua string literal, the way string.format's %q writes it.
+std::string quotedLuaString(const char* text)
+{
+    std::string out = "\"";
+    for (const char* c = text; *c; ++c) {
+        switch (*c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\\n"; break;
+        case '\r': out += "\\r"; break;
+        default: out += *c; break;
+        }
+    }
+    out += '"';
+    return out;
+}
+
+} // namespace
+
+void BeamObjectImpl::importPersistentData(const char* data)
+{
+    if (!data)
+        return;
+    // Quoted, so quotes and line breaks in the data stay data.
+    const std::string chunk = "importPersistentData(" + quotedLuaString(data) + ")";
+    queueLuaCommand(chunk.c_str(), false);
+}
+
+int BeamObjectImpl::updateLua(float dt)
+{
+    BeamEngineImpl* engine = g_engine;
+    if (engine)
+        engine->enterObjectLua();
+
+    applyPendingResets();
+
+    // The queue is taken out before it runs: a command that queues another one adds it to the
+    // next frame's batch instead of having it dropped with this one.
+    std::vector<std::pair<std::string, bool>> commands;
+    if (!destroyed_) {
+        platform::CriticalSectionGuard guard(lock_);
+        commands.swap(luaCommands);
+    }
+    Lua& state = lua();
+    if (!commands.empty()) {
+        luaResults.clear();
+        for (const auto& [text, wantResult] : commands) {
+            if (!wantResult) {
+                state.executeChunk(text.data(), text.size(), kCommandChunk);
+                continue;
+            }
+            std::string result;
+            if (state.executeChunk(text.data(), text.size(), kResultChunk, &result) == 0)
+                luaResults.push_back(std::move(result));
+        }
+    }
+
+    // The debug-draw collector is cleared here and debugDraw called while debug drawing is on.
+
+    int result = 0;
+    LuaObjectScript& script = luaScript();
+    std::string error;
+    if (engine && !engine->getEnabled()) {
+        if (state.state())
+            state.updateCore();
+        result = 1;
+    } else {
+        logCallbackError(script.graphicsStep(dt, error), error);
+
+        handOver(frameQueues.javaScript);
+        handOver(frameQueues.sounds);
+
+        if (pendingActivation != -1) {
+            const int value = pendingActivation;
+            pendingActivation = -1;
+            logCallbackError(script.activated(value, error), error);
+            activationMode = value;
+        }
+
+        // Without a host object nobody takes the marks: they are dropped rather than piled up.
+        if (hostObject) {
+            for (const TireMark& mark : frameQueues.tireMarks)
+                hostObject->addTireMark(&mark.position, &mark.normal, mark.intensity);
+        }
+        frameQueues.tireMarks.clear();
+
+        hostParticles.clear();
+        std::vector<particleData>& particles = frameQueues.contactParticles;
+        for (particleData& particle : particles) {
+            particle.particleType = -1;
+            if (particle.materialID2 > particle.materialID1)
+                std::swap(particle.materialID1, particle.materialID2);
+            logCallbackError(script.particleEmitted(particle, error), error);
+        }
+        particles.clear();
+
+        std::vector<AttachedSound>& sounds = frameQueues.attachedSounds;
+        size_t kept = 0;
+        for (size_t i = 0; i < sounds.size(); ++i) {
+            SFXSource* source = sounds[i].source;
+            if (!source->isValid())
+                continue;
+            sounds[kept++] = sounds[i];
+            const int node = sounds[i].node;
+            if (node < 0 || node >= kMaxNodes)
+                continue;
+            const float3& p = nodes[node].worldPos;
+            const float3& v = nodes[node].vel;
+            source->setPosition(Vector3{p.x, p.y, p.z});
+            source->setVelocity(Vector3{v.x, v.y, v.z});
+        }
+        sounds.resize(kept);
+
+        // Each flexible mesh hides the triangles of broken nodes here.
+    }
+
+    if (engine && engine->leaveObjectLua(this))
+        return 1;  // this object's own Lua deleted it
+    return result;
+}
+
+} // namespace VadiZov

@@ -1,0 +1,41 @@
+// Batch evaluation of the normal beam law, the common case of the beam-force loop. The loop
+// computes a batch of beams ahead, then applies it in index order; the batch kernel has a
+// portable version and an AVX2 one chosen at run time. Both perform the very float operations
+// of the sequential loop, in the same order, so their results are bit-identical to it.
+#pragma once
+
+#include <cstdint>
+
+#include "object/bobject_records.h"
+
+namespace VadiZov {
+
+class BeamObjectImpl;
+
+constexpr float kBeamLengthEpsilon = 1e-25f;
+
+struct BeamBatch {
+    static constexpr int kSize = 256;  // small enough to stay in L1 alongside the nodes
+    float fx[kSize], fy[kSize], fz[kSize];
+    // 1: a normal-law beam within its limit, whose force is fx, fy, fz. 0: broken, another
+    // type, or over its limit; the loop then takes the full path for it.
+    uint8_t plain[kSize];
+};
+
+enum class BeamKernel { Portable, Avx2 };
+
+// Fills out[0, count) for beams[0, count). Only reads nodes and beams.
+void beamBatchPortable(const NodeCore* nodes, const BeamCore* beams, int count, BeamBatch& out);
+// Requires a CPU with AVX2 (beamKernelSupported).
+void beamBatchAvx2(const NodeCore* nodes, const BeamCore* beams, int count, BeamBatch& out);
+
+bool beamKernelSupported(BeamKernel kernel);
+// The fastest kernel this CPU runs.
+BeamKernel bestBeamKernel();
+
+// The batched beam-force loop with a chosen kernel. computeBeamForces runs it with AVX2 and
+// otherwise runs the plain loop; the portable kernel serves as the AVX2 kernel's tail and
+// lets tests check the batching on any CPU.
+void computeBeamForcesWith(BeamObjectImpl& object, BeamKernel kernel);
+
+} // namespace VadiZov

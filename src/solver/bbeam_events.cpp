@@ -1,0 +1,43 @@
+#include "solver/bbeam_events.h"
+
+#include <cmath>
+#include <string>
+
+#include "base/blog.h"
+#include "object/bobject.h"
+#include "object/bobject_script.h"
+
+namespace VadiZov {
+
+void breakBeam(BeamObjectImpl& object, int beam)
+{
+    if (beam < 0 || beam >= object.beam_count)
+        return;
+    BeamCore& b = object.beams[beam];
+    if (b.type == BEAM_BROKEN)
+        return;
+    b.type = BEAM_BROKEN;
+    const float length = (object.nodes[b.node1].pos - object.nodes[b.node2].pos).length();
+    const float stretch = b.restLength - length;
+    const float energy = 0.5f * b.spring * (stretch * stretch);
+    ObjectScript* script = object.script();
+    std::string error;
+    if (script && !script->beamBroken(beam, energy, error))
+        logMessage(LOG_ERROR, error.c_str(), true);
+}
+
+void notifyBeamDeformed(BeamObjectImpl& object, int beam)
+{
+    BeamParams& p = object.beamParams[beam];
+    const float rest = object.beams[beam].restLength;
+    const float ratio = std::fabs(rest - p.lastNotifiedLength) / p.lastNotifiedLength;
+    if (!(ratio > p.deformTriggerRatio))
+        return;
+    p.lastNotifiedLength = rest;
+    ObjectScript* script = object.script();
+    std::string error;
+    if (script && !script->beamDeformed(beam, ratio, error))
+        logMessage(LOG_ERROR, error.c_str(), true);
+}
+
+} // namespace VadiZov

@@ -1,0 +1,46 @@
+// The physics worker: released once per host frame, it runs every substep of the frame for all
+// objects through their core threads, holding the engine lock for the whole frame.
+#pragma once
+
+#include <vector>
+
+#include "step/bcore_parameters.h"
+#include "step/bcore_thread.h"
+#include "step/bthread.h"
+#include "contact/btriangle_contact.h"
+
+namespace VadiZov {
+
+using CoreThreadManager = VelkorThreadManager<BeamCoreThread, core_parameters_t>;
+
+class PhysicsWorker : public VelkorThread<core_parameters_t> {
+public:
+    PhysicsWorker(ThreadEventTable* eventTable, const ThreadContext<core_parameters_t>& context);
+    ~PhysicsWorker() override;
+
+    // One frame: params->substeps substeps of every object.
+    void run() override;
+
+    CoreThreadManager* cores;
+    CollisionTriangleTree* tree;
+    StaticCollider* collider;
+    platform::CriticalSection* engineLock;
+    std::vector<TriangleContact> contacts;  // reused for every object and substep
+
+private:
+    void rebuildCoreThreads();
+    void applyInterObjectContacts();
+};
+
+using WorkerManager = VelkorThreadManager<PhysicsWorker, core_parameters_t>;
+
+// The engine asks for one worker; a manager never holds more than two.
+template <>
+inline PhysicsWorker* VelkorThreadManager<PhysicsWorker, core_parameters_t>::createThread()
+{
+    if (threadCount >= 2)
+        return nullptr;
+    return new PhysicsWorker(&events, context);
+}
+
+} // namespace VadiZov

@@ -1,0 +1,27 @@
+#include "step/bthread.h"
+
+namespace VadiZov {
+
+namespace {
+thread_local bool t_physicsThread = false;
+} // namespace
+
+void reportMissingHandle(const char* function, int line)
+{
+    platform::setLastError(platform::kErrorInvalidHandle);
+    reportWin32Error(function, "bthread", line);
+}
+
+void markPhysicsThread() { t_physicsThread = true; }
+
+bool onPhysicsThread() { return t_physicsThread; }
+
+bool refuseOnPhysicsThread(const char* operation)
+{
+    if (!t_physicsThread)
+        return false;
+    logFormat(LOG_ERROR, "*** %s: refused on a physics thread", operation);
+    return true;
+}
+
+} // namespace VadiZov

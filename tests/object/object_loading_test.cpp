@@ -1,0 +1,177 @@
+// Loading an object from its directory and the object-wide queries scripts use while building
+// and running it: wheels, centre of gravity, beam statistics, beam lengths, attachment slots.
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <cmath>
+
+#include "object/bobject_beam_lengths.h"
+#include "object/bobject_loading.h"
+#include "tests/support/objects_test_support.h"
+
+using namespace VadiZov;
+using namespace VadiZov::testing;
+
+namespace {
+
+using ObjectLoading = EngineTest;
+
+TEST_F(ObjectLoading, MissingInitLuaRunsTheDefaultScriptWithTheDirectory)
+{
+    fs.addFile("lua/vehicle/default.lua", "function init(dir) logInfo('cb:default init ' .. dir) end");
+    BeamObject* object = engine->addObject("nowhere", 0, 0, 0, 0, 0, 0, 1, &hostObject);
+    ASSERT_NE(object, nullptr);
+    EXPECT_NE(indexOf("cb:default init nowhere"), -1);
+    // Every callback the default script lacks is warned about once, in the cached order.
+    const std::vector<std::string> warnings = linesStartingWith("Lua function '");
+    const std::vector<std::string> expected = {
+        "Lua function 'graphicsStep' not found.",    "Lua function 'graphicsStepLocal' not found.",
+        "Lua function 'physicsStep' not found.",     "Lua function 'beamBroken' not found.",
+        "Lua function 'beamDeformed' not found.",    "Lua function 'vehicleResetted' not found.",
+        "Lua function 'vehicleDestroy' not found.",  "Lua function 'particleEmitted' not found.",
+        "Lua function 'activated' not found.",       "Lua function 'debugDraw' not found."};
+    EXPECT_EQ(warnings, expected);
+}
+
+TEST_F(ObjectLoading, AnInitErrorIsLoggedAndTheObjectIsStillPlaced)
+{
+    fs.addFile("obj/init.lua", "function init(dir) obj:setNode(-1, float3(0, 0, 0), 1, 0, 1, -1, false, false) "
+                               "error('broken build') end");
+    BeamObjectImpl* object = addObject();
+    ASSERT_NE(object, nullptr);
+    bool logged = false;
+    for (const LogLine& line : sink.lines)
+        logged = logged || (line.level == LOG_ERROR && line.text.rfind("spawnVehicle: got exception: ", 0) == 0 &&
+                            line.text.find("broken build") != std::string::npos);
+    EXPECT_TRUE(logged);
+    EXPECT_EQ(object->node_count, 1);
+    EXPECT_FALSE(object->rotationChanged);  // the next update does not reset it
+    EXPECT_TRUE(object->transformPending);
+}
+
+TEST_F(ObjectLoading, SpawnPlacesTheNodesAtTheRotation)
+{
+    // 90 degrees about z: node 1 at (1, 0, 0) turns to (0, 1, 0) about node 0.
+    const float s = std::sqrt(0.5f);
+    BeamObject* object = engine->addObject("obj", 5, 6, 7, 0, 0, s, s, &hostObject);
+    ASSERT_NE(object, nullptr);
+    auto* impl = static_cast<BeamObjectImpl*>(object);
+    EXPECT_NEAR(impl->nodes[1].pos.x, 0.0f, 1e-6f);
+    EXPECT_NEAR(std::fabs(impl->nodes[1].pos.y), 1.0f, 1e-6f);
+    EXPECT_EQ(impl->spawnOrigin.x, 5.0f);
+}
+
+TEST_F(ObjectLoading, WheelsAreNumberedAndCheckTheirIds)
+{
+    BeamObjectImpl* object = addObject();
+    object->nodes[7].pos = float3(1.0f, 0.1f, 0.0f);  // nearer node 1 at (1, 0, 0)
+    EXPECT_EQ(setWheel(*object, -1, 0, 1, 7).id(), 0);
+    EXPECT_EQ(setWheel(*object, -1, 0, 1, -1).id(), 1);
+    EXPECT_EQ(object->wheels[0].nearAxisToThird, &object->nodes[1]);
+    EXPECT_EQ(object->wheels[1].thirdNode, nullptr);
+    const int refused[][4] = {{40, 0, 1, 2}, {-2, 0, 1, 2}, {2, -1, 1, 2}, {2, 0, 2000, 2}};
+    for (const auto& r : refused)
+        EXPECT_EQ(setWheel(*object, r[0], r[1], r[2], r[3]).id(), -1) << r[0] << " " << r[1] << " " << r[2];
+    EXPECT_EQ(object->wheel_count, 2);
+    EXPECT_EQ(setWheel(*object, 5, 0, 1, -1).id(), 5);
+    EXPECT_EQ(object->wheel_count, 6);
+    EXPECT_NE(getWheel(*object, 5), nullptr);
+    EXPECT_EQ(getWheel(*object, 6), nullptr);
+    EXPECT_EQ(getWheel(*object, -1), nullptr);
+    // Equal distances pick the second axis node.
+    object->nodes[8].pos = float3(0.5f, 1.0f, 0.0f);
+    setWheel(*object, 0, 0, 1, 8);
+    EXPECT_EQ(object->wheels[0].nearAxisToThird, &object->nodes[1]);
+}
+
+TEST_F(ObjectLoading, CentreOfGravityAndStatistics)
+{
+    BeamObjectImpl* object = addObject();
+    engine->update(0.0f);  // places the floating frame at the host object
+    object->nodeProperties[1].mass = 30.0f;
+    const float3 ref = object->nodes[object->refNode].worldPos;
+    const float3 all = calcCenterOfGravity(*object, false);
+    EXPECT_FLOAT_EQ(all.x, ref.x + 0.75f);
+    const float3 noWheels = calcCenterOfGravity(*object, true);
+    EXPECT_EQ(noWheels.x, all.x);  // no wheels: the same
+    object->nodeProperties[1].wheelId = 0;
+    EXPECT_FLOAT_EQ(calcCenterOfGravity(*object, true).x, ref.x);
+    object->nodeProperties[0].wheelId = 0;
+    const float3 nothing = calcCenterOfGravity(*object, true);  // no mass left
+    EXPECT_FALSE(std::isnan(nothing.x));
+
+    object->beams[0].restLength = 0.9f;
+    beamstats stats = calcBeamStats(*object);
+    EXPECT_EQ(stats.node_count, 2);
+    EXPECT_EQ(stats.beam_count, 1);
+    EXPECT_EQ(stats.beams_deformed, 1);
+    EXPECT_EQ(stats.beams_broken, 0);
+    EXPECT_FLOAT_EQ(stats.total_weight, 40.0f);
+    EXPECT_FLOAT_EQ(stats.wheel_weight, 40.0f);
+    object->beams[0].type = BEAM_BROKEN;
+    stats = calcBeamStats(*object);
+    EXPECT_EQ(stats.beams_broken, 1);
+    EXPECT_EQ(stats.beams_deformed, 0);
+}
+
+TEST_F(ObjectLoading, BeamLengthQueries)
+{
+    BeamObjectImpl* object = addObject();  // beam 0: nodes 1 m apart, reference length 1
+    object->nodes[1].pos = float3(2.0f, 0.0f, 0.0f);
+    object->beams[0].restLength = 1.5f;
+    EXPECT_FLOAT_EQ(getBeamLength(*object, 0), 2.0f);
+    EXPECT_FLOAT_EQ(getBeamRestLength(*object, 0), 1.5f);
+    EXPECT_FLOAT_EQ(getBeamRefLength(*object, 0), 1.0f);
+    EXPECT_NEAR(getBeamLengthRestRatio(*object, 0), 2.0f / 1.5f, 1e-3f);
+    EXPECT_FLOAT_EQ(getBeamLengthRefRatio(*object, 0), 1.5f);
+    EXPECT_FLOAT_EQ(getBeamCurLengthRefRatio(*object, 0), 2.0f);
+    EXPECT_FLOAT_EQ(getHydroDisplacement(*object, 0), -0.5f);
+    EXPECT_FLOAT_EQ(getHydroDisplacementFrom(*object, 0, 3.0f), 1.0f);
+    setBeamLengthRefRatio(*object, 0, 0.5f);
+    EXPECT_FLOAT_EQ(object->beams[0].restLength, 0.5f);
+    setBeamLength(*object, 0, 0.0f);
+    EXPECT_NEAR(getBeamLengthRestRatio(*object, 0), 2.0f, 1e-3f);  // rest length 0: the length itself
+    object->beams[0].type = BEAM_BROKEN;
+    EXPECT_TRUE(beamIsBroken(*object, 0));
+    EXPECT_EQ(getHydroDisplacement(*object, 0), 0.0f);
+    for (int bad : {-1, 1}) {
+        EXPECT_FALSE(beamIsBroken(*object, bad));
+        EXPECT_EQ(getBeamLength(*object, bad), 0.0f);
+        EXPECT_EQ(getBeamLengthRestRatio(*object, bad), 0.0f);
+        setBeamLength(*object, bad, 9.0f);
+    }
+    EXPECT_EQ(object->beams[1].restLength, 0.0f);
+}
+
+TEST_F(ObjectLoading, AttachmentSlotsRefuseBadSlotsAndObjectsWithoutAHost)
+{
+    BeamObjectImpl* object = addObject(false);
+    clearLog();
+    EXPECT_EQ(setProp(*object, 300, "mesh"), nullptr);
+    EXPECT_EQ(setFlexmesh(*object, -2, "mesh"), nullptr);
+    EXPECT_TRUE(sink.lines.empty());
+    EXPECT_EQ(setProp(*object, 5, "mesh"), nullptr);
+    EXPECT_NE(indexOf("setProp: Prop could not be loaded"), -1);
+    EXPECT_EQ(object->prop_count, 0);
+    object->flexmesh_count = 300;
+    clearLog();
+    EXPECT_EQ(setFlexmesh(*object, -1, "mesh"), nullptr);  // full table: no message
+    EXPECT_TRUE(sink.lines.empty());
+    EXPECT_EQ(getProp(*object, 2), nullptr);
+    EXPECT_EQ(getFlexmesh(*object, 300), nullptr);
+}
+
+TEST_F(ObjectLoading, PersistentAndDebugTextsReachTheHost)
+{
+    BeamObjectImpl* object = addObject();
+    runInObject(object, "obj:setPersistentData('{\"fuel\": 3}') obj:setDebugString('debug text')");
+    EXPECT_STREQ(engine->getObjectPersistentData(&hostObject), "{\"fuel\": 3}");
+    RecordingHostObject stranger;
+    EXPECT_EQ(engine->getObjectPersistentData(&stranger), nullptr);
+    EXPECT_EQ(engine->getObjectPersistentData(nullptr), nullptr);
+    char text[32] = {};
+    EXPECT_EQ(engine->getStatusText(4, text, sizeof text, object), 10);
+    EXPECT_STREQ(text, "debug text");
+}
+
+} // namespace
