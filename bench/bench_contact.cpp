@@ -7,7 +7,7 @@
 
 #include <vector>
 
-#include "step/bcore_thread.h"
+#include "solver/bsubstep.h"
 #include "contact/bground_contact.h"
 #include "ground/bground_models.h"
 #include "ground/bstatic_collider.h"
@@ -39,11 +39,11 @@ struct RestingLattice {
         object->setScript(nullptr);
         VadiZov::testing::bindSingleObject(params, slots, object.get(), &collider, &terrain);
         for (int i = 0; i < 2000; ++i) {  // one simulated second: it lands and settles
-            BeamCoreThread::beginSubstep(*object, params, nullptr);
-            BeamCoreThread::forceStage(*object, params);
+            BeamSubstep::beginSubstep(*object, params, nullptr);
+            BeamSubstep::forceStage(*object, params);
         }
-        BeamCoreThread::beginSubstep(*object, params, nullptr);
-        BeamCoreThread::computeBeamForces(*object);
+        BeamSubstep::beginSubstep(*object, params, nullptr);
+        BeamSubstep::computeBeamForces(*object);
         for (int i = 0; i < object->node_count; ++i)
             saved.push_back(object->nodes[i].force);
     }
@@ -92,9 +92,9 @@ static void BM_RestingLatticeSubstep(benchmark::State& state)
 {
     RestingLattice scene;
     for (auto _ : state) {
-        BeamCoreThread::beginSubstep(*scene.object, scene.params, nullptr);
-        BeamCoreThread::forceStage(*scene.object, scene.params);
-        BeamCoreThread::contactStage(*scene.object, scene.params);
+        BeamSubstep::beginSubstep(*scene.object, scene.params, nullptr);
+        BeamSubstep::forceStage(*scene.object, scene.params);
+        BeamSubstep::contactStage(*scene.object, scene.params);
     }
     benchmark::DoNotOptimize(scene.object->nodes[0].pos);
     state.counters["x_realtime"] =

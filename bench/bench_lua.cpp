@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "step/bcore_thread.h"
+#include "solver/bsubstep.h"
 #include "lua/blua.h"
 #include "object/bobject.h"
 #include "object/bobject_lua_script.h"
@@ -77,7 +77,7 @@ void runPhysicsStep(benchmark::State& state, const char* code)
     script.cacheCallbacks();
     scripted.object->setScript(&script);
     for (auto _ : state)
-        BeamCoreThread::callPhysicsStep(*scripted.object, kSubstepTime);
+        BeamSubstep::callPhysicsStep(*scripted.object, kSubstepTime);
     scripted.object->setScript(nullptr);
 }
 

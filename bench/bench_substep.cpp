@@ -4,7 +4,7 @@
 #include <benchmark/benchmark.h>
 
 #include "solver/bbeam_batch.h"
-#include "step/bcore_thread.h"
+#include "solver/bsubstep.h"
 #include "tests/support/lattice_object.h"
 
 using namespace VadiZov;
@@ -24,9 +24,9 @@ static void BM_LatticeSubstep(benchmark::State& state)
     for (auto _ : state) {
         params.currentSubstep = substep;
         params.lastSubstep = substep == 32;
-        BeamCoreThread::beginSubstep(*object, params, nullptr);
-        BeamCoreThread::forceStage(*object, params);
-        BeamCoreThread::contactStage(*object, params);
+        BeamSubstep::beginSubstep(*object, params, nullptr);
+        BeamSubstep::forceStage(*object, params);
+        BeamSubstep::contactStage(*object, params);
         substep = substep == 32 ? 0 : substep + 1;
     }
     benchmark::DoNotOptimize(object->nodes[0].pos);
@@ -41,7 +41,7 @@ static void BM_BeamForcesOnly(benchmark::State& state)
 {
     auto object = VadiZov::testing::makeLattice();
     for (auto _ : state) {
-        BeamCoreThread::computeBeamForces(*object);
+        BeamSubstep::computeBeamForces(*object);
         for (int i = 0; i < object->node_count; ++i)
             object->nodes[i].force = float3();
     }
@@ -61,7 +61,7 @@ static void BM_BeamForcesBy(benchmark::State& state)
     auto object = VadiZov::testing::makeLattice();
     for (auto _ : state) {
         if (which == 0)
-            BeamCoreThread::computeBeamForcesReference(*object);
+            BeamSubstep::computeBeamForcesReference(*object);
         else
             computeBeamForcesWith(*object, which == 1 ? BeamKernel::Portable : BeamKernel::Avx2);
         for (int i = 0; i < object->node_count; ++i)
@@ -75,7 +75,7 @@ static void BM_NodeIntegrationOnly(benchmark::State& state)
 {
     auto object = VadiZov::testing::makeLattice();
     for (auto _ : state)
-        BeamCoreThread::integrateNodes(*object, kSubstepTime, nullptr);
+        BeamSubstep::integrateNodes(*object, kSubstepTime, nullptr);
     benchmark::DoNotOptimize(object->nodes[0].pos);
 }
 BENCHMARK(BM_NodeIntegrationOnly)->Unit(benchmark::kMicrosecond);

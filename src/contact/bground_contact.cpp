@@ -8,7 +8,7 @@
 #include "ground/bground_models.h"
 #include "base/bmath.h"
 #include "object/bobject.h"
-#include "object/bobject_graphics.h"
+#include "object/bobject_host_output.h"
 #include "base/bsettings.h"
 #include "ground/bstatic_collider.h"
 #include "ground/bterrain.h"

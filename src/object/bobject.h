@@ -54,7 +54,7 @@ public:
     int getReferencePositions(Vector3* outTwo) override;
     int getObjectID() override { return id; }
 
-    // ---- construction, clearing and reset (bobject.cpp)
+    // ---- construction, clearing and reset
     // Empties the object; its script may build it again.
     void clear();
     // Back to the state as built, at spawnOrigin, rotated by transformRotation.
@@ -72,14 +72,14 @@ public:
 
     void setScript(ObjectScript* script) { script_ = script; }
 
-    // ---- the object's own Lua state (bobject_lua_state.cpp)
+    // ---- the object's own Lua state
     Lua& lua();
     LuaObjectScript& luaScript();
     // Calls the global function with one text argument (nil for null); a Lua error is thrown
     // as its text (std::string).
     void callLuaFunction(const char* name, const char* argument);
 
-    // ---- per frame, on the host thread (bobject_lua_update.cpp, bobject_graphics.cpp)
+    // ---- per frame, on the host thread
     // Pending resets, queued commands, graphicsStep, activation, tire marks, particles,
     // attached sounds. 1 when the engine is disabled, and also when the object's own Lua
     // deleted it: the caller must then not touch the object again.
@@ -87,7 +87,7 @@ public:
     // Hands the swapped JavaScript and sound queues to the host.
     void updateGraphics(float dt);
 
-    // ---- loading (bobject_loading.cpp)
+    // ---- loading
     // Runs "<dir>/init.lua" (or the default script), caches the callbacks, calls init(dir) and
     // places the object.
     void spawnVehicle(const char* dir, Vector3 position, Quaternion rotation);
@@ -95,7 +95,7 @@ public:
     ObjectScript* script() const { return script_; }  // the solver's callbacks go through it
     void setGroundModelNames(const GroundModelNames* names) { groundModelNames_ = names; }
 
-    // ---- building API (bobject_build.cpp)
+    // ---- building API
     int setNode(int index, float3 position, float mass, int nodeType, float friction, int collisionGroup,
                 bool triangleCollides, bool collides);
     void setNodeMass(int node, float mass);
@@ -214,6 +214,14 @@ private:
     void removeCollisionNode(int node);
     void callVehicleDestroy();
     void callVehicleResetted(bool rotationChanged);
+
+    // The steps of updateLua, in the order it runs them.
+    void runLuaCommands();
+    void stepGraphicsLua(float dt);
+    void deliverActivation();
+    void sendTireMarks();
+    void emitContactParticles();
+    void updateAttachedSounds();
 
     platform::CriticalSection* lock_ = nullptr;  // guards luaCommands and pendingRequests_
     int pendingRequests_ = 0;

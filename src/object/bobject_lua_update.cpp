@@ -74,90 +74,116 @@ int BeamObjectImpl::updateLua(float dt)
         engine->enterObjectLua();
 
     applyPendingResets();
-
-    // The queue is taken out before it runs: a command that queues another one adds it to the
-    // next frame's batch instead of having it dropped with this one.
-    std::vector<std::pair<std::string, bool>> commands;
-    if (!destroyed_) {
-        platform::CriticalSectionGuard guard(lock_);
-        commands.swap(luaCommands);
-    }
-    Lua& state = lua();
-    if (!commands.empty()) {
-        luaResults.clear();
-        for (const auto& [text, wantResult] : commands) {
-            if (!wantResult) {
-                state.executeChunk(text.data(), text.size(), kCommandChunk);
-                continue;
-            }
-            std::string result;
-            if (state.executeChunk(text.data(), text.size(), kResultChunk, &result) == 0)
-                luaResults.push_back(std::move(result));
-        }
-    }
-
-    // The debug-draw collector is cleared here and debugDraw called while debug drawing is on.
+    runLuaCommands();
+    // TODO(debug-draw): clear the debug-draw collector and call debugDraw while drawing is on.
 
     int result = 0;
-    LuaObjectScript& script = luaScript();
-    std::string error;
     if (engine && !engine->getEnabled()) {
+        Lua& state = lua();
         if (state.state())
             state.updateCore();
         result = 1;
     } else {
-        logCallbackError(script.graphicsStep(dt, error), error);
-
-        handOver(frameQueues.javaScript);
-        handOver(frameQueues.sounds);
-
-        if (pendingActivation != -1) {
-            const int value = pendingActivation;
-            pendingActivation = -1;
-            logCallbackError(script.activated(value, error), error);
-            activationMode = value;
-        }
-
-        // Without a host object nobody takes the marks: they are dropped rather than piled up.
-        if (hostObject) {
-            for (const TireMark& mark : frameQueues.tireMarks)
-                hostObject->addTireMark(&mark.position, &mark.normal, mark.intensity);
-        }
-        frameQueues.tireMarks.clear();
-
-        hostParticles.clear();
-        std::vector<particleData>& particles = frameQueues.contactParticles;
-        for (particleData& particle : particles) {
-            particle.particleType = -1;
-            if (particle.materialID2 > particle.materialID1)
-                std::swap(particle.materialID1, particle.materialID2);
-            logCallbackError(script.particleEmitted(particle, error), error);
-        }
-        particles.clear();
-
-        std::vector<AttachedSound>& sounds = frameQueues.attachedSounds;
-        size_t kept = 0;
-        for (size_t i = 0; i < sounds.size(); ++i) {
-            SFXSource* source = sounds[i].source;
-            if (!source->isValid())
-                continue;
-            sounds[kept++] = sounds[i];
-            const int node = sounds[i].node;
-            if (node < 0 || node >= kMaxNodes)
-                continue;
-            const float3& p = nodes[node].worldPos;
-            const float3& v = nodes[node].vel;
-            source->setPosition(Vector3{p.x, p.y, p.z});
-            source->setVelocity(Vector3{v.x, v.y, v.z});
-        }
-        sounds.resize(kept);
-
-        // Each flexible mesh hides the triangles of broken nodes here.
+        stepGraphicsLua(dt);
+        deliverActivation();
+        sendTireMarks();
+        emitContactParticles();
+        updateAttachedSounds();
+        // TODO(flexmesh): each flexible mesh hides the triangles of broken nodes.
     }
 
     if (engine && engine->leaveObjectLua(this))
         return 1;  // this object's own Lua deleted it
     return result;
+}
+
+// The queue is taken out before it runs: a command that queues another one adds it to the next
+// frame's batch instead of having it dropped with this one.
+void BeamObjectImpl::runLuaCommands()
+{
+    std::vector<std::pair<std::string, bool>> commands;
+    if (!destroyed_) {
+        platform::CriticalSectionGuard guard(lock_);
+        commands.swap(luaCommands);
+    }
+    if (commands.empty())
+        return;
+    Lua& state = lua();
+    luaResults.clear();
+    for (const auto& [text, wantResult] : commands) {
+        if (!wantResult) {
+            state.executeChunk(text.data(), text.size(), kCommandChunk);
+            continue;
+        }
+        std::string result;
+        if (state.executeChunk(text.data(), text.size(), kResultChunk, &result) == 0)
+            luaResults.push_back(std::move(result));
+    }
+}
+
+void BeamObjectImpl::stepGraphicsLua(float dt)
+{
+    std::string error;
+    logCallbackError(luaScript().graphicsStep(dt, error), error);
+    handOver(frameQueues.javaScript);
+    handOver(frameQueues.sounds);
+}
+
+void BeamObjectImpl::deliverActivation()
+{
+    if (pendingActivation == -1)
+        return;
+    const int value = pendingActivation;
+    pendingActivation = -1;
+    std::string error;
+    logCallbackError(luaScript().activated(value, error), error);
+    activationMode = value;
+}
+
+// Without a host object nobody takes the marks: they are dropped rather than piled up.
+void BeamObjectImpl::sendTireMarks()
+{
+    if (hostObject) {
+        for (const TireMark& mark : frameQueues.tireMarks)
+            hostObject->addTireMark(&mark.position, &mark.normal, mark.intensity);
+    }
+    frameQueues.tireMarks.clear();
+}
+
+void BeamObjectImpl::emitContactParticles()
+{
+    hostParticles.clear();
+    LuaObjectScript& script = luaScript();
+    std::string error;
+    std::vector<particleData>& particles = frameQueues.contactParticles;
+    for (particleData& particle : particles) {
+        particle.particleType = -1;
+        if (particle.materialID2 > particle.materialID1)
+            std::swap(particle.materialID1, particle.materialID2);
+        logCallbackError(script.particleEmitted(particle, error), error);
+    }
+    particles.clear();
+}
+
+// Drops sources the host has invalidated and moves the others to their node.
+void BeamObjectImpl::updateAttachedSounds()
+{
+    std::vector<AttachedSound>& sounds = frameQueues.attachedSounds;
+    size_t kept = 0;
+    for (size_t i = 0; i < sounds.size(); ++i) {
+        SFXSource* source = sounds[i].source;
+        if (!source->isValid())
+            continue;
+        sounds[kept++] = sounds[i];
+        const int node = sounds[i].node;
+        if (node < 0 || node >= kMaxNodes)
+            continue;
+        const float3& p = nodes[node].worldPos;
+        const float3& v = nodes[node].vel;
+        source->setPosition(Vector3{p.x, p.y, p.z});
+        source->setVelocity(Vector3{v.x, v.y, v.z});
+    }
+    sounds.resize(kept);
 }
 
 } // namespace VadiZov

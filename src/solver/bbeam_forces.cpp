@@ -8,7 +8,7 @@
 
 #include "solver/bbeam_batch.h"
 #include "solver/bbeam_events.h"
-#include "step/bcore_thread.h"
+#include "solver/bsubstep.h"
 #include "object/bobject.h"
 
 namespace VadiZov {
@@ -179,7 +179,7 @@ inline void applyForce(NodeCore& a, NodeCore& c, float fx, float fy, float fz)
 
 } // namespace
 
-void BeamCoreThread::computeBeamForcesReference(BeamObjectImpl& object)
+void BeamSubstep::computeBeamForcesReference(BeamObjectImpl& object)
 {
     const int count = object.beam_count;
     for (int b = 0; b < count; ++b)
@@ -218,7 +218,7 @@ void computeBeamForcesWith(BeamObjectImpl& object, BeamKernel kernel)
     }
 }
 
-void BeamCoreThread::computeBeamForces(BeamObjectImpl& object)
+void BeamSubstep::computeBeamForces(BeamObjectImpl& object)
 {
     // Without AVX2 the portable batch gains nothing over the plain loop.
     if (bestBeamKernel() == BeamKernel::Avx2)
@@ -227,7 +227,7 @@ void BeamCoreThread::computeBeamForces(BeamObjectImpl& object)
         computeBeamForcesReference(object);
 }
 
-float BeamCoreThread::deformBeam(BeamObjectImpl& object, int b, float a, float k, float len, float L)
+float BeamSubstep::deformBeam(BeamObjectImpl& object, int b, float a, float k, float len, float L)
 {
     bool event = false;
     return deformTracked(object, b, a, k, len, L, event);

@@ -1,5 +1,5 @@
 // The node step of a substep (semi-implicit Euler), with a plain kernel and SSE2 and AVX2 ones;
-// BeamCoreThread::integrateNodes runs the best this CPU supports. Every kernel performs, per
+// BeamSubstep::integrateNodes runs the best this CPU supports. Every kernel performs, per
 // component, the very float operations of the plain loop in the same order, so all are
 // bit-identical to it:
 //     vel += force * dtOverMass;  pos += vel * dt;  worldPos = pos + origin;

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <limits>
 
+#include "solver/bsubstep.h"
 #include "tests/support/contact_fixture.h"
 
 using namespace VadiZov;
@@ -93,7 +94,7 @@ TEST_F(SoftGround, DragNeverMoreThanStopsTheNode)
     const int mass = 2;
     const float3 f = respond(float3(3.0f, -4.0f, 0.0f), float3(0.0f, 0.0f, -9.81f * mass), float(mass));
     object->nodes[0].force = f;
-    BeamCoreThread::integrateNodes(*object, kSubstepTime, nullptr);
+    BeamSubstep::integrateNodes(*object, kSubstepTime, nullptr);
     EXPECT_NEAR(object->nodes[0].vel.x, 0.0f, 1e-5f);
     EXPECT_NEAR(object->nodes[0].vel.y, 0.0f, 1e-5f);
 }

@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "solver/bsubstep.h"
 #include "base/bmath.h"
 #include "tests/support/contact_fixture.h"
 
@@ -46,7 +47,7 @@ TEST_F(SolidGround, PushOutSpeedIsTheDepthUpToOneMetrePerSecond)
         const int i = node(float3(5.0f, 5.0f, -c.depth), 3.0f);
         object->nodes[i].force = float3(0.0f, 0.0f, object->nodes[i].gravityForce);
         contactOnly();
-        BeamCoreThread::integrateNodes(*object, kSubstepTime, nullptr);
+        BeamSubstep::integrateNodes(*object, kSubstepTime, nullptr);
         EXPECT_NEAR(object->nodes[i].vel.z, c.speedAfter, 1e-6f);
         EXPECT_EQ(object->nodes[i].vel.x, 0.0f);
     }
@@ -124,7 +125,7 @@ TEST_F(SolidGround, StaticFrictionHoldsBelowItsLimitAndGivesWayAbove)
         for (int k = 0; k < 2000; ++k) {
             object->nodes[i].force = float3(pull, 0.0f, object->nodes[i].gravityForce);
             contactOnly();
-            BeamCoreThread::integrateNodes(*object, kSubstepTime, nullptr);
+            BeamSubstep::integrateNodes(*object, kSubstepTime, nullptr);
         }
         if (sticks) {
             EXPECT_EQ(object->nodes[i].vel.x, 0.0f);
@@ -155,7 +156,7 @@ TEST_F(SolidGround, FrictionThatWouldReverseTheSlideStopsItInstead)
     ASSERT_EQ(object->frameQueues.contactParticles.size(), 1u);
     EXPECT_EQ(object->frameQueues.contactParticles[0].slipVel, 0.0f);
     EXPECT_EQ(object->frameQueues.contactParticles[0].slipForce, 0.0f);
-    BeamCoreThread::integrateNodes(*object, kSubstepTime, nullptr);
+    BeamSubstep::integrateNodes(*object, kSubstepTime, nullptr);
     EXPECT_NEAR(object->nodes[i].vel.x, 0.0f, 1e-9f);
 }
 

@@ -6,7 +6,7 @@
 
 #include "base/bglobals.h"
 #include "object/bobject_frame_queues.h"
-#include "object/bobject_graphics.h"
+#include "object/bobject_host_output.h"
 #include "tests/support/objects_test_support.h"
 
 using namespace VadiZov;

@@ -6,7 +6,9 @@
 #include <cmath>
 
 #include "object/bobject_beam_lengths.h"
-#include "object/bobject_loading.h"
+#include "object/bobject_attachments.h"
+#include "object/bobject_statistics.h"
+#include "object/bobject_wheels.h"
 #include "tests/support/objects_test_support.h"
 
 using namespace VadiZov;

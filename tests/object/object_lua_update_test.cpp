@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "solver/bbeam_events.h"
-#include "object/bobject_graphics.h"
+#include "object/bobject_host_output.h"
 #include "tests/support/objects_test_support.h"
 
 using namespace VadiZov;

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "solver/bbeam_batch.h"
-#include "step/bcore_thread.h"
+#include "solver/bsubstep.h"
 #include "object/bobject.h"
 #include "object/bobject_script.h"
 #include "base/bsettings.h"
@@ -162,9 +162,9 @@ void compareOverSubsteps(BeamKernel kernel)
                 t.nodes[n].vel = t.nodes[n].vel + dv;
             }
         }
-        BeamCoreThread::integrateNodes(r, kSubstepTime, nullptr);
-        BeamCoreThread::integrateNodes(t, kSubstepTime, nullptr);
-        BeamCoreThread::computeBeamForcesReference(r);
+        BeamSubstep::integrateNodes(r, kSubstepTime, nullptr);
+        BeamSubstep::integrateNodes(t, kSubstepTime, nullptr);
+        BeamSubstep::computeBeamForcesReference(r);
         computeBeamForcesWith(t, kernel);
         for (int n = 0; n < r.node_count; ++n) {
             ASSERT_TRUE(sameBits(r.nodes[n].pos, t.nodes[n].pos)) << "step " << step << " node " << n;
@@ -257,7 +257,7 @@ TEST(BeamBatch, EveryKernelMatchesSequentialLoopOnArbitraryFloats)
         for (uint32_t seed = 1; seed <= 40; ++seed) {
             auto r = makeArbitrary(seed);
             auto t = makeArbitrary(seed);
-            BeamCoreThread::computeBeamForcesReference(*r);
+            BeamSubstep::computeBeamForcesReference(*r);
             computeBeamForcesWith(*t, kernel);
             for (int n = 0; n < r->node_count; ++n)
                 ASSERT_TRUE(sameBits(r->nodes[n].force, t->nodes[n].force)) << "seed " << seed << " node " << n;

@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "object/bbeam_handles.h"
-#include "step/bcore_thread.h"
+#include "solver/bsubstep.h"
 #include "base/blog.h"
 #include "object/bobject.h"
 #include "base/bsettings.h"
@@ -39,7 +39,7 @@ struct BeamYield : ::testing::Test {
     {
         for (int i = 0; i < object->node_count; ++i)
             object->nodes[i].force = float3();
-        BeamCoreThread::computeBeamForces(*object);
+        BeamSubstep::computeBeamForces(*object);
         return object->nodes[0].force.x;  // > 0: pulled towards node 1 at +x
     }
 

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "step/bcore_thread.h"
+#include "solver/bsubstep.h"
 #include "base/bmath.h"
 #include "solver/bnode_integration.h"
 #include "object/bobject.h"
@@ -392,7 +392,7 @@ TEST(NodeIntegration, TheObjectStepMatchesTheReferenceExactly)
     for (int substep = 0; substep < 3; ++substep) {
         for (int i = 0; i < object->node_count; ++i)  // some force besides the weight
             object->nodes[i].force.x = want[size_t(i)].force.x = float(i % 13) - 6.0f;
-        BeamCoreThread::integrateNodes(*object, kSubstepTime, slots.data());
+        BeamSubstep::integrateNodes(*object, kSubstepTime, slots.data());
         referenceStep(want, kSubstepTime, object->originOffset, refSlots.data());
         const Nodes got(object->nodes, object->nodes + object->node_count);
         ASSERT_TRUE(sameNodes(got, want, Nan::Exact)) << "substep " << substep;

@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "solver/bbeam_events.h"
-#include "step/bcore_thread.h"
+#include "solver/bsubstep.h"
 #include "base/blog.h"
 #include "base/bmath.h"
 #include "object/bobject.h"
@@ -49,9 +49,9 @@ struct Substeps : ::testing::Test {
         for (int i = 0; i < n; ++i) {
             params.currentSubstep = i;
             params.lastSubstep = i == n - 1;
-            BeamCoreThread::beginSubstep(*object, params, nullptr);
-            BeamCoreThread::forceStage(*object, params);
-            BeamCoreThread::contactStage(*object, params);
+            BeamSubstep::beginSubstep(*object, params, nullptr);
+            BeamSubstep::forceStage(*object, params);
+            BeamSubstep::contactStage(*object, params);
         }
     }
     int node(float x, float y, float z, float mass = 1.0f, bool collides = true)
@@ -88,7 +88,7 @@ TEST_F(Substeps, FreeFallStartsOneSubstepLateAndIntegratesVelocityFirst)
     for (int i = 0; i < n; ++i) {
         params.currentSubstep = 1;
         params.lastSubstep = false;
-        BeamCoreThread::beginSubstep(*object, params, nullptr);
+        BeamSubstep::beginSubstep(*object, params, nullptr);
     }
     EXPECT_NEAR(object->nodes[0].vel.z, g * dt * float(n + 1), 1e-4f);
     EXPECT_EQ(object->substepCount, 2001);
@@ -100,7 +100,7 @@ TEST_F(Substeps, ZeroDtOnlyResetsTheForces)
     node(1.0f, 2.0f, 3.0f, 4.0f);
     object->nodes[0].vel = float3(1.0f, 1.0f, 1.0f);
     object->nodes[0].force = float3(5.0f, 5.0f, 5.0f);
-    BeamCoreThread::integrateNodes(*object, 0.0f, nullptr);
+    BeamSubstep::integrateNodes(*object, 0.0f, nullptr);
     EXPECT_EQ(object->nodes[0].pos.x, 1.0f);
     EXPECT_EQ(object->nodes[0].vel.x, 1.0f);
     EXPECT_EQ(object->nodes[0].force.x, 0.0f);
@@ -115,7 +115,7 @@ TEST_F(Substeps, CollidingNodesWriteTheirKeysInNodeOrder)
     node(-200.0f, 7.0f, -1.0f, 1.0f, true);
     TreeSlot slots[3];
     std::memset(slots, 0x55, sizeof slots);
-    BeamCoreThread::integrateNodes(*object, kSubstepTime, slots);
+    BeamSubstep::integrateNodes(*object, kSubstepTime, slots);
     EXPECT_EQ(slots[0].key[0], sortableKey(101.0f));
     EXPECT_EQ(slots[0].key[1], sortableKey(-4.0f));
     EXPECT_EQ(slots[1].key[0], sortableKey(-100.0f));
@@ -194,7 +194,7 @@ struct Beams : Substeps {
     {
         for (int i = 0; i < object->node_count; ++i)
             object->nodes[i].force = float3();
-        BeamCoreThread::computeBeamForces(*object);
+        BeamSubstep::computeBeamForces(*object);
         return object->nodes[0].force.x;  // > 0: pulled towards node 1 at +x
     }
 };
@@ -223,8 +223,8 @@ TEST_F(Beams, TwoNodeSpringOscillatesWithItsPeriodAndKeepsMomentumExactly)
     for (int i = 1; i <= 2000; ++i) {  // one second
         params.currentSubstep = 1;
         params.lastSubstep = false;
-        BeamCoreThread::beginSubstep(*object, params, nullptr);
-        BeamCoreThread::forceStage(*object, params);
+        BeamSubstep::beginSubstep(*object, params, nullptr);
+        BeamSubstep::forceStage(*object, params);
         ASSERT_EQ(object->nodes[0].vel.x, -object->nodes[1].vel.x) << "substep " << i;
         const float len = object->nodes[1].pos.x - object->nodes[0].pos.x;
         ASSERT_GT(len, 0.85f);

@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "step/bcore_thread.h"
+#include "solver/bsubstep.h"
 #include "contact/bground_contact.h"
 #include "ground/bground_models.h"
 #include "object/bobject.h"
@@ -74,9 +74,9 @@ protected:
     void substeps(int n)
     {
         for (int i = 0; i < n; ++i) {
-            BeamCoreThread::beginSubstep(*object, params, nullptr);
-            BeamCoreThread::forceStage(*object, params);
-            BeamCoreThread::contactStage(*object, params);
+            BeamSubstep::beginSubstep(*object, params, nullptr);
+            BeamSubstep::forceStage(*object, params);
+            BeamSubstep::contactStage(*object, params);
         }
     }
 

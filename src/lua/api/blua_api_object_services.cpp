@@ -8,8 +8,10 @@
 #include "lua/binding/blua_binding.h"
 #include "object/bobject.h"
 #include "object/bobject_beam_lengths.h"
-#include "object/bobject_graphics.h"
-#include "object/bobject_loading.h"
+#include "object/bobject_host_output.h"
+#include "object/bobject_attachments.h"
+#include "object/bobject_statistics.h"
+#include "object/bobject_wheels.h"
 
 namespace VadiZov {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "solver/bbeam_events.h"
-#include "step/bcore_thread.h"
+#include "solver/bsubstep.h"
 #include "object/bobject.h"
 #include "object/bobject_lua_script.h"
 #include "base/bsettings.h"
@@ -147,8 +147,8 @@ TEST_F(LuaApiObject, SubstepCallsGraphicsStepLocalOnceAndPhysicsStepEverySubstep
     for (int i = 0; i < 3; ++i) {
         params.currentSubstep = i;
         params.lastSubstep = i == 2;
-        BeamCoreThread::beginSubstep(*object, params, nullptr);
-        BeamCoreThread::forceStage(*object, params);
+        BeamSubstep::beginSubstep(*object, params, nullptr);
+        BeamSubstep::forceStage(*object, params);
     }
     EXPECT_EQ(calledSoFar(), "graphicsStepLocal(0.0015) physicsStep(0.0005) physicsStep(0.0005) physicsStep(0.0005)");
 }
@@ -189,7 +189,7 @@ TEST_F(LuaApiObject, FailingCallbackIsLoggedEverySubstepAndLeavesTheStackAsFound
     lua_pushinteger(L, 42);  // something of the caller's that must survive
     const int top = lua_gettop(L);
     for (int i = 0; i < 100000; ++i)
-        BeamCoreThread::callPhysicsStep(*object, kSubstepTime);
+        BeamSubstep::callPhysicsStep(*object, kSubstepTime);
     EXPECT_EQ(lua_gettop(L), top);
     EXPECT_EQ(lua_tointeger(L, -1), 42);
     // The repeat filter keeps one copy of the line; it is the Lua message alone.

@@ -1,4 +1,4 @@
-#include "object/bobject_graphics.h"
+#include "object/bobject_host_output.h"
 
 #include <utility>
 #include <vector>

@@ -1,0 +1,60 @@
+// Loading an object: its init.lua (or the default script) runs, its callbacks are cached, init
+// is called and the object is placed.
+#include <cstdio>
+#include <string>
+
+#include "base/bglobals.h"
+#include "base/blog.h"
+#include "lua/blua.h"
+#include "object/bobject.h"
+#include "object/bobject_lua_script.h"
+#include "velkor/host.h"
+
+namespace VadiZov {
+
+namespace {
+
+constexpr const char* kDefaultObjectScript = "lua/vehicle/default.lua";
+constexpr size_t kPathCapacity = 1024;  // 1023 characters and the terminator
+
+} // namespace
+
+void BeamObjectImpl::spawnVehicle(const char* dir, Vector3 position, Quaternion rotation)
+{
+    dir = dir ? dir : "";
+    Lua& state = lua();
+    char path[kPathCapacity];
+    const int length = std::snprintf(path, sizeof path, "%s/init.lua", dir);
+    if (length < 0 || size_t(length) >= sizeof path) {
+        logFormat(LOG_ERROR, "spawnVehicle: directory name too long: %.64s...", dir);
+        return;
+    }
+    if (g_fileSystem && g_fileSystem->fileExists(path))
+        state.exec(path);
+    else
+        state.exec(kDefaultObjectScript);
+
+    char name[32];
+    std::snprintf(name, sizeof name, "V%d", id);
+    state.setName(name);
+
+    luaScript().cacheCallbacks();
+
+    try {
+        callLuaFunction("init", dir);
+    } catch (const std::string& error) {
+        logFormat(LOG_ERROR, "spawnVehicle: got exception: %s", error.c_str());
+    }
+
+    static_cast<BeamObject*>(this)->resetTransformation(position, rotation);
+    // Placed now: the next Lua update must not reset the object for this rotation.
+    rotationChanged = false;
+    applyTransformation(rotation);
+}
+
+void BeamObjectImpl::renderDebug(HostDebugDraw*, float3)
+{
+    // TODO(debug-draw): the object's debug-draw collector renders into the host's target.
+}
+
+} // namespace VadiZov

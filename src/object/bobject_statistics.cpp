@@ -1,0 +1,55 @@
+#include "object/bobject_statistics.h"
+
+#include <cmath>
+
+#include "object/bobject.h"
+
+namespace VadiZov {
+
+float3 calcCenterOfGravity(const BeamObjectImpl& object, bool withoutWheels)
+{
+    float mass = 0.0f;
+    float3 weighted;
+    for (int i = 0; i < object.node_count; ++i) {
+        const NodeProperties& props = object.nodeProperties[i];
+        if (withoutWheels && props.wheelId != kNoWheel)
+            continue;
+        mass += props.mass;
+        weighted += object.nodes[i].pos * props.mass;
+    }
+    const int ref = object.refNode;
+    const float3 origin = ref >= 0 && ref < kMaxNodes ? object.nodes[ref].worldPos : float3();
+    // Nothing to weigh: the reference node stands in for the centre.
+    if (!(mass > 0.0f))
+        return origin;
+    return origin + weighted * (1.0f / mass);
+}
+
+beamstats calcBeamStats(const BeamObjectImpl& object)
+{
+    beamstats stats{};
+    stats.node_count = object.node_count;
+    stats.beam_count = object.beam_count;
+    stats.wheel_count = object.wheel_count;
+    for (int i = 0; i < object.beam_count; ++i) {
+        const BeamCore& b = object.beams[i];
+        if (b.type == BEAM_BROKEN) {
+            ++stats.beams_broken;
+        } else if (std::abs(b.restLength - object.beamParams[i].refLength) > 0.0001f) {
+            ++stats.beams_deformed;
+        }
+    }
+    for (int i = 0; i < object.node_count; ++i) {
+        const NodeProperties& props = object.nodeProperties[i];
+        stats.total_weight += props.mass;
+        if (props.wheelId != kNoWheel)
+            stats.wheel_weight += props.mass;
+    }
+    return stats;
+}
+
+void setPersistentData(BeamObjectImpl& object, const char* text) { object.persistentData = text ? text : ""; }
+
+void setDebugString(BeamObjectImpl& object, const char* text) { object.debugString = text ? text : ""; }
+
+} // namespace VadiZov

@@ -1,0 +1,98 @@
+#include "solver/bsubstep.h"
+
+#include "base/blog.h"
+#include "contact/bground_contact.h"
+#include "object/bobject.h"
+#include "object/bobject_script.h"
+#include "solver/bnode_integration.h"
+
+namespace VadiZov {
+
+namespace {
+inline void widen(float v, float& lo, float& hi)
+{
+    if (v < lo)
+        lo = v;
+    else if (v > hi)
+        hi = v;
+}
+} // namespace
+
+void BeamSubstep::beginSubstep(BeamObjectImpl& object, const core_parameters_t& params, TreeSlot* treeSlots)
+{
+    object.simTime += params.dt;
+    object.substepCount += 1;
+    if (params.currentSubstep == 0) {
+        if (ObjectScript* script = object.script())
+            script->updateCore();
+        callGraphicsStepLocal(object, params.frameTime);
+    }
+    integrateNodes(object, params.dt, treeSlots);
+}
+
+void BeamSubstep::forceStage(BeamObjectImpl& object, const core_parameters_t& params)
+{
+    if (params.lastSubstep)
+        updateRenderSnapshot(object, params.renderBuffer);
+    computeBeamForces(object);
+    // TODO(rails): slide nodes on rails.
+    // TODO(pressure): pressure groups, from the previous substep's areas.
+    // TODO(pressure): collision triangles: normals, pressure and drag forces.
+    // TODO(wheels): wheel torque and brakes.
+    groundContactStep(object, params);  // a sticking node's force replaces the forces above
+    callPhysicsStep(object, params.dt);
+    // TODO(triangle-contact): empty the object's candidate and self-contact lists.
+}
+
+void BeamSubstep::contactStage(BeamObjectImpl&, const core_parameters_t&)
+{
+    // TODO(triangle-contact): triangle candidates and self-contact, then their reactions
+    // (applyTriangleReactions); they read the tree the worker has just built.
+}
+
+void BeamSubstep::integrateNodes(BeamObjectImpl& object, float dt, TreeSlot* treeSlots)
+{
+    integrateNodesWith(bestNodeKernel(), object.nodes, object.node_count, dt, object.originOffset, treeSlots);
+}
+
+void BeamSubstep::updateRenderSnapshot(BeamObjectImpl& object, int renderBuffer)
+{
+    const float3 r = object.nodes[object.refNode].pos;
+    float3 lo(0.0f, 0.0f, 0.0f);
+    float3 hi(0.0f, 0.0f, 0.0f);
+    RenderPosition* out = object.renderPositions[renderBuffer & 1];
+    for (int i = 0; i < object.node_count; ++i) {
+        float3& p = object.nodes[i].pos;
+        p.x -= r.x;
+        p.y -= r.y;
+        p.z -= r.z;
+        out[i] = RenderPosition{p.x, 0.0f, p.y, p.z};
+        widen(p.x, lo.x, hi.x);
+        widen(p.y, lo.y, hi.y);
+        widen(p.z, lo.z, hi.z);
+    }
+    object.boundingBoxMin = lo;
+    object.boundingBoxMax = hi;
+}
+
+void BeamSubstep::callGraphicsStepLocal(BeamObjectImpl& object, float frameTime)
+{
+    ObjectScript* script = object.script();
+    if (!script)
+        return;
+    std::string error;
+    if (!script->graphicsStepLocal(frameTime, error))
+        logMessage(LOG_ERROR, error.c_str(), true);
+}
+
+void BeamSubstep::callPhysicsStep(BeamObjectImpl& object, float dt)
+{
+    ObjectScript* script = object.script();
+    if (!script)
+        return;
+    std::string error;  // filled only on failure: no allocation on the good path
+    if (!script->physicsStep(dt, error))
+        logMessage(LOG_ERROR, error.c_str(), true);
+}
+
+} // namespace VadiZov
