@@ -4,6 +4,7 @@
 #pragma once
 
 #include <bit>
+#include <cmath>
 #include <xmmintrin.h>
 #include <cstdint>
 #include <string>
@@ -36,6 +37,10 @@ float fastExp(float x);
 // The processor's reciprocal-square-root estimate (about 12 bits), never refined: the fast
 // paths that use it accept the error.
 inline float approxRsqrt(float value) { return _mm_cvtss_f32(_mm_rsqrt_ss(_mm_set_ss(value))); }
+
+// 1/sqrt(value), correctly rounded twice: the solver's forces use it because the estimate above
+// differs between processor makers, and results must be the same on every machine.
+inline float portableRsqrt(float value) { return 1.0f / std::sqrt(value); }
 
 // The float's bits as a signed integer, negatives mirrored, so that integer order equals float
 // order and both zeros give 0.

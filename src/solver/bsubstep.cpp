@@ -5,6 +5,7 @@
 #include "object/bobject.h"
 #include "object/bobject_script.h"
 #include "solver/bnode_integration.h"
+#include "solver/bsurface_forces.h"
 
 namespace VadiZov {
 
@@ -36,8 +37,8 @@ void BeamSubstep::forceStage(BeamObjectImpl& object, const core_parameters_t& pa
         updateRenderSnapshot(object, params.renderBuffer);
     computeBeamForces(object);
     // TODO(rails): slide nodes on rails.
-    // TODO(pressure): pressure groups, from the previous substep's areas.
-    // TODO(pressure): collision triangles: normals, pressure and drag forces.
+    updatePressureGroups(object);        // from the areas the previous substep summed
+    applyTriangleSurfaceForces(object);  // also the unit normals triangle contact reads
     // TODO(wheels): wheel torque and brakes.
     groundContactStep(object, params);  // a sticking node's force replaces the forces above
     callPhysicsStep(object, params.dt);
