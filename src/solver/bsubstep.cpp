@@ -5,6 +5,7 @@
 #include "object/bobject.h"
 #include "object/bobject_script.h"
 #include "solver/bnode_integration.h"
+#include "solver/bslide_nodes.h"
 #include "solver/bsurface_forces.h"
 
 namespace VadiZov {
@@ -36,7 +37,7 @@ void BeamSubstep::forceStage(BeamObjectImpl& object, const core_parameters_t& pa
     if (params.lastSubstep)
         updateRenderSnapshot(object, params.renderBuffer);
     computeBeamForces(object);
-    // TODO(rails): slide nodes on rails.
+    applySlideNodeForces(object);
     updatePressureGroups(object);        // from the areas the previous substep summed
     applyTriangleSurfaceForces(object);  // also the unit normals triangle contact reads
     // TODO(wheels): wheel torque and brakes.
