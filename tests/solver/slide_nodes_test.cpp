@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/bsettings.h"
+#include "tests/solver/weightless_object.h"
 #include "object/bobject.h"
 #include "object/bobject_rails.h"
 #include "solver/bslide_nodes.h"
@@ -15,18 +16,7 @@ using namespace VadiZov;
 
 namespace {
 
-struct SlideNodes : ::testing::Test {
-    void SetUp() override
-    {
-        Settings::gravity = 0.0f;
-        object = std::make_unique<BeamObjectImpl>();
-    }
-    void TearDown() override { Settings::gravity = -9.81f; }
-
-    int node(float x, float y, float z = 0.0f)
-    {
-        return object->setNode(-1, float3(x, y, z), 1.0f, 0, 1.0f, -1, false, false);
-    }
+struct SlideNodes : VadiZov::testing::WeightlessObject {
     // A rail through the given points; link i is node i.
     int rail(const std::vector<float3>& points, bool looped = false, int stopLink = -1)
     {
@@ -45,7 +35,6 @@ struct SlideNodes : ::testing::Test {
     const float3& force(int n) const { return object->nodes[n].force; }
     int segment(int slide = 0) const { return object->slideNodes[size_t(slide)].segment; }
 
-    std::unique_ptr<BeamObjectImpl> object;
 };
 
 TEST_F(SlideNodes, SpringWithSlackPullsTowardsTheRailAndTheRailTakesTheReaction)
@@ -63,7 +52,7 @@ TEST_F(SlideNodes, SpringWithSlackPullsTowardsTheRailAndTheRailTakesTheReaction)
         {"inside the slack", 0.01f, 1000.0f, float3(), float3(), float3(), 0},
     };
     for (const Case& c : cases) {
-        object = std::make_unique<BeamObjectImpl>();
+        rebuild();
         rail({float3(0, 0, 0), float3(2, 0, 0)});
         const int x = node(0.5f, c.y);
         addSlidenode(*object, x, 0, 1, 0, 0.02f, 1000.0f, c.breakForce, 0.0f);
@@ -98,7 +87,7 @@ TEST_F(SlideNodes, TravelAlongOpenAndLoopedRails)
         {"looped: back from segment 0 onto the last", true, 0, float3(-0.02f, 0.4f, 0), 3},
     };
     for (const Case& c : cases) {
-        object = std::make_unique<BeamObjectImpl>();
+        rebuild();
         rail(square, c.looped);
         const int x = node(c.at.x, c.at.y, c.at.z);
         addSlidenode(*object, x, 0, 0, 0, 0.0f, 1000.0f, 1e6f, 0.0f);
@@ -121,7 +110,7 @@ TEST_F(SlideNodes, StopLinkHoldsUntilItsBreakForce)
     };
     const Case cases[] = {{500.0f, 0, -200.0f}, {150.0f, 1, 0.0f}, {0.0f, 1, 0.0f}};
     for (const Case& c : cases) {
-        object = std::make_unique<BeamObjectImpl>();
+        rebuild();
         rail({float3(0, 0, 0), float3(1, 0, 0), float3(2, 0, 0)}, false, 1);
         const int x = node(1.2f, 0.0f);
         addSlidenode(*object, x, 0, 0, 0, 0.0f, 1000.0f, 1e6f, c.stopBreak);
@@ -133,7 +122,7 @@ TEST_F(SlideNodes, StopLinkHoldsUntilItsBreakForce)
     }
 
     // At the open end a stop keeps the node on the rail instead of letting it go.
-    object = std::make_unique<BeamObjectImpl>();
+    rebuild();
     rail({float3(0, 0, 0), float3(1, 0, 0)}, false, 1);
     node(1.3f, 0.0f);
     addSlidenode(*object, 2, 0, 0, 0, 0.0f, 1000.0f, 1e6f, 1e6f);

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "base/bsettings.h"
+#include "tests/solver/weightless_object.h"
 #include "object/bobject.h"
 #include "object/bobject_wheels.h"
 #include "solver/bsubstep.h"
@@ -16,18 +17,7 @@ using namespace VadiZov;
 
 namespace {
 
-struct WheelForces : ::testing::Test {
-    void SetUp() override
-    {
-        Settings::gravity = 0.0f;
-        object = std::make_unique<BeamObjectImpl>();
-    }
-    void TearDown() override { Settings::gravity = -9.81f; }
-
-    int node(float x, float y, float z, float mass = 1.0f)
-    {
-        return object->setNode(-1, float3(x, y, z), mass, 0, 1.0f, -1, false, false);
-    }
+struct WheelForces : VadiZov::testing::WeightlessObject {
     // Axle along y from (0, -0.5, 0) to (0, 0.5, 0), four rim nodes at radius 1 in the xz
     // plane; an optional reference node for the brake.
     wheelData& crossWheel(bool withReference)
@@ -46,13 +36,12 @@ struct WheelForces : ::testing::Test {
             object->nodes[i].force = float3();
         applyWheelForces(*object, dt);
     }
-    std::unique_ptr<BeamObjectImpl> object;
 };
 
 TEST_F(WheelForces, DriveIsSharedOverTheRimAlongEachTangent)
 {
     for (const bool withReference : {false, true}) {  // a reference without brake capacity is no brake
-        object = std::make_unique<BeamObjectImpl>();
+        rebuild();
         wheelData& w = crossWheel(withReference);
         w.torque = 100.0f;
         w.brakeWindup = 0.05f;

@@ -59,12 +59,8 @@ function graphicsStep(dt)
   end
 end
 
-function graphicsStepLocal(dt) end
-function physicsStep(dt) end
-function beamBroken(id, energy) end
-function beamDeformed(id, ratio) end
-function vehicleResetted(rotationChanged) end
-function vehicleDestroy() end
-function particleEmitted(p) end
-function activated(value) end
-function debugDraw() end
+-- The callbacks this object has no use for.
+for _, name in ipairs({"graphicsStepLocal", "physicsStep", "beamBroken", "beamDeformed", "vehicleResetted",
+                       "vehicleDestroy", "particleEmitted", "activated", "debugDraw"}) do
+  _G[name] = _G[name] or function() end
+end
