@@ -198,17 +198,7 @@ TEST_F(SurfaceForces, FallingTriangleReachesItsTerminalSpeed)
 {
     Settings::gravity = -9.81f;
     triangle(1.0f, -1.0f, -1, 1.0f, 1.0f, 5000.0f);
-    core_parameters_t params;
-    BeamObjectImpl* slots[1] = {object.get()};
-    params.objects = slots;
-    params.objectCount = 1;
-    params.dt = kSubstepTime;
-    params.invDt = kInvSubstepTime;
-    params.currentSubstep = 1;
-    for (int i = 0; i < 40000; ++i) {  // 20 s
-        BeamSubstep::beginSubstep(*object, params, nullptr);
-        BeamSubstep::forceStage(*object, params);
-    }
+    runSubsteps(40000);  // 20 s
     // sqrt(9.81 / (1.2 x 0.0833)) = 9.9065 m/s; float32 settles a hair below
     for (int i = 0; i < 3; ++i)
         EXPECT_NEAR(object->nodes[i].vel.z, -9.9065f, 0.002f) << i;

@@ -1,5 +1,5 @@
 // A fixture owning one empty object built without gravity, so that a stage's forces can be
-// read alone; gravity is restored afterwards.
+// read alone; gravity is restored afterwards. It also runs whole substeps.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,6 +8,7 @@
 
 #include "base/bsettings.h"
 #include "object/bobject.h"
+#include "solver/bsubstep.h"
 
 namespace VadiZov::testing {
 
@@ -24,6 +25,22 @@ struct WeightlessObject : ::testing::Test {
     int node(float x, float y, float z = 0.0f, float mass = 1.0f)
     {
         return object->setNode(-1, float3(x, y, z), mass, 0, 1.0f, -1, false, false);
+    }
+
+    // Substeps in the middle of a frame (no render snapshot), stages up to the forces.
+    void runSubsteps(int count)
+    {
+        core_parameters_t params;
+        BeamObjectImpl* slots[1] = {object.get()};
+        params.objects = slots;
+        params.objectCount = 1;
+        params.dt = kSubstepTime;
+        params.invDt = kInvSubstepTime;
+        params.currentSubstep = 1;
+        for (int i = 0; i < count; ++i) {
+            BeamSubstep::beginSubstep(*object, params, nullptr);
+            BeamSubstep::forceStage(*object, params);
+        }
     }
 
     std::unique_ptr<BeamObjectImpl> object;

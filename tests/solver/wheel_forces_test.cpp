@@ -121,20 +121,6 @@ struct BrakedWheel : WheelForces {
         w = &object->wheels[handle.id()];
     }
     void beam(int a, int b) { object->setBeam(-1, a, b, 1e9f, 2e5f, 50.0f, 1e9f, 1.0f); }
-    void run(int substeps)
-    {
-        core_parameters_t params;
-        BeamObjectImpl* slots[1] = {object.get()};
-        params.objects = slots;
-        params.objectCount = 1;
-        params.dt = kSubstepTime;
-        params.invDt = kInvSubstepTime;
-        params.currentSubstep = 1;
-        for (int i = 0; i < substeps; ++i) {
-            BeamSubstep::beginSubstep(*object, params, nullptr);
-            BeamSubstep::forceStage(*object, params);
-        }
-    }
     int body = -1;
     wheelData* w = nullptr;
 };
@@ -148,7 +134,7 @@ TEST_F(BrakedWheel, HoldsAgainstASmallerTorque)
     float largest = 0.0f, windupSum = 0.0f, spinSum = 0.0f;
     const int substeps = 4000;  // 2 s
     for (int i = 0; i < substeps; ++i) {
-        run(1);
+        runSubsteps(1);
         largest = std::fmax(largest, std::fabs(w->brakeWindup));
         windupSum += w->brakeWindup;
         spinSum += w->angularVelocity;
@@ -162,7 +148,7 @@ TEST_F(BrakedWheel, SlipsAndTurnsUnderALargerTorque)
 {
     w->torque = 1000.0f;
     w->brakingTorque = 500.0f;
-    run(2000);
+    runSubsteps(2000);
     EXPECT_FLOAT_EQ(std::fabs(w->brakeWindup), kBrakeWindupLimit);
     // The rim carries the drive less the full brake, 500 N m, and spins up.
     EXPECT_NEAR(w->lastTorque * 8.0f, 500.0f, 1e-2f);
@@ -172,7 +158,7 @@ TEST_F(BrakedWheel, SlipsAndTurnsUnderALargerTorque)
 TEST_F(BrakedWheel, UnbrakedDriveSpinsTheWheelUp)
 {
     w->torque = 100.0f;
-    run(2000);  // 1 s of 100 N m on 8 kg at radius 1: about 12.5 rad/s
+    runSubsteps(2000);  // 1 s of 100 N m on 8 kg at radius 1: about 12.5 rad/s
     EXPECT_EQ(w->brakeWindup, 0.0f);
     EXPECT_NEAR(w->angularVelocity, 12.5f, 1.0f);
 }
