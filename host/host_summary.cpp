@@ -34,6 +34,12 @@ void RunSummary::afterFrame(BeamEngine& engine)
     substeps_ += framesSubsteps(statusText(engine, 1));
 }
 
+void RunSummary::askScript(BeamObject* object)
+{
+    if (object)
+        scriptResult_ = object->queueLuaCommand("if type(summary) == 'function' then return summary() end", true);
+}
+
 void RunSummary::print(std::FILE* out, BeamEngine& engine, BeamObject* object, const float3* hostPosition) const
 {
     std::fprintf(out, "summary: frames %d\n", frames_);
@@ -44,6 +50,13 @@ void RunSummary::print(std::FILE* out, BeamEngine& engine, BeamObject* object, c
     if (object && hostPosition)
         std::fprintf(out, "summary: reference node world position %.4f %.4f %.4f\n", double(hostPosition->x),
                      double(hostPosition->y), double(hostPosition->z));
+    const char* report = object && scriptResult_ >= 0 ? object->getLuaResult(scriptResult_) : nullptr;
+    for (const char* line = report; line && *line;) {
+        const char* end = std::strchr(line, '\n');
+        const size_t length = end ? size_t(end - line) : std::strlen(line);
+        std::fprintf(out, "summary: %.*s\n", int(length), line);
+        line = end ? end + 1 : line + length;
+    }
 }
 
 } // namespace VadiZov::host

@@ -1,5 +1,6 @@
 // The lines velkor-host prints after its last frame, gathered only through the library's public
-// interface: frames run, substeps simulated, status texts 1 and 3, the reference node's position.
+// interface: frames run, substeps simulated, status texts 1 and 3, the reference node's position,
+// and the lines the object's script reports about itself when it defines a `summary` function.
 #pragma once
 
 #include <cstdio>
@@ -12,6 +13,9 @@ class RunSummary {
 public:
     // After each BeamEngine::update: counts the frame and the substeps it released.
     void afterFrame(BeamEngine& engine);
+    // Before the last frame: the command runs in that frame's Lua update, and its result stays
+    // readable after it.
+    void askScript(BeamObject* object);
     void print(std::FILE* out, BeamEngine& engine, BeamObject* object, const float3* hostPosition) const;
 
     int frames() const { return frames_; }
@@ -20,6 +24,7 @@ public:
 private:
     int frames_ = 0;
     long long substeps_ = 0;
+    int scriptResult_ = -1;
 };
 
 } // namespace VadiZov::host

@@ -9,9 +9,8 @@
 #include "host/host_game_engine.h"
 #include "host/host_object.h"
 #include "host/host_options.h"
-#include "host/host_static_file.h"
+#include "host/host_scene.h"
 #include "host/host_summary.h"
-#include "host/host_terrain_file.h"
 #include "host/host_trace.h"
 #include "platform/process.h"
 #include "platform/shared_library.h"
@@ -63,50 +62,6 @@ bool loadLibrary(platform::SharedLibrary& library, LibraryExports* exports)
     return true;
 }
 
-struct GroundFiles {
-    HeightMap heightMap;
-    std::vector<HostTriangle> staticTriangles;
-};
-
-bool readGroundFiles(const HostOptions& options, GroundFiles* ground)
-{
-    const std::filesystem::path dataDir(options.dataDir);
-    std::string error;
-    if (!options.terrainFile.empty() &&
-        !readPgmHeightMap((dataDir / options.terrainFile).string(), &ground->heightMap, &error)) {
-        std::fprintf(stderr, "velkor-host: %s\n", error.c_str());
-        return false;
-    }
-    if (!options.staticFile.empty() &&
-        !readStaticTriangles((dataDir / options.staticFile).string(), &ground->staticTriangles, &error)) {
-        std::fprintf(stderr, "velkor-host: %s\n", error.c_str());
-        return false;
-    }
-    return true;
-}
-
-// The terrain is centred on the world's origin; the static triangles are one committed batch.
-void placeGround(BeamEngine& engine, const HostOptions& options, const GroundFiles& ground)
-{
-    if (!options.terrainFile.empty()) {
-        TerrainConfig config = terrainConfigFor(ground.heightMap, options.squareSize, options.heightScale);
-        engine.setTerrain(&config);
-        const float halfX = float(ground.heightMap.width - 1) * options.squareSize * 0.5f;
-        const float halfY = float(ground.heightMap.height - 1) * options.squareSize * 0.5f;
-        engine.setTerrainPosition(-halfX, -halfY, 0.0f);
-        std::printf("velkor-host: terrain %s, %d x %d samples, %g m apart, %g m per unit\n",
-                    options.terrainFile.c_str(), ground.heightMap.width, ground.heightMap.height,
-                    double(options.squareSize), double(options.heightScale));
-    }
-    if (!options.staticFile.empty()) {
-        for (const HostTriangle& t : ground.staticTriangles)
-            engine.addStaticCollisionTriangle(t.a, t.b, t.c);
-        engine.commitStaticCollision(true);
-        std::printf("velkor-host: %zu static triangles from %s\n", ground.staticTriangles.size(),
-                    options.staticFile.c_str());
-    }
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -124,8 +79,10 @@ int main(int argc, char** argv)
     }
     setTraceEnabled(options.trace);
     GroundFiles ground;
-    if (!readGroundFiles(options, &ground))
+    if (!readGroundFiles(options, &ground, &error)) {
+        std::fprintf(stderr, "velkor-host: %s\n", error.c_str());
         return 2;
+    }
 
     platform::SharedLibrary library;
     LibraryExports exports;
@@ -159,6 +116,8 @@ int main(int argc, char** argv)
 
     RunSummary summary;
     for (int frame = 0; frame < options.frames; ++frame) {
+        if (frame == options.frames - 1)
+            summary.askScript(object);
         engine->update(options.dt);
         summary.afterFrame(*engine);
     }

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs the reference host on the example scene: the soft
-# box of examples/demo dropped onto the 50-degree slope of terrain/slope.pgm, where it lands,
-# slides down to the flat below and comes to rest within ten simulated seconds; then the run's
-# summary, which shows where it stopped.
+# Installs what is missing, builds, and runs the reference host on the example scene: a soft-body
+# cart on four pressurised tires drives down the slope of terrain/ground.pgm, brakes to a stop,
+# drives on into the wall of static/wall.txt and loses its bumper; the run's summary then says
+# what the cart is and what happened to it.
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 ensure_packages
 build build -DVELKOR_SANITIZE=

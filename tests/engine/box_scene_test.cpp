@@ -1,5 +1,5 @@
-// The demo scene as scripts/demo.sh runs it: the built velkor-host with the arguments of
-// examples/demo/args on examples/demo.
+// The box scene, the demo before the cart: the built velkor-host with the arguments of
+// examples/box/args on examples/box.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -28,9 +28,9 @@ std::string lineStartingWith(const std::string& text, const std::string& prefix)
     return "";
 }
 
-TEST(Demo, TheBoxIsDroppedForTenSimulatedSecondsAndTheSummaryIsPrinted)
+TEST(BoxScene, TheBoxIsDroppedForTenSimulatedSecondsAndTheSummaryIsPrinted)
 {
-    const std::string demo = std::string(VELKOR_EXAMPLES_DIR) + "/demo";
+    const std::string demo = std::string(VELKOR_EXAMPLES_DIR) + "/box";
     std::string args = readFile(demo + "/args");
     while (!args.empty() && (args.back() == '\n' || args.back() == ' '))
         args.pop_back();

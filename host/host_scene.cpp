@@ -1,0 +1,39 @@
+#include "host/host_scene.h"
+
+#include <cstdio>
+#include <filesystem>
+
+namespace VadiZov::host {
+
+bool readGroundFiles(const HostOptions& options, GroundFiles* ground, std::string* error)
+{
+    const std::filesystem::path dataDir(options.dataDir);
+    if (!options.terrainFile.empty() &&
+        !readPgmHeightMap((dataDir / options.terrainFile).string(), &ground->heightMap, error))
+        return false;
+    return options.staticFile.empty() ||
+           readStaticTriangles((dataDir / options.staticFile).string(), &ground->staticTriangles, error);
+}
+
+void placeGround(BeamEngine& engine, const HostOptions& options, const GroundFiles& ground)
+{
+    if (!options.terrainFile.empty()) {
+        TerrainConfig config = terrainConfigFor(ground.heightMap, options.squareSize, options.heightScale);
+        engine.setTerrain(&config);
+        const float halfX = float(ground.heightMap.width - 1) * options.squareSize * 0.5f;
+        const float halfY = float(ground.heightMap.height - 1) * options.squareSize * 0.5f;
+        engine.setTerrainPosition(-halfX, -halfY, 0.0f);
+        std::printf("velkor-host: terrain %s, %d x %d samples, %g m apart, %g m per unit\n",
+                    options.terrainFile.c_str(), ground.heightMap.width, ground.heightMap.height,
+                    double(options.squareSize), double(options.heightScale));
+    }
+    if (!options.staticFile.empty()) {
+        for (const HostTriangle& t : ground.staticTriangles)
+            engine.addStaticCollisionTriangle(t.a, t.b, t.c);
+        engine.commitStaticCollision(true);
+        std::printf("velkor-host: %zu static triangles from %s\n", ground.staticTriangles.size(),
+                    options.staticFile.c_str());
+    }
+}
+
+} // namespace VadiZov::host

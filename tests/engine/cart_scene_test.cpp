@@ -1,0 +1,286 @@
+// The demo scene, the cart of examples/demo, run in this process exactly as velkor-host runs it
+// (same arguments, same ground files, same host objects), so that every node can be watched
+// frame by frame: it drives forward, brakes to a stop, drives into the wall, keeps its tires
+// inflated and stays above the ground, and a second run ends bit for bit where the first did.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "base/bsettings.h"
+#include "engine/bengine.h"
+#include "ground/bterrain.h"
+#include "host/host_file_system.h"
+#include "host/host_game_engine.h"
+#include "host/host_object.h"
+#include "host/host_options.h"
+#include "host/host_scene.h"
+#include "object/bobject.h"
+#include "tests/support/log_capture.h"
+
+using namespace VadiZov;
+
+namespace {
+
+const std::string kDemoDir = std::string(VELKOR_EXAMPLES_DIR) + "/demo";
+constexpr float kWallFront = 14.0f;  // y of the wall's face towards the cart (static/wall.txt)
+constexpr float kWallBack = 14.6f;  // its far face
+
+host::HostOptions demoOptions()
+{
+    std::ifstream in(kDemoDir + "/args");
+    std::vector<std::string> words{"velkor-host"};
+    for (std::string w; in >> w;)
+        words.push_back(w);
+    words.push_back(kDemoDir);
+    std::vector<char*> argv;
+    for (std::string& w : words)
+        argv.push_back(w.data());
+    host::HostOptions options;
+    std::string error;
+    EXPECT_TRUE(host::parseOptions(int(argv.size()), argv.data(), &options, &error)) << error;
+    return options;
+}
+
+// What one frame showed, beyond the script's own log.
+struct FrameView {
+    float time = 0;
+    float3 referencePosition;
+    float3 referenceVelocity;
+    float lowestAboveGround = 0;      // over every node
+    float lowestBodyAboveGround = 0;  // over the nodes that are not part of a wheel
+    float frontMostY = -1e9f;
+    float lowestTirePressure = 0;     // Pa
+};
+
+struct CartRun {
+    std::vector<FrameView> frames;
+    std::vector<float3> finalPositions;
+    std::vector<float> finalTirePressures;  // Pa
+    int brokenBeams = 0;
+    std::string summary;
+    std::vector<std::string> log;
+};
+
+// The group's pressure in pascals: the library keeps a sixth of it.
+float pascals(const PressureGroup& g) { return g.pressure * 6.0f; }
+
+class CartScene : public VadiZov::testing::LogCapture {
+protected:
+    CartRun run()
+    {
+        const host::HostOptions options = demoOptions();
+        host::GroundFiles ground;
+        std::string error;
+        EXPECT_TRUE(host::readGroundFiles(options, &ground, &error)) << error;
+        Settings::fps = 2000.0f;
+        Settings::fpsRealtime = 2000.0f;
+        Settings::gravity = -9.81f;
+        host::DiskFileSystem fileSystem(kDemoDir);
+        host::HostGameEngine gameEngine;
+        auto engine = std::make_unique<BeamEngineImpl>();
+        engine->setFileSystem(&fileSystem);
+        engine->setGameEngine(&gameEngine);
+        engine->init();
+        host::placeGround(*engine, options, ground);
+        host::HostObjectRecord hostObject(float3(options.at[0], options.at[1], options.at[2]));
+        auto* object = static_cast<BeamObjectImpl*>(engine->addObject(
+            options.objectDir.c_str(), options.at[0], options.at[1], options.at[2], 0, 0, 0, 1, &hostObject));
+        CartRun result;
+        if (!object) {
+            ADD_FAILURE() << "the engine refused the cart";
+            return result;
+        }
+        int summaryIndex = -1;
+        for (int frame = 0; frame < options.frames; ++frame) {
+            if (frame == options.frames - 1)
+                summaryIndex = object->queueLuaCommand("return summary()", true);
+            engine->update(options.dt);
+            engine->waitForPhysicsFrame();
+            result.frames.push_back(view(*engine, *object, float(frame + 1) * options.dt));
+        }
+        for (int i = 0; i < object->node_count; ++i)
+            result.finalPositions.push_back(object->nodes[i].worldPos);
+        for (const PressureGroup& g : object->pressureGroups)
+            result.finalTirePressures.push_back(pascals(g));
+        for (int b = 0; b < object->beam_count; ++b)
+            result.brokenBeams += object->beams[b].type == 4;
+        const char* text = object->getLuaResult(summaryIndex);
+        result.summary = text ? text : "";
+        engine->teardown();
+        result.log = logged();
+        return result;
+    }
+
+    static FrameView view(BeamEngineImpl& engine, const BeamObjectImpl& object, float time)
+    {
+        FrameView v;
+        v.time = time;
+        v.referencePosition = object.nodes[object.refNode].worldPos;
+        v.referenceVelocity = object.nodes[object.refNode].vel;
+        v.lowestAboveGround = v.lowestBodyAboveGround = 1e9f;
+        for (int i = 0; i < object.node_count; ++i) {
+            const float3 p = object.nodes[i].worldPos;
+            const float above = p.z - engine.terrain()->getHeight(p);
+            v.lowestAboveGround = std::min(v.lowestAboveGround, above);
+            if (object.nodeProperties[i].wheelId == kNoWheel)
+                v.lowestBodyAboveGround = std::min(v.lowestBodyAboveGround, above);
+            v.frontMostY = std::max(v.frontMostY, p.y);
+        }
+        v.lowestTirePressure = 1e9f;
+        for (const PressureGroup& g : object.pressureGroups)
+            v.lowestTirePressure = std::min(v.lowestTirePressure, pascals(g));
+        return v;
+    }
+};
+
+float speed(const float3& v) { return std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z); }
+
+// "cart: <phase> at T s, V m/s, D m driven", the line the script logs on entering a phase.
+bool phaseLine(const std::vector<std::string>& log, const std::string& phase, float* t, float* v, float* d)
+{
+    const std::string prefix = "cart: " + phase + " at ";
+    for (const std::string& line : log)
+        if (line.rfind(prefix, 0) == 0)
+            return std::sscanf(line.c_str() + prefix.size(), "%f s, %f m/s, %f m driven", t, v, d) == 3;
+    return false;
+}
+
+const FrameView& frameAt(const CartRun& run, float time)
+{
+    for (const FrameView& f : run.frames)
+        if (f.time >= time - 1e-4f)
+            return f;
+    return run.frames.back();
+}
+
+// Both runs are made once: each takes a while under the sanitizers.
+class CartOutcome : public CartScene {
+protected:
+    static void SetUpTestSuite() {}
+    void SetUp() override
+    {
+        CartScene::SetUp();
+        if (!first)
+            first = std::make_unique<CartRun>(run());
+    }
+    static std::unique_ptr<CartRun> first;
+};
+std::unique_ptr<CartRun> CartOutcome::first;
+
+TEST_F(CartOutcome, IsBuiltAsDescribedAndReportsItsSummary)
+{
+    const CartRun& r = *first;
+    ASSERT_FALSE(r.frames.empty());
+    for (const std::string& line : r.log) {
+        EXPECT_EQ(line.find("Lua function '"), std::string::npos) << line;
+        EXPECT_EQ(line.find("FATAL LUA ERROR"), std::string::npos) << line;
+        EXPECT_EQ(line.find("invalid"), std::string::npos) << line;
+        EXPECT_EQ(line.find("No ground model"), std::string::npos) << line;
+    }
+    EXPECT_NE(r.summary.find("cart: 327 nodes, 1985 beams, 4 wheels, 4 pressure groups"), std::string::npos)
+        << r.summary;
+    // the script's estimate of each tire's pressure from its measured surface agrees with the
+    // library's own figure
+    const size_t at = r.summary.find("cart: tire pressures ");
+    ASSERT_NE(at, std::string::npos) << r.summary;
+    std::istringstream reported(r.summary.substr(at + std::strlen("cart: tire pressures ")));
+    ASSERT_EQ(r.finalTirePressures.size(), 4u);
+    for (float library : r.finalTirePressures) {
+        float bar = 0;
+        ASSERT_TRUE(reported >> bar) << r.summary;
+        EXPECT_NEAR(bar * 1e5f, library, 0.01f * library);
+    }
+}
+
+TEST_F(CartOutcome, DrivesForwardUnderTorqueAndStopsUnderBrakes)
+{
+    const CartRun& r = *first;
+    float t = 0, v = 0, d = 0;
+    // settled and at rest before the drive
+    ASSERT_TRUE(phaseLine(r.log, "accelerate", &t, &v, &d));
+    EXPECT_LT(v, 0.3f);
+    // 2.5 s of torque: forward (+y), several metres, at walking pace or more
+    ASSERT_TRUE(phaseLine(r.log, "hold", &t, &v, &d));
+    EXPECT_GT(d, 2.0f);
+    EXPECT_GT(v, 3.0f);
+    EXPECT_GT(frameAt(r, t).referenceVelocity.y, 3.0f);
+    ASSERT_TRUE(phaseLine(r.log, "brake", &t, &v, &d));
+    const float brakeStart = t, brakeSpeed = v, brakeDistance = d;
+    EXPECT_GT(brakeSpeed, 3.0f);
+    // the brakes bring it to a stop within a few seconds and a few metres, and it stays stopped
+    ASSERT_TRUE(phaseLine(r.log, "stopped", &t, &v, &d));
+    EXPECT_LT(t - brakeStart, 3.0f);
+    EXPECT_LT(d - brakeDistance, 10.0f);
+    EXPECT_GT(d - brakeDistance, 0.5f);
+    // it rocks on its springs but goes nowhere
+    const float3 stoppedAt = frameAt(r, t).referencePosition;
+    for (const FrameView& f : r.frames) {
+        if (f.time > t && f.time < t + 0.95f) {
+            EXPECT_NEAR(f.referencePosition.y, stoppedAt.y, 0.05f) << "at " << f.time << " s";
+        }
+    }
+}
+
+TEST_F(CartOutcome, HitsTheWallWithoutPassingThroughAndLosesItsBumper)
+{
+    const CartRun& r = *first;
+    float t = 0, v = 0, d = 0;
+    ASSERT_TRUE(phaseLine(r.log, "hit", &t, &v, &d));
+    EXPECT_GT(v, 4.0f);  // a hard hit, not a touch
+    float frontMost = -1e9f;
+    for (const FrameView& f : r.frames)
+        frontMost = std::max(frontMost, f.frontMostY);
+    EXPECT_GT(frontMost, kWallFront - 0.2f);  // it reached the wall
+    EXPECT_LT(frontMost, kWallBack);          // and no node came out of its far side
+    // every bumper bracket broke, and little else did
+    EXPECT_NE(r.summary.find("(bumper brackets 32 of 32)"), std::string::npos) << r.summary;
+    EXPECT_GE(r.brokenBeams, 32);
+    EXPECT_LT(r.brokenBeams, 200);
+    // after the hit it comes to rest in front of the wall
+    EXPECT_LT(speed(r.frames.back().referenceVelocity), 0.5f);
+}
+
+TEST_F(CartOutcome, NeverSinksBelowTheGroundAndKeepsItsTiresInflated)
+{
+    const CartRun& r = *first;
+    float hitAt = 0, v = 0, d = 0;
+    ASSERT_TRUE(phaseLine(r.log, "hit", &hitAt, &v, &d));
+    float lowest = 1e9f, lowestBody = 1e9f, lowestPressure = 1e9f;
+    for (const FrameView& f : r.frames) {
+        lowest = std::min(lowest, f.lowestAboveGround);
+        if (f.time < hitAt)
+            lowestBody = std::min(lowestBody, f.lowestBodyAboveGround);
+        lowestPressure = std::min(lowestPressure, f.lowestTirePressure);
+        // tire nodes press a few millimetres into the ground, and so does the bumper once it
+        // lies there; until the hit the body never touches it
+        EXPECT_GT(f.lowestAboveGround, -0.03f) << "at " << f.time << " s";
+        if (f.time < hitAt) {
+            EXPECT_GT(f.lowestBodyAboveGround, 0.05f) << "at " << f.time << " s";
+        }
+        // built at 2.2 bar absolute; never near atmospheric
+        EXPECT_GT(f.lowestTirePressure, 1.8e5f) << "at " << f.time << " s";
+    }
+    std::printf("lowest node %.3f m above ground, lowest body node before the hit %.3f m, lowest tire pressure %.3f bar\n",
+                double(lowest), double(lowestBody), double(lowestPressure) / 1e5);
+}
+
+TEST_F(CartOutcome, ASecondRunEndsWithTheSameNodePositionsBitForBit)
+{
+    const CartRun second = run();
+    ASSERT_EQ(second.finalPositions.size(), first->finalPositions.size());
+    ASSERT_FALSE(second.finalPositions.empty());
+    EXPECT_EQ(std::memcmp(second.finalPositions.data(), first->finalPositions.data(),
+                          second.finalPositions.size() * sizeof(float3)),
+              0);
+    EXPECT_EQ(second.summary, first->summary);
+}
+
+} // namespace
