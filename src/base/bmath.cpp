@@ -160,6 +160,16 @@ void Matrix3::inverse(Matrix3& out, const Matrix3& in)
     out.m20 = col0.z; out.m21 = col1.z; out.m22 = col2.z;
 }
 
+float3 coefficientsInAxes(const float3& axis0, const float3& axis1, const float3& axis2, const float3& v)
+{
+    const Matrix3 rows{axis0.x, axis0.y, axis0.z, axis1.x, axis1.y, axis1.z, axis2.x, axis2.y, axis2.z};
+    Matrix3 inv;
+    Matrix3::inverse(inv, rows);
+    // Coefficient k is column k of the inverse dotted with v.
+    return float3(float3(inv.m00, inv.m10, inv.m20).dot(v), float3(inv.m01, inv.m11, inv.m21).dot(v),
+                  float3(inv.m02, inv.m12, inv.m22).dot(v));
+}
+
 float fastExp(float x)
 {
     // NaN would pass both range tests and its integer conversion is undefined; the processor's

@@ -4,7 +4,7 @@
 #pragma once
 
 #include <bit>
-#include <xmmintrin.h>
+#include <cmath>
 #include <cstdint>
 #include <string>
 
@@ -22,6 +22,12 @@ struct Matrix3 {
     static void inverse(Matrix3& out, const Matrix3& in);
 };
 
+// (a, b, c) with v = a * axis0 + b * axis1 + c * axis2, from the inverse of the matrix whose rows
+// are the axes. Axes that span no volume give non-finite coefficients.
+float3 coefficientsInAxes(const float3& axis0, const float3& axis1, const float3& axis2, const float3& v);
+
+inline bool isFinite(const float3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+
 // (p0 - p2) x (p1 - p2), not normalised.
 inline float3 triangleNormal(const float3& p0, const float3& p1, const float3& p2)
 {
@@ -33,9 +39,10 @@ inline float3 crossProduct(const float3& a, const float3& b) { return a.cross(b)
 // Bit-pattern approximation of e^x: 0 below -88, 1e38 above 88, -0 for NaN.
 float fastExp(float x);
 
-// The processor's reciprocal-square-root estimate (about 12 bits), never refined: the fast
-// paths that use it accept the error.
-inline float approxRsqrt(float value) { return _mm_cvtss_f32(_mm_rsqrt_ss(_mm_set_ss(value))); }
+// Reciprocal square root for the fast paths. The processors' estimate instructions give
+// different bits from one maker to the next, so this is the correctly rounded square root and
+// one division: the same result on every machine.
+inline float approxRsqrt(float value) { return 1.0f / std::sqrt(value); }
 
 // The float's bits as a signed integer, negatives mirrored, so that integer order equals float
 // order and both zeros give 0.

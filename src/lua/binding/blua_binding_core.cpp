@@ -402,6 +402,22 @@ void pushObjectPointer(lua_State* L, void* pointer, const void* key)
     lua_setmetatable(L, -2);
 }
 
+void pushCheckedPointer(lua_State* L, void* pointer, const void* key, uint64_t serial, UserdataChecked::AliveTest alive)
+{
+    if (!pointer) {
+        lua_pushnil(L);
+        return;
+    }
+    pushRegistryValue(L, key);
+    if (!lua_istable(L, -1)) {
+        lua_pop(L, 1);
+        luaL_error(L, "cannot push an object of an unregistered class");
+    }
+    new (lua_newuserdata(L, sizeof(UserdataChecked))) UserdataChecked(pointer, serial, alive);
+    lua_insert(L, -2);
+    lua_setmetatable(L, -2);
+}
+
 void pushClassTableForValue(lua_State* L, const void* classKey)
 {
     pushRegistryValue(L, classKey);
