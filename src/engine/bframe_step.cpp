@@ -154,8 +154,10 @@ void BeamEngineImpl::syncObjectsWithHost()
             // nothing was shifted and the frame must stay, or every position would count twice.
             object->originOffset = object->nodes[object->refNode].worldPos;
         }
-        if (host)
+        if (host) {
             host->setPosition(object->originOffset);
+            object->hostPosition = object->originOffset;  // reference positions and lights add it
+        }
         // A non-zero result (Lua disabled the engine, or deleted this object) ends this loop.
         if (object->updateLua(params_.frameTime) != 0)
             break;
