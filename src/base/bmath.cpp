@@ -1,5 +1,7 @@
 #include "base/bmath.h"
 
+#include <xmmintrin.h>
+
 
 #include <algorithm>
 #include <cmath>
@@ -168,6 +170,20 @@ float3 coefficientsInAxes(const float3& axis0, const float3& axis1, const float3
     // Coefficient k is column k of the inverse dotted with v.
     return float3(float3(inv.m00, inv.m10, inv.m20).dot(v), float3(inv.m01, inv.m11, inv.m21).dot(v),
                   float3(inv.m02, inv.m12, inv.m22).dot(v));
+}
+
+void reciprocalRoots(const float* in, float* out, int count)
+{
+    const __m128 zero = _mm_setzero_ps();
+    const __m128 one = _mm_set1_ps(1.0f);
+    int i = 0;
+    for (; i + 4 <= count; i += 4) {
+        const __m128 x = _mm_loadu_ps(in + i);
+        const __m128 r = _mm_div_ps(one, _mm_sqrt_ps(x));
+        _mm_storeu_ps(out + i, _mm_and_ps(r, _mm_cmpgt_ps(x, zero)));
+    }
+    for (; i < count; ++i)
+        out[i] = in[i] > 0.0f ? approxRsqrt(in[i]) : 0.0f;
 }
 
 float fastExp(float x)

@@ -44,6 +44,10 @@ float fastExp(float x);
 // one division: the same result on every machine.
 inline float approxRsqrt(float value) { return 1.0f / std::sqrt(value); }
 
+// out[i] := 1 / sqrt(in[i]) for in[i] > 0, else 0, four at a time. The square root and the
+// division are exact IEEE operations, so every processor gives the same bits as approxRsqrt.
+void reciprocalRoots(const float* in, float* out, int count);
+
 // The float's bits as a signed integer, negatives mirrored, so that integer order equals float
 // order and both zeros give 0.
 constexpr int32_t sortableKey(float f)

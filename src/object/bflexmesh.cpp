@@ -3,6 +3,7 @@
 #include <cmath>
 #include <new>
 #include <utility>
+#include <xmmintrin.h>
 
 #include "base/blifetime.h"
 #include "base/blog.h"
@@ -163,6 +164,11 @@ FlexMesh::BindResult FlexMesh::bindVertices()
         previous = binding;
     }
     buffer_->endRead();
+    frames_.resize(vertexBindings_.size());
+    for (size_t i = 0; i < vertexBindings_.size(); ++i) {
+        const FlexVertexBinding& b = vertexBindings_[i];
+        frames_[i] = b.vx == kSharedFrame ? frames_[i - 1] : Frame{b.ref, b.vx, b.vy, b.vz};
+    }
     if (usedFallback)
         logMessage(LOG_INFO,
                    " ** parts of this flexbody will use the fallback code as it could not qualify for the normal mode",
@@ -266,6 +272,29 @@ FlexMesh::BindResult FlexMesh::bindVertex(int, const float3& position, const flo
     return kBound;
 }
 
+namespace {
+
+// A render position as four lanes x, spare, y, z; every lane is worked on alike, so the lane
+// order never matters until the values leave.
+inline __m128 lanes(const RenderPosition* buffer, int node) { return _mm_load_ps(&buffer[node].x); }
+
+// a1 * c.x + a2 * c.y + a3 * c.z (+ r), summed in that order like the scalar expression.
+inline __m128 combine(__m128 a1, __m128 a2, __m128 a3, const float3& c)
+{
+    const __m128 sum = _mm_add_ps(_mm_mul_ps(a1, _mm_set1_ps(c.x)), _mm_mul_ps(a2, _mm_set1_ps(c.y)));
+    return _mm_add_ps(sum, _mm_mul_ps(a3, _mm_set1_ps(c.z)));
+}
+
+// (x * x + y * y) + z * z of the x, y, z lanes.
+inline float squaredLanes(__m128 v)
+{
+    alignas(16) float f[4];
+    _mm_store_ps(f, _mm_mul_ps(v, v));
+    return (f[0] + f[2]) + f[3];
+}
+
+} // namespace
+
 void FlexMesh::update()
 {
     if (!active_ || !buffer_)
@@ -273,19 +302,52 @@ void FlexMesh::update()
     if (buffer_->beginWrite() == 0)
         return;
     const RenderPosition* snap = owner_->renderPositions[owner_->graphicsBuffer == 1 ? 1 : 0];
-    float3 r, a1, a2, a3;
-    for (const FlexVertexBinding& b : vertexBindings_) {
-        if (b.vx != kSharedFrame) {
-            r = snapshot(snap, b.ref);
-            a1 = snapshot(snap, b.vx) - r;
-            a2 = snapshot(snap, b.vy) - r;
-            a3 = b.vz == kFallback ? frameUnit(a1.cross(a2)) : snapshot(snap, b.vz) - r;
+    // Batches: the frames are rebuilt and the unnormalised directions gathered first, then their
+    // reciprocal roots are taken four at a time, then the vertices go out in order.
+    constexpr int kBatch = 256;
+    alignas(16) float positions[kBatch][4], normals[kBatch][4], tangents[kBatch][4];
+    float squared[2 * kBatch], inverse[2 * kBatch];
+    const int total = int(vertexBindings_.size());
+    for (int start = 0; start < total; start += kBatch) {
+        const int count = total - start < kBatch ? total - start : kBatch;
+        for (int i = 0; i < count; ++i) {
+            const FlexVertexBinding& b = vertexBindings_[size_t(start + i)];
+            const Frame& f = frames_[size_t(start + i)];
+            const __m128 r = lanes(snap, f.ref);
+            const __m128 a1 = _mm_sub_ps(lanes(snap, f.a1), r);
+            const __m128 a2 = _mm_sub_ps(lanes(snap, f.a2), r);
+            __m128 a3;
+            if (f.a3 == kFallback) {
+                alignas(16) float u[4], v[4];
+                _mm_store_ps(u, a1);
+                _mm_store_ps(v, a2);
+                const float3 n = frameUnit(float3(u[0], u[2], u[3]).cross(float3(v[0], v[2], v[3])));
+                a3 = _mm_setr_ps(n.x, 0.0f, n.y, n.z);
+            } else {
+                a3 = _mm_sub_ps(lanes(snap, f.a3), r);
+            }
+            const __m128 p = _mm_add_ps(_mm_add_ps(_mm_add_ps(r, _mm_mul_ps(a1, _mm_set1_ps(b.localPos.x))),
+                                                   _mm_mul_ps(a2, _mm_set1_ps(b.localPos.y))),
+                                        _mm_mul_ps(a3, _mm_set1_ps(b.localPos.z)));
+            const __m128 n = combine(a1, a2, a3, b.localNormal);
+            const __m128 t = combine(a1, a2, a3, b.localTangent);
+            _mm_store_ps(positions[i], p);
+            _mm_store_ps(normals[i], n);
+            _mm_store_ps(tangents[i], t);
+            squared[i] = squaredLanes(n);
+            squared[kBatch + i] = squaredLanes(t);
         }
-        const float3 position = r + a1 * b.localPos.x + a2 * b.localPos.y + a3 * b.localPos.z;
-        const float3 normal = frameUnit(a1 * b.localNormal.x + a2 * b.localNormal.y + a3 * b.localNormal.z);
-        const float3 tangent = frameUnit(a1 * b.localTangent.x + a2 * b.localTangent.y + a3 * b.localTangent.z);
-        const float directions[6] = {normal.x, normal.y, normal.z, tangent.x, tangent.y, tangent.z};
-        buffer_->writeVertex(&position.x, directions);
+        reciprocalRoots(squared, inverse, count);
+        reciprocalRoots(squared + kBatch, inverse + kBatch, count);
+        for (int i = 0; i < count; ++i) {
+            const float* p = positions[i];
+            const float* n = normals[i];
+            const float* t = tangents[i];
+            const float sn = inverse[i], st = inverse[kBatch + i];
+            const float position[3] = {p[0], p[2], p[3]};
+            const float directions[6] = {n[0] * sn, n[2] * sn, n[3] * sn, t[0] * st, t[2] * st, t[3] * st};
+            buffer_->writeVertex(position, directions);
+        }
     }
     buffer_->endWrite();
 }

@@ -76,6 +76,12 @@ private:
     int32_t nodeBindings_[kMaxFlexNodeBindings] = {};
     int32_t nodeBindingCount_ = 0;
     std::vector<FlexVertexBinding> vertexBindings_;
+    // Per vertex, the four nodes of its frame with shared frames resolved, so the per-frame
+    // update can take vertices in batches.
+    struct Frame {
+        int32_t ref, a1, a2, a3;  // a3 -1: fallback
+    };
+    std::vector<Frame> frames_;
     std::vector<uint16_t> triangleCopy_;  // three indices a triangle
     std::vector<int32_t> brokenBeams_;
     bool active_ = false;
