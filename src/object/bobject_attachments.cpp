@@ -14,6 +14,15 @@ namespace VadiZov {
 
 namespace {
 
+// Each occupied slot below the count; scripts may raise a count past the slots they filled.
+template <class T, size_t N, class F>
+void forEachOccupied(T* (&slots)[N], int count, F f)
+{
+    for (int i = 0; i < count && i < int(N); ++i)
+        if (slots[i])
+            f(*slots[i]);
+}
+
 void deleteAttachment(FlexMesh* mesh) { delete mesh; }
 
 void deleteAttachment(Prop* prop)
@@ -97,9 +106,7 @@ void breakMeshes(BeamObjectImpl& object, int beam)
 {
     if (beam < 0 || beam >= object.beam_count)
         return;
-    for (int i = 0; i < object.flexmesh_count && i < kMaxFlexmeshes; ++i)
-        if (object.flexmeshes[i])
-            object.flexmeshes[i]->addBrokenNode(beam);
+    forEachOccupied(object.flexmeshes, object.flexmesh_count, [beam](FlexMesh& m) { m.addBrokenNode(beam); });
 }
 
 // Every slot, not only those below the counts: scripts may lower a count, and nothing may be
@@ -122,30 +129,22 @@ void deleteAttachments(BeamObjectImpl& object)
 
 void updateFlexmeshes(BeamObjectImpl& object)
 {
-    for (int i = 0; i < object.flexmesh_count && i < kMaxFlexmeshes; ++i)
-        if (object.flexmeshes[i])
-            object.flexmeshes[i]->update();
+    forEachOccupied(object.flexmeshes, object.flexmesh_count, [](FlexMesh& m) { m.update(); });
 }
 
 void updateProps(BeamObjectImpl& object)
 {
-    for (int i = 0; i < object.prop_count && i < kMaxProps; ++i)
-        if (object.props[i])
-            object.props[i]->updatePlacement();
+    forEachOccupied(object.props, object.prop_count, [](Prop& p) { p.updatePlacement(); });
 }
 
 void hideBrokenMeshTriangles(BeamObjectImpl& object)
 {
-    for (int i = 0; i < object.flexmesh_count && i < kMaxFlexmeshes; ++i)
-        if (object.flexmeshes[i])
-            object.flexmeshes[i]->updateBrokenTriangles();
+    forEachOccupied(object.flexmeshes, object.flexmesh_count, [](FlexMesh& m) { m.updateBrokenTriangles(); });
 }
 
 void restoreMeshTriangles(BeamObjectImpl& object)
 {
-    for (int i = 0; i < object.flexmesh_count && i < kMaxFlexmeshes; ++i)
-        if (object.flexmeshes[i])
-            object.flexmeshes[i]->updateIndexBuffer();
+    forEachOccupied(object.flexmeshes, object.flexmesh_count, [](FlexMesh& m) { m.updateIndexBuffer(); });
 }
 
 } // namespace VadiZov

@@ -3,6 +3,8 @@
 // --trace shows what lights and sounds receive, and bad mesh files are refused by name.
 #include <gtest/gtest.h>
 
+#include "tests/host/host_process.h"
+
 #include <array>
 #include <cmath>
 #include <cstdio>
@@ -20,18 +22,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct HostRun {
-    int exitCode;
-    std::string out, err;
-};
-
-std::string readFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using VadiZov::testing::HostRun;
+using VadiZov::testing::readFile;
 
 struct Obj {
     std::vector<std::array<double, 3>> vertices;
@@ -105,14 +97,7 @@ protected:
     }
     void TearDown() override { fs::remove_all(dir); }
 
-    HostRun run(const std::string& args)
-    {
-        const fs::path out = dir / "stdout.txt", err = dir / "stderr.txt";
-        const std::string command =
-            std::string(VELKOR_HOST_PATH) + " " + args + " >" + out.string() + " 2>" + err.string();
-        const int status = std::system(command.c_str());
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(out), readFile(err)};
-    }
+    HostRun run(const std::string& args) { return VadiZov::testing::runHost(VELKOR_HOST_PATH, dir, args); }
     // The flexible box on the demo slope for a number of frames, its meshes written to dir/meshes.
     HostRun runFlexbox(int frames, const std::string& extra = "")
     {

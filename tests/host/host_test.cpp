@@ -1,6 +1,8 @@
 // velkor-host run as a process, the way the README's main job runs it.
 #include <gtest/gtest.h>
 
+#include "tests/host/host_process.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -14,18 +16,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct HostRun {
-    int exitCode;
-    std::string out, err;
-};
-
-std::string readFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using VadiZov::testing::HostRun;
+using VadiZov::testing::readFile;
 
 class Host : public ::testing::Test {
 protected:
@@ -38,13 +30,7 @@ protected:
     }
     void TearDown() override { fs::remove_all(dir); }
 
-    HostRun run(const std::string& args)
-    {
-        const fs::path out = dir / "stdout.txt", err = dir / "stderr.txt";
-        std::string command = std::string(VELKOR_HOST_PATH) + " " + args + " >" + out.string() + " 2>" + err.string();
-        int status = std::system(command.c_str());
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(out), readFile(err)};
-    }
+    HostRun run(const std::string& args) { return VadiZov::testing::runHost(VELKOR_HOST_PATH, dir, args); }
     fs::path dir;
 };
 
