@@ -45,6 +45,8 @@ void HostObjectRecord::updateCamera(int internalCamera, int internalCameraCount,
     camera.reference = record->values[0];
     camera.side = record->values[1];
     camera.direction = record->values[2];
+    camera.external = record->values[3];
+    camera.internalNode = record->values[5];
     camera.cameraValue = cameraValue;
 }
 

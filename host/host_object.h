@@ -35,7 +35,7 @@ public:
     struct CameraState {
         bool received = false;
         int internalCamera = -1, internalCameraCount = 0;
-        float3 reference, side, direction;
+        float3 reference, side, direction, external, internalNode;
         float cameraValue = 0.0f;
     } camera;
     std::vector<std::unique_ptr<HostSpotLight>> lights;  // created and not deleted

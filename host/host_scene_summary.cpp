@@ -20,8 +20,14 @@ void printPlacement(std::FILE* out, bool placed, const float3& p, const float3& 
 
 } // namespace
 
-void printSceneSummary(std::FILE* out, const HostObjectRecord& object, const HostResources& resources)
+void printSceneSummary(std::FILE* out, BeamObject& beamObject, const HostObjectRecord& object,
+                       const HostResources& resources)
 {
+    Vector3 positions[2];
+    beamObject.getReferencePositions(positions);
+    std::fprintf(out, "summary: reference positions %.4f %.4f %.4f and %.4f %.4f %.4f\n", double(positions[0].x),
+                 double(positions[0].y), double(positions[0].z), double(positions[1].x), double(positions[1].y),
+                 double(positions[1].z));
     for (const auto& mesh : resources.flexBuffers())
         std::fprintf(out, "summary: flexmesh %s: %d vertices, %d triangles, %ld frames written\n",
                      mesh->name().c_str(), mesh->vertexCount, mesh->triangleCount, mesh->framesWritten());
@@ -43,10 +49,12 @@ void printSceneSummary(std::FILE* out, const HostObjectRecord& object, const Hos
     }
     std::fprintf(out,
                  "summary: camera reference %.4f %.4f %.4f side %.4f %.4f %.4f direction %.4f %.4f %.4f "
-                 "selected %d of %d value %g\n",
+                 "external %.4f %.4f %.4f selected %d of %d at %.4f %.4f %.4f value %g\n",
                  double(c.reference.x), double(c.reference.y), double(c.reference.z), double(c.side.x),
                  double(c.side.y), double(c.side.z), double(c.direction.x), double(c.direction.y),
-                 double(c.direction.z), c.internalCamera, c.internalCameraCount, double(c.cameraValue));
+                 double(c.direction.z), double(c.external.x), double(c.external.y), double(c.external.z),
+                 c.internalCamera, c.internalCameraCount, double(c.internalNode.x), double(c.internalNode.y),
+                 double(c.internalNode.z), double(c.cameraValue));
 }
 
 } // namespace VadiZov::host

@@ -4,11 +4,14 @@
 
 #include <cstdio>
 
+#include "velkor/velkor.h"
+
 namespace VadiZov::host {
 
 class HostObjectRecord;
 class HostResources;
 
-void printSceneSummary(std::FILE* out, const HostObjectRecord& object, const HostResources& resources);
+void printSceneSummary(std::FILE* out, BeamObject& beamObject, const HostObjectRecord& object,
+                       const HostResources& resources);
 
 } // namespace VadiZov::host

@@ -171,7 +171,7 @@ int main(int argc, char** argv)
                 engine->getEnabled() ? "enabled" : "paused");
     summary.print(stdout, *engine, object, object ? &hostObject.position : nullptr);
     if (object)
-        printSceneSummary(stdout, hostObject, resources);
+        printSceneSummary(stdout, *object, hostObject, resources);
     // The library wrote the vertices relative to the object, whose place it last gave the host.
     if (object && !options.meshOutDir.empty() &&
         !resources.writeFlexMeshes(options.meshOutDir, std::filesystem::path(options.objectDir).filename().string(),

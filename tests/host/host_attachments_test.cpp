@@ -163,7 +163,7 @@ TEST_F(HostAttachments, SummaryShowsPropsLightsAndTheCamera)
     // Frames 1-29 on, 30-59 off, 60-89 on, 90-100 off.
     EXPECT_NE(r.out.find(" off, 4 state changes"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("summary: camera reference 0.0000 0.0000 0.0000 side "), std::string::npos);
-    EXPECT_NE(r.out.find(" selected -1 of 1 value 65"), std::string::npos);
+    EXPECT_NE(r.out.find(" selected -1 of 1 at 0.0000 0.0000 0.0000 value 65"), std::string::npos) << r.out;
     // Node 0 projected through the host's camera; an invalid node never reaches the host.
     EXPECT_NE(r.out.find("flexbox: node 0 on screen at 640.0 "), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("flexbox: node 99 on screen at 0 0 0"), std::string::npos);
@@ -244,6 +244,54 @@ end
     EXPECT_NE(r.err.find("GameEngine::deleteSFXSource(horn, 1)"), std::string::npos);
     EXPECT_EQ(r.err.find("ResourceContainer::getSwitchableMaterial"), std::string::npos);
     EXPECT_NE(r.out.find("summary: camera never sent"), std::string::npos);
+}
+
+TEST_F(HostAttachments, CameraRecordAndReferencePositions)
+{
+    const fs::path data = dir / "data";
+    fs::create_directories(data / "lua" / "system");
+    fs::create_directories(data / "cam");
+    std::ofstream(data / "lua" / "system" / "main.lua") << "function engineEvent(name) end\n";
+    // Node 0 fixed at the origin, nodes 1 and 2 on the unit x and y axes; the camera nodes are
+    // named at the second frame.
+    std::ofstream(data / "cam" / "init.lua") << R"(
+local frames = 0
+function init(dir)
+  obj:setNode(-1, float3(0, 0, 0), 10, NODE_FIXED, 1, -1, false, false)
+  obj:setNode(-1, float3(1, 0, 0), 10, NODE_FIXED, 1, -1, false, false)
+  obj:setNode(-1, float3(0, 1, 0), 10, NODE_FIXED, 1, -1, false, false)
+  obj:addInternalCamera(2, 75)
+  obj:finishLoading()
+end
+function graphicsStep(dt)
+  frames = frames + 1
+  if frames == 2 then
+    obj:setReferenceNodes(0, 2, 1, -1, 1, 2)
+    obj:setExternalCamera(2, 3, 4, 0.5, 0.25, 60)
+  end
+end
+)";
+    struct Case {
+        int frames;
+        const char* camera;
+    } cases[] = {
+        {1, "summary: camera never sent"},
+        {3, "summary: camera reference 0.0000 0.0000 0.0000 side 1.0000 0.0000 0.0000 direction 0.0000 1.0000 "
+            "0.0000 external 2.0000 3.0000 4.0000 selected -1 of 1 at 0.0000 0.0000 0.0000 value 60"},
+    };
+    for (const Case& c : cases) {
+        const HostRun r = run("--frames " + std::to_string(c.frames) + " --object cam --at 10,20,30 " + data.string());
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_NE(r.out.find(c.camera), std::string::npos) << r.out;
+    }
+    const HostRun r = run("--frames 3 --object cam --at 10,20,30 " + data.string());
+    // The two reference nodes in the world: the object's host position plus their offsets.
+    const auto reference = numbersAfter(r.out, "summary: reference node world position ");
+    const auto first = numbersAfter(r.out, "summary: reference positions ");
+    const auto second = numbersAfter(r.out.substr(r.out.find("summary: reference positions ")), " and ");
+    EXPECT_LT(distance(first, {reference[0] + 1.0, reference[1], reference[2]}), 1e-3);
+    EXPECT_LT(distance(second, {reference[0], reference[1] + 1.0, reference[2]}), 1e-3);
+    EXPECT_LT(distance(reference, {10.0, 20.0, 30.0}), 0.01);
 }
 
 } // namespace
