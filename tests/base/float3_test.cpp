@@ -70,6 +70,25 @@ TEST(Float3, DistanceIsNearlyExactOnEveryMachine)
     }
 }
 
+TEST(Float3, ReciprocalRootsFourAtATimeMatchTheScalarBits)
+{
+    using VadiZov::test::bitsOf;
+    // Seven values: a group of four and a scalar tail of three, zero and below giving 0.
+    const float in[] = {4.0f, 2.0f, 1e-30f, 3.0e38f, 0.0f, -1.0f, std::numeric_limits<float>::quiet_NaN()};
+    float out[7];
+    reciprocalRoots(in, out, 7);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(bitsOf(out[i]), bitsOf(approxRsqrt(in[i]))) << in[i];
+    EXPECT_EQ(out[0], 0.5f);
+    for (int i = 4; i < 7; ++i)
+        EXPECT_EQ(bitsOf(out[i]), bitsOf(0.0f)) << in[i];
+    float group[4];
+    reciprocalRoots(in + 3, group, 4);  // the same values through the four-wide path
+    EXPECT_EQ(bitsOf(group[0]), bitsOf(out[3]));
+    EXPECT_EQ(bitsOf(group[1]), bitsOf(0.0f));
+    EXPECT_EQ(bitsOf(group[3]), bitsOf(0.0f));
+}
+
 TEST(Float3, DistanceBetweenEqualPointsIsNaN)
 {
     const float3 p(1.5f, -2.0f, 7.0f);
