@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <filesystem>
 
 #include "platform/system_info.h"
@@ -100,6 +102,23 @@ TEST(GameStart, ReportsAMissingGameWithCodeThree)
     const RunResult run = sandbox.runLauncher({"x"});
     EXPECT_EQ(run.exitCode, 3);
     expectFailureBox(run, "Unable to start Rovanta: Game executable not found: " + sandbox.path(kGame32));
+}
+
+// Without /proc the launcher cannot know where it lies; it must not look for the game below the
+// file system's root.
+TEST(GameStart, ReportsAnUnknownOwnDirectoryAsAMissingGame)
+{
+    LauncherSandbox sandbox;
+    if (geteuid() != 0)
+        GTEST_SKIP() << "hiding /proc needs a private mount namespace";
+    const RunResult run = sandbox.runLauncher(
+        {"x"}, {"unshare", "-m", "--propagation", "private", "sh", "-c",
+                "mount -t tmpfs none /proc && exec \"$0\" \"$@\""});
+    EXPECT_EQ(run.exitCode, 3);
+    EXPECT_EQ(run.err.find("[warning] Unable to start Rovanta\nUnable to start Rovanta: Game executable not found: "
+                           "the launcher's own directory is unknown: "),
+              0u)
+        << run.err;
 }
 
 TEST(GameStart, ReportsAGameThatCannotStartWithCodeFour)
