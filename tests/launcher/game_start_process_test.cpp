@@ -109,11 +109,10 @@ TEST(GameStart, ReportsAMissingGameWithCodeThree)
 TEST(GameStart, ReportsAnUnknownOwnDirectoryAsAMissingGame)
 {
     LauncherSandbox sandbox;
-    if (geteuid() != 0)
-        GTEST_SKIP() << "hiding /proc needs a private mount namespace";
+    if (const std::string why = launcher_test::whyProcCannotBeHidden(); !why.empty())
+        GTEST_SKIP() << why;
     const RunResult run = sandbox.runLauncher(
-        {"x"}, {"unshare", "-m", "--propagation", "private", "sh", "-c",
-                "mount -t tmpfs none /proc && exec \"$0\" \"$@\""});
+        {"x"}, launcher_test::withoutProc());
     EXPECT_EQ(run.exitCode, 3);
     EXPECT_EQ(run.err.find("[warning] Unable to start Rovanta\nUnable to start Rovanta: Game executable not found: "
                            "the launcher's own directory is unknown: "),

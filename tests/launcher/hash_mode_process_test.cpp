@@ -144,11 +144,10 @@ TEST(HashMode, ReportsAListThatCannotBeWrittenWithCodeFour)
 TEST(HashMode, UnknownOwnDirectoryIsAFailureWithCodeFive)
 {
     LauncherSandbox sandbox;
-    if (geteuid() != 0)
-        GTEST_SKIP() << "hiding /proc needs a private mount namespace";
+    if (const std::string why = launcher_test::whyProcCannotBeHidden(); !why.empty())
+        GTEST_SKIP() << why;
     const RunResult run = sandbox.runLauncher(
-        {"-hash"}, {"unshare", "-m", "--propagation", "private", "sh", "-c",
-                    "mount -t tmpfs none /proc && exec \"$0\" \"$@\""});
+        {"-hash"}, launcher_test::withoutProc());
     EXPECT_EQ(run.exitCode, 5) << run.err;
     EXPECT_EQ(run.out.rfind("Unable to find the launcher's directory: ", 0), 0u) << run.out;
     EXPECT_FALSE(fs::exists(sandbox.path("hashes.txt")));
