@@ -1,19 +1,8 @@
 #include "host/host_scene.h"
 
 #include <cstdio>
-#include <filesystem>
 
 namespace VadiZov::host {
-
-bool readGroundFiles(const HostOptions& options, GroundFiles* ground, std::string* error)
-{
-    const std::filesystem::path dataDir(options.dataDir);
-    if (!options.terrainFile.empty() &&
-        !readPgmHeightMap((dataDir / options.terrainFile).string(), &ground->heightMap, error))
-        return false;
-    return options.staticFile.empty() ||
-           readStaticTriangles((dataDir / options.staticFile).string(), &ground->staticTriangles, error);
-}
 
 void placeGround(BeamEngine& engine, const HostOptions& options, const GroundFiles& ground)
 {

@@ -21,6 +21,7 @@
 #include "host/host_game_engine.h"
 #include "host/host_object.h"
 #include "host/host_options.h"
+#include "host/host_input_files.h"
 #include "host/host_scene.h"
 #include "object/bobject.h"
 #include "tests/support/log_capture.h"
@@ -90,7 +91,7 @@ protected:
         engine->setGameEngine(&gameEngine);
         engine->init();
         host::placeGround(*engine, options, ground);
-        host::HostObjectRecord hostObject(float3(options.at[0], options.at[1], options.at[2]));
+        host::HostObjectRecord hostObject(float3(options.at[0], options.at[1], options.at[2]), nullptr);
         auto* object = static_cast<BeamObjectImpl*>(engine->addObject(
             options.objectDir.c_str(), options.at[0], options.at[1], options.at[2], 0, 0, 0, 1, &hostObject));
         CartRun result;
