@@ -21,6 +21,7 @@
 #include "host/host_game_engine.h"
 #include "host/host_object.h"
 #include "host/host_options.h"
+#include "host/host_resources.h"
 #include "host/host_input_files.h"
 #include "host/host_scene.h"
 #include "object/bobject.h"
@@ -59,6 +60,7 @@ struct FrameView {
     float lowestBodyAboveGround = 0;  // over the nodes that are not part of a wheel
     float frontMostY = -1e9f;
     float lowestTirePressure = 0;     // Pa
+    bool headlightOn = false;
 };
 
 struct CartRun {
@@ -66,6 +68,7 @@ struct CartRun {
     std::vector<float3> finalPositions;
     std::vector<float> finalTirePressures;  // Pa
     int brokenBeams = 0;
+    int flexmeshes = 0, props = 0;
     std::string summary;
     std::vector<std::string> log;
 };
@@ -91,7 +94,8 @@ protected:
         engine->setGameEngine(&gameEngine);
         engine->init();
         host::placeGround(*engine, options, ground);
-        host::HostObjectRecord hostObject(float3(options.at[0], options.at[1], options.at[2]), nullptr);
+        host::HostResources resources(kDemoDir);
+        host::HostObjectRecord hostObject(float3(options.at[0], options.at[1], options.at[2]), &resources);
         auto* object = static_cast<BeamObjectImpl*>(engine->addObject(
             options.objectDir.c_str(), options.at[0], options.at[1], options.at[2], 0, 0, 0, 1, &hostObject));
         CartRun result;
@@ -106,6 +110,7 @@ protected:
             engine->update(options.dt);
             engine->waitForPhysicsFrame();
             result.frames.push_back(view(*engine, *object, float(frame + 1) * options.dt));
+            result.frames.back().headlightOn = !hostObject.lights.empty() && hostObject.lights[0]->enabled == 1;
         }
         for (int i = 0; i < object->node_count; ++i)
             result.finalPositions.push_back(object->nodes[i].worldPos);
@@ -115,6 +120,8 @@ protected:
             result.brokenBeams += object->beams[b].type == 4;
         const char* text = object->getLuaResult(summaryIndex);
         result.summary = text ? text : "";
+        result.flexmeshes = int(resources.flexBuffers().size());
+        result.props = object->prop_count;
         engine->teardown();
         result.log = logged();
         return result;
@@ -199,6 +206,23 @@ TEST_F(CartOutcome, IsBuiltAsDescribedAndReportsItsSummary)
         ASSERT_TRUE(reported >> bar) << r.summary;
         EXPECT_NEAR(bar * 1e5f, library, 0.01f * library);
     }
+}
+
+TEST_F(CartOutcome, ShowsItsBodyMeshBeaconAndAHeadlightLitWhileDriving)
+{
+    const CartRun& r = *first;
+    for (const std::string& line : r.log)
+        EXPECT_EQ(line.find("error creating"), std::string::npos) << line;
+    EXPECT_EQ(r.flexmeshes, 1);
+    EXPECT_EQ(r.props, 2);
+    float t = 0, v = 0, d = 0;
+    ASSERT_TRUE(phaseLine(r.log, "hold", &t, &v, &d));
+    EXPECT_TRUE(frameAt(r, t + 0.5f).headlightOn);
+    ASSERT_TRUE(phaseLine(r.log, "stopped", &t, &v, &d));
+    EXPECT_FALSE(frameAt(r, t + 0.5f).headlightOn);
+    ASSERT_TRUE(phaseLine(r.log, "charge", &t, &v, &d));
+    EXPECT_TRUE(frameAt(r, t + 0.5f).headlightOn);
+    EXPECT_FALSE(r.frames.back().headlightOn);  // put out after the hit
 }
 
 TEST_F(CartOutcome, DrivesForwardUnderTorqueAndStopsUnderBrakes)

@@ -160,3 +160,34 @@ TEST_F(Host, DrivenWheelSpinsUpAndBrakedWheelHolds)
     EXPECT_LT(turned, 0.1) << r.out;
     EXPECT_GT(turned, 0.0) << r.out;  // the brake is a spring: it gives a little
 }
+
+// The README's main job as a process: the cart scene with the arguments of examples/demo/args.
+// Two runs print the same summary and write the same deformed body mesh, byte for byte.
+TEST_F(Host, DemoCartPrintsItsSummaryAndRepeatsItselfExactly)
+{
+    std::string args = readFile(std::string(VELKOR_EXAMPLES_DIR) + "/demo/args");
+    while (!args.empty() && (args.back() == '\n' || args.back() == ' '))
+        args.pop_back();
+    std::string meshes[2], summaries[2];
+    for (int i = 0; i < 2; ++i) {
+        const fs::path out = dir / ("meshes" + std::to_string(i));
+        HostRun r = run(args + " --mesh-out " + out.string() + " " + VELKOR_EXAMPLES_DIR + "/demo");
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        meshes[i] = readFile((out / "cart-0.obj").string());
+        summaries[i] = r.out.substr(r.out.find("summary: frames"));
+        summaries[i] = summaries[i].substr(0, summaries[i].find("summary: status 1"));
+        const size_t rest = r.out.find("summary: status 3");
+        ASSERT_NE(rest, std::string::npos) << r.out;
+        // status 1 holds the measured frame delay; the mesh file's path differs
+        summaries[i] += r.out.substr(rest, r.out.find("velkor-host: wrote") - rest);
+        for (const char* line : {"summary: cart: 327 nodes, 1985 beams, 4 wheels, 4 pressure groups",
+                                 "summary: cart: driven ", "summary: cart: tire pressures ",
+                                 "summary: flexmesh cart_body: 88 vertices", "summary: prop beacon",
+                                 "summary: light 0 at"})
+            EXPECT_NE(r.out.find(line), std::string::npos) << line << "\n" << r.out;
+        EXPECT_EQ(r.out.find("FATAL LUA ERROR"), std::string::npos) << r.out;
+    }
+    EXPECT_GT(meshes[0].size(), 1000u);
+    EXPECT_EQ(meshes[0], meshes[1]);
+    EXPECT_EQ(summaries[0], summaries[1]);
+}

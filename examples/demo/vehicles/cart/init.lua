@@ -7,6 +7,8 @@
 --   wheels   two rings of rim nodes around two axle nodes each; the tire is a closed surface of
 --            collision triangles forming one pressure group per wheel
 --   seat     a heavy node sliding on a rail along the chassis, held by a stop at either end
+--   shown    the body mesh "cart_body" bound to the chassis nodes, a beacon prop on the roof, a
+--            "SPOTLIGHT" headlight that follows the script value `headlights`, cameras
 -- The script drives it from graphicsStep: it waits, accelerates, holds its speed, brakes to a
 -- stop, then drives on into whatever is ahead, and brakes once it has hit it.
 
@@ -21,6 +23,10 @@ local wheels = {}  -- per wheel: group, and the beams and triangles its tire are
 local bumperBeams = {}
 local seat = {}
 local counts = {anisotropic = 0, bounded = 0, triangles = 0}
+local panelGrid
+local headlight
+-- 1 lights the headlight, 0 puts it out; the script sets it while driving, a command may too
+headlights = 0
 
 local function node(x, y, z, mass, collides)
   return obj:setNode(-1, float3(x, y, z), mass, NORMALTYPE, 1.0, -1, true, collides)
@@ -113,6 +119,7 @@ local function buildPanel()
       local id = place(-0.6 + i * spacing, -0.9 + j * spacing, 1.1, panelMass, true)
       grid[i][j] = id
       table.insert(panel, id)
+      panelGrid = grid
     end
   end
   -- a thin sheet: it yields at small forces and so keeps its dents
@@ -236,6 +243,33 @@ local function buildSeat()
   seat.tape = obj.beam_count - 1
 end
 
+-- What the host shows: the body mesh on the chassis, a beacon on the roof, the headlight on the
+-- chassis' front face, and the cameras.
+local function buildShown()
+  local body = obj:setFlexmesh(-1, "cart_body")
+  for i = 0, 3 do
+    for j = 0, 10 do
+      for k = 0, 1 do body:addNodeBinding(chassis[i][j][k]) end
+    end
+  end
+  body:initialize()
+  local beacon = obj:setProp(-1, "beacon")
+  beacon.nRef, beacon.nX, beacon.nY = panelGrid[2][2], panelGrid[3][2], panelGrid[2][3]
+  beacon.baseTranslation = float3(0, 0, 0)
+  beacon.baseRotation = float3(0, 0, 0)
+  beacon:initialize()
+  -- the frame: across the front (x), then up (y); the light sits in the middle of the front
+  headlight = obj:setProp(-1, "SPOTLIGHT")
+  headlight.nRef, headlight.nX, headlight.nY = chassis[1][10][0], chassis[2][10][0], chassis[1][10][1]
+  headlight.baseTranslation = float3(0.15, 0.15, 0)
+  headlight.baseRotation = float3(0, 0, 0)
+  headlight:initialize()
+  -- camera reference, direction, side, up, and the two reference positions (centre and front)
+  obj:setReferenceNodes(0, chassis[1][10][1], chassis[3][5][1], panelGrid[2][2], 0, chassis[1][10][1])
+  obj:setExternalCamera(0, -6, 2.5, 1, 1, 65)
+  obj:addInternalCamera(seat.node, 80)
+end
+
 -- Heron's formula on three beam lengths.
 local function triangleArea(edges)
   local a, b, c = obj:getBeamLength(edges[1]), obj:getBeamLength(edges[2]), obj:getBeamLength(edges[3])
@@ -271,6 +305,7 @@ function init(dir)
   buildWheel(2, -1, 1.2, true)
   buildWheel(3, 1, 1.2, true)
   buildSeat()
+  buildShown()
   obj:finishLoading()
   for _, w in ipairs(wheels) do w.builtArea = tireArea(w) end
   seat.rest = obj:getBeamLength(seat.tape)
@@ -289,8 +324,11 @@ end
 
 local function speedOf(v) return math.sqrt(v.x * v.x + v.y * v.y + v.z * v.z) end
 
+local driving = {accelerate = true, hold = true, charge = true}
+
 local function enter(phase)
   state.phase = phase
+  headlights = driving[phase] and 1 or 0
   logInfo(string.format("cart: %s at %.2f s, %.2f m/s, %.2f m driven", phase, state.elapsed, state.speed,
                         state.driven))
 end
@@ -342,6 +380,7 @@ function graphicsStep(dt)
   s.seatTravel.min = math.min(s.seatTravel.min, travel)
   s.seatTravel.max = math.max(s.seatTravel.max, travel)
   steps[s.phase](s)
+  headlight.dataValue = headlights
 end
 
 local function bumperBroken()
@@ -379,7 +418,8 @@ end
 
 function graphicsStepLocal(dt) end
 function physicsStep(dt) end
-function beamBroken(id, energy) end
+-- the body mesh tears where the chassis does
+function beamBroken(id, energy) obj:breakMeshes(id) end
 function beamDeformed(id, ratio) end
 function vehicleResetted(rotationChanged) end
 function vehicleDestroy() end
