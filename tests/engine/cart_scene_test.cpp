@@ -8,23 +8,15 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "base/bsettings.h"
 #include "engine/bengine.h"
 #include "ground/bterrain.h"
-#include "host/host_file_system.h"
-#include "host/host_game_engine.h"
-#include "host/host_object.h"
-#include "host/host_options.h"
-#include "host/host_resources.h"
-#include "host/host_input_files.h"
-#include "host/host_scene.h"
 #include "object/bobject.h"
+#include "tests/support/cart_scene.h"
 #include "tests/support/log_capture.h"
 
 using namespace VadiZov;
@@ -34,22 +26,6 @@ namespace {
 const std::string kDemoDir = std::string(VELKOR_EXAMPLES_DIR) + "/demo";
 constexpr float kWallFront = 14.0f;  // y of the wall's face towards the cart (static/wall.txt)
 constexpr float kWallBack = 14.6f;  // its far face
-
-host::HostOptions demoOptions()
-{
-    std::ifstream in(kDemoDir + "/args");
-    std::vector<std::string> words{"velkor-host"};
-    for (std::string w; in >> w;)
-        words.push_back(w);
-    words.push_back(kDemoDir);
-    std::vector<char*> argv;
-    for (std::string& w : words)
-        argv.push_back(w.data());
-    host::HostOptions options;
-    std::string error;
-    EXPECT_TRUE(host::parseOptions(int(argv.size()), argv.data(), &options, &error)) << error;
-    return options;
-}
 
 // What one frame showed, beyond the script's own log.
 struct FrameView {
@@ -80,49 +56,34 @@ class CartScene : public VadiZov::testing::LogCapture {
 protected:
     CartRun run()
     {
-        const host::HostOptions options = demoOptions();
-        host::GroundFiles ground;
-        std::string error;
-        EXPECT_TRUE(host::readGroundFiles(options, &ground, &error)) << error;
-        Settings::fps = 2000.0f;
-        Settings::fpsRealtime = 2000.0f;
-        Settings::gravity = -9.81f;
-        host::DiskFileSystem fileSystem(kDemoDir);
-        host::HostGameEngine gameEngine;
-        auto engine = std::make_unique<BeamEngineImpl>();
-        engine->setFileSystem(&fileSystem);
-        engine->setGameEngine(&gameEngine);
-        engine->init();
-        host::placeGround(*engine, options, ground);
-        host::HostResources resources(kDemoDir);
-        host::HostObjectRecord hostObject(float3(options.at[0], options.at[1], options.at[2]), &resources);
-        auto* object = static_cast<BeamObjectImpl*>(engine->addObject(
-            options.objectDir.c_str(), options.at[0], options.at[1], options.at[2], 0, 0, 0, 1, &hostObject));
         CartRun result;
-        if (!object) {
-            ADD_FAILURE() << "the engine refused the cart";
+        VadiZov::testing::CartScene scene(kDemoDir);
+        std::string error;
+        if (!scene.start(&error)) {
+            ADD_FAILURE() << error;
             return result;
         }
+        BeamObjectImpl& object = scene.object();
+        const int frames = scene.options().frames;
         int summaryIndex = -1;
-        for (int frame = 0; frame < options.frames; ++frame) {
-            if (frame == options.frames - 1)
-                summaryIndex = object->queueLuaCommand("return summary()", true);
-            engine->update(options.dt);
-            engine->waitForPhysicsFrame();
-            result.frames.push_back(view(*engine, *object, float(frame + 1) * options.dt));
-            result.frames.back().headlightOn = !hostObject.lights.empty() && hostObject.lights[0]->enabled == 1;
+        for (int frame = 0; frame < frames; ++frame) {
+            if (frame == frames - 1)
+                summaryIndex = object.queueLuaCommand("return summary()", true);
+            scene.frame();
+            result.frames.push_back(view(scene.engine(), object, float(frame + 1) * scene.options().dt));
+            const auto& lights = scene.hostObject().lights;
+            result.frames.back().headlightOn = !lights.empty() && lights[0]->enabled == 1;
         }
-        for (int i = 0; i < object->node_count; ++i)
-            result.finalPositions.push_back(object->nodes[i].worldPos);
-        for (const PressureGroup& g : object->pressureGroups)
+        for (int i = 0; i < object.node_count; ++i)
+            result.finalPositions.push_back(object.nodes[i].worldPos);
+        for (const PressureGroup& g : object.pressureGroups)
             result.finalTirePressures.push_back(pascals(g));
-        for (int b = 0; b < object->beam_count; ++b)
-            result.brokenBeams += object->beams[b].type == 4;
-        const char* text = object->getLuaResult(summaryIndex);
+        for (int b = 0; b < object.beam_count; ++b)
+            result.brokenBeams += object.beams[b].type == 4;
+        const char* text = object.getLuaResult(summaryIndex);
         result.summary = text ? text : "";
-        result.flexmeshes = int(resources.flexBuffers().size());
-        result.props = object->prop_count;
-        engine->teardown();
+        result.flexmeshes = int(scene.resources().flexBuffers().size());
+        result.props = object.prop_count;
         result.log = logged();
         return result;
     }
