@@ -12,6 +12,7 @@
 #include "base/bsettings.h"
 #include "host/host_file_system.h"
 #include "lua/blua.h"
+#include "lua/bsocket_guard.h"
 #include "velkor/host.h"
 
 using namespace VadiZov;
@@ -91,5 +92,23 @@ BENCHMARK(BM_SocketConnectRefused);
 // A socket method the guard does not watch, for comparison: the cost of any socket call.
 void BM_SocketUnguardedMethod(benchmark::State& state) { runScript(state, "tcp:gettimeout()", true); }
 BENCHMARK(BM_SocketUnguardedMethod);
+
+// For scale: a connect the guard lets through, to a closed loop-back port (socket, connect, close).
+void BM_SocketConnectLoopbackClosedPort(benchmark::State& state)
+{
+    runScript(state, "local t = socket.tcp() t:connect('127.0.0.1', 1) t:close()", true);
+}
+BENCHMARK(BM_SocketConnectLoopbackClosedPort);
+
+// The guard's verdict alone, as the refused call above asks it.
+void BM_GuardVerdict(benchmark::State& state)
+{
+    const char* host = "8.8.8.8";
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(host);
+        benchmark::DoNotOptimize(inet_isrestricted(host));
+    }
+}
+BENCHMARK(BM_GuardVerdict);
 
 } // namespace

@@ -315,15 +315,20 @@ void pushLineIterator(lua_State* L, int fileIndex, int formatsFrom, bool closeAt
 
 // ---- io.* ----
 
+// A newly opened file for the script, or nil and why not.
+int pushOpened(lua_State* L, FILE* handle, const char* failure, const char* name)
+{
+    if (!handle)
+        return pushFailure(L, failure, name);
+    pushScriptFile(L, handle, false);
+    return 1;
+}
+
 int ioOpen(lua_State* L)
 {
     const char* path = luaL_checkstring(L, 1);
     const char* mode = luaL_optstring(L, 2, "r");
-    FILE* handle = sandbox_fopen(path, mode);
-    if (!handle)
-        return pushFailure(L, "cannot open file", path);
-    pushScriptFile(L, handle, false);
-    return 1;
+    return pushOpened(L, sandbox_fopen(path, mode), "cannot open file", path);
 }
 
 int ioClose(lua_State* L)
@@ -394,21 +399,10 @@ int ioPopen(lua_State* L)
 {
     const char* command = luaL_checkstring(L, 1);
     const char* mode = luaL_optstring(L, 2, "r");
-    FILE* handle = sandbox_popen(command, mode);
-    if (!handle)
-        return pushFailure(L, "cannot open a process", command);
-    pushScriptFile(L, handle, false);
-    return 1;
+    return pushOpened(L, sandbox_popen(command, mode), "cannot open a process", command);
 }
 
-int ioTmpfile(lua_State* L)
-{
-    FILE* handle = sandbox_tmpfile();
-    if (!handle)
-        return pushFailure(L, "cannot open a temporary file", nullptr);
-    pushScriptFile(L, handle, false);
-    return 1;
-}
+int ioTmpfile(lua_State* L) { return pushOpened(L, sandbox_tmpfile(), "cannot open a temporary file", nullptr); }
 
 // ---- file methods ----
 

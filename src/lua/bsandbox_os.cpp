@@ -35,29 +35,29 @@ int osGetenv(lua_State* L)
     return 1;
 }
 
-int osRemove(lua_State* L)
+// The result of a file change: scripts learn that nothing happened.
+int changeResult(lua_State* L, int status, const char* path, const char* refusal)
 {
-    const char* path = luaL_checkstring(L, 1);
-    if (sandbox_remove(path) != 0) {
+    if (status != 0) {
         lua_pushnil(L);
-        lua_pushfstring(L, "%s: scripts cannot remove files", path);
+        lua_pushfstring(L, "%s: %s", path, refusal);
         return 2;
     }
     lua_pushboolean(L, 1);
     return 1;
 }
 
+int osRemove(lua_State* L)
+{
+    const char* path = luaL_checkstring(L, 1);
+    return changeResult(L, sandbox_remove(path), path, "scripts cannot remove files");
+}
+
 int osRename(lua_State* L)
 {
     const char* from = luaL_checkstring(L, 1);
     const char* to = luaL_checkstring(L, 2);
-    if (sandbox_rename(from, to) != 0) {
-        lua_pushnil(L);
-        lua_pushfstring(L, "%s: scripts cannot rename files", from);
-        return 2;
-    }
-    lua_pushboolean(L, 1);
-    return 1;
+    return changeResult(L, sandbox_rename(from, to), from, "scripts cannot rename files");
 }
 
 int osTmpname(lua_State* L)
