@@ -5,6 +5,7 @@
 #include <initializer_list>
 #include <vector>
 
+#include "debug/bdebug_drawer.h"
 #include "engine/bengine.h"
 #include "base/bglobals.h"
 #include "ground/bground_models.h"
@@ -19,7 +20,6 @@
 namespace VadiZov {
 
 // Classes whose native side is built elsewhere; the binding needs only their names here.
-class debugdrawer;
 class FlexMesh;
 class Prop;
 
@@ -49,7 +49,7 @@ const std::vector<ClassRegistration>& apiClasses()
         apiClass<particleData>("particleData", {&addParticleDataMembers}),
         apiClass<groundModel>("groundModel", {&addGroundModelMembers}),
         apiClass<color>("color", {&addColorMembers}),
-        apiClass<debugdrawer>("debugdrawer", {}),
+        apiClass<debugdrawer>("debugdrawer", {&addDebugDrawerMembers}),
         apiClass<beam>("beam", {&addBeamHandleMembers}),
         apiClass<Vector3>("Vector3", {}),
         apiClass<float3>("float3", {&addFloat3Members}),
@@ -59,7 +59,7 @@ const std::vector<ClassRegistration>& apiClasses()
         apiClass<beamstats>("beamstats", {&addBeamstatsMembers}),
         apiClass<ResourceContainer>("ResourceContainer", {}),
         apiClass<SpotLight>("SpotLight", {}),
-        apiClass<BeamObjectImpl>("BeamObject", {&addObjectBuildingMembers, &addObjectServiceMembers}),
+        apiClass<BeamObjectImpl>("BeamObject", {&addObjectBuildingMembers, &addObjectServiceMembers, &addObjectDebugMembers}),
         apiClass<wheel>("wheel", {&addWheelHandleMembers}),
         apiClass<HighPerfTimer>("HighPerfTimer", {&addHighPerfTimerMembers}),
         apiClass<Lua>("Lua", {&addLuaStateMembers}),

@@ -25,6 +25,7 @@ class HighPerfTimer;
 class TerrainBlock;
 class beam;
 class wheel;
+class debugdrawer;
 struct Settings;
 struct float3;
 struct Quaternion;
@@ -70,5 +71,8 @@ void addTerrainBlockMembers(LuaBinding::Class<TerrainBlock>& c);
 // blua_api_object_services.cpp
 void addEngineSlotMembers(LuaBinding::Class<BeamEngineImpl>& c);
 void addObjectServiceMembers(LuaBinding::Class<BeamObjectImpl>& c);
+// blua_api_debug.cpp
+void addDebugDrawerMembers(LuaBinding::Class<debugdrawer>& c);
+void addObjectDebugMembers(LuaBinding::Class<BeamObjectImpl>& c);
 
 } // namespace VadiZov
