@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "host/host_debug_output.h"
 #include "host/host_file_system.h"
 #include "host/host_game_engine.h"
 #include "host/host_object.h"
@@ -167,9 +168,11 @@ int main(int argc, char** argv)
                 exports.getBeamEngineVersion(), options.frames, double(options.dt),
                 engine->getEnabled() ? "enabled" : "paused");
     summary.print(stdout, *engine, object, object ? &hostObject.position : nullptr);
+    const bool picturesWritten = !options.debugPicture.wanted() ||
+                                 writeDebugPictures(*engine, object, hostObject.position, gameEngine, options.debugPicture);
     exports.destroyBeamEngine(engine);
     if (logFile)
         logFile->close();
     std::fflush(stdout);
-    return 0;
+    return picturesWritten ? 0 : 1;
 }
