@@ -51,14 +51,21 @@ void updatePressureGroups(BeamObjectImpl& object)
 
 void applyTriangleSurfaceForces(BeamObjectImpl& object)
 {
+    // First every normal and its reciprocal length: with nothing else in the loop the square
+    // roots and divisions of many triangles overlap instead of waiting on one another.
+    for (CollisionTriangle& t : object.collisionTriangles) {
+        if (t.broken == 1)
+            continue;
+        const float3& p0 = object.nodes[t.node1].pos;
+        t.normal = (object.nodes[t.node2].pos - p0).cross(object.nodes[t.node3].pos - p0);
+        t.invNormLen = portableRsqrt(t.normal.squaredLength() + kTinyLength);
+    }
     for (CollisionTriangle& t : object.collisionTriangles) {
         if (t.broken == 1)
             continue;
         const int corners[3] = {t.node1, t.node2, t.node3};
-        const float3& p0 = object.nodes[t.node1].pos;
-        float3 n = (object.nodes[t.node2].pos - p0).cross(object.nodes[t.node3].pos - p0);
-        const float s = portableRsqrt(n.squaredLength() + kTinyLength);
-        t.invNormLen = s;
+        float3 n = t.normal;  // still twice the area long
+        const float s = t.invNormLen;
 
         if (t.pressureGroup >= 0 && size_t(t.pressureGroup) < object.pressureGroups.size()) {
             PressureGroup& g = object.pressureGroups[size_t(t.pressureGroup)];

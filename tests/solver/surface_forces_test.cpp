@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "base/bsettings.h"
+#include "tests/solver/weightless_object.h"
 #include "object/bobject.h"
 #include "solver/bsubstep.h"
 #include "solver/bsurface_forces.h"
@@ -15,21 +16,14 @@ using namespace VadiZov;
 
 namespace {
 
-struct SurfaceForces : ::testing::Test {
-    void SetUp() override
-    {
-        Settings::gravity = 0.0f;
-        object = std::make_unique<BeamObjectImpl>();
-    }
-    void TearDown() override { Settings::gravity = -9.81f; }
-
+struct SurfaceForces : VadiZov::testing::WeightlessObject {
     // Three nodes spanning a right triangle of legs `leg` in the xy plane at height z; its
     // normal is +z.
     void triangle(float leg, float pressure, int group, float drag = 0.0f, float mass = 1.0f, float z = 0.0f)
     {
-        object->setNode(-1, float3(0.0f, 0.0f, z), mass, 0, 1.0f, -1, false, false);
-        object->setNode(-1, float3(leg, 0.0f, z), mass, 0, 1.0f, -1, false, false);
-        object->setNode(-1, float3(0.0f, leg, z), mass, 0, 1.0f, -1, false, false);
+        node(0.0f, 0.0f, z, mass);
+        node(leg, 0.0f, z, mass);
+        node(0.0f, leg, z, mass);
         object->setCollisionTriangle(-1, 0, 1, 2, drag, pressure, group, 0, nullptr);
     }
     void clearForces()
@@ -44,7 +38,6 @@ struct SurfaceForces : ::testing::Test {
         updatePressureGroups(*object);
         applyTriangleSurfaceForces(*object);
     }
-    std::unique_ptr<BeamObjectImpl> object;
 };
 
 TEST_F(SurfaceForces, GroupPushesWithItsPressureLessTheAmbient)
@@ -97,7 +90,7 @@ TEST_F(SurfaceForces, OutsidePressureFollowsAltitudeInAirAndDepthUnderWater)
         {"water surface at 1000 m, node on it", 1000.0f, 1000.0f, 1000.0f, 18307.977f},
     };
     for (const Case& c : cases) {
-        object = std::make_unique<BeamObjectImpl>();
+        rebuild();
         triangle(1.0f, 202650.0f, 0);
         for (int i = 0; i < 3; ++i) {
             object->nodes[i].worldPos.z = c.worldZ;
@@ -184,7 +177,7 @@ TEST_F(SurfaceForces, DragIsLinearThenQuadraticAndNeverReversesTheNode)
         {"capped at mass over dt", 1000.0f, 0.001f, float3(0, 0, 100.0f), float3(), -200.0f},
     };
     for (const Case& c : cases) {
-        object = std::make_unique<BeamObjectImpl>();
+        rebuild();
         triangle(1.0f, -1.0f, -1, 1.0f, c.mass);
         object->wind = c.wind;
         for (int i = 0; i < 3; ++i) {
@@ -205,17 +198,7 @@ TEST_F(SurfaceForces, FallingTriangleReachesItsTerminalSpeed)
 {
     Settings::gravity = -9.81f;
     triangle(1.0f, -1.0f, -1, 1.0f, 1.0f, 5000.0f);
-    core_parameters_t params;
-    BeamObjectImpl* slots[1] = {object.get()};
-    params.objects = slots;
-    params.objectCount = 1;
-    params.dt = kSubstepTime;
-    params.invDt = kInvSubstepTime;
-    params.currentSubstep = 1;
-    for (int i = 0; i < 40000; ++i) {  // 20 s
-        BeamSubstep::beginSubstep(*object, params, nullptr);
-        BeamSubstep::forceStage(*object, params);
-    }
+    runSubsteps(40000);  // 20 s
     // sqrt(9.81 / (1.2 x 0.0833)) = 9.9065 m/s; float32 settles a hair below
     for (int i = 0; i < 3; ++i)
         EXPECT_NEAR(object->nodes[i].vel.z, -9.9065f, 0.002f) << i;
