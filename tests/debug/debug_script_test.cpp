@@ -3,10 +3,12 @@
 // game engine told about the switch, and a nil debugDrawProxy.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "debug/bdebug_drawer.h"
+#include "lua/binding/blua_binding_core.h"
 #include "lua/blua.h"
 #include "tests/support/objects_test_support.h"
 #include "tests/support/recording_debug_draw.h"
@@ -189,11 +191,27 @@ TEST_F(DebugScript, ANilProxyIsSkippedAndTheObjectKeepsItsCollector)
     EXPECT_FALSE(host.calls.empty());
 }
 
+TEST_F(DebugScript, AnotherObjectsCollectorIsRefused)
+{
+    // This object could outlive the other one; holding its collector would leave a dangling
+    // pointer for every later frame and render.
+    auto other = std::make_unique<BeamObjectImpl>();
+    lua_State* L = object->lua().state();
+    LuaBinding::pushObjectPointer(L, other->ownDebugDrawer(), LuaBinding::classKeyOf<debugdrawer>());
+    lua_setglobal(L, "foreign");
+    clearLog();
+    runInObject(object, "obj.debugDrawProxy = foreign");
+    EXPECT_EQ(object->debugDrawProxy, object->ownDebugDrawer());
+    EXPECT_EQ(linesStartingWith("debugDrawProxy:").size(), 1u);
+    runInObject(object, "obj.debugDrawProxy = nil; obj.debugDrawProxy = foreign");
+    EXPECT_EQ(object->debugDrawProxy, nullptr);
+}
+
 TEST_F(DebugScript, RenderRequestsForUnknownObjectsOrWithoutATargetDoNothing)
 {
     runInObject(object, "obj.debugDrawProxy:drawSphere(1, float3(0, 0, 0), color(1, 1, 1, 1))");
-    BeamObjectImpl stranger;
-    engine->renderObjectDebug(&host, float3(1, 1, 1), &stranger);
+    auto stranger = std::make_unique<BeamObjectImpl>();
+    engine->renderObjectDebug(&host, float3(1, 1, 1), stranger.get());
     engine->renderObjectDebug(&host, float3(1, 1, 1), nullptr);
     engine->renderObjectDebug(nullptr, float3(1, 1, 1), object);
     EXPECT_TRUE(host.calls.empty());
