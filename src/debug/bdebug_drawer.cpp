@@ -53,15 +53,29 @@ void debugdrawer::drawBeamAlpha(int beam, int alpha)
 
 void debugdrawer::drawBeam(int beam) { drawBeamAlpha(beam, 255); }
 
+// Every beam of the largest object each frame: the lists grow once by the most this can add and
+// are written in place, then cut to what was taken.
 void debugdrawer::drawBeams(int mode)
 {
     const int count = std::min(owner_.beam_count, kMaxBeams);
+    const size_t base = linePoints.size();
+    linePoints.resize(base + 2 * size_t(count));
+    lineColors.resize(base + 2 * size_t(count));
+    float3* points = linePoints.data() + base;
+    color* colours = lineColors.data() + base;
+    size_t taken = 0;
     for (int i = 0; i < count; ++i) {
-        const bool broken = owner_.beams[i].type == BEAM_BROKEN;
+        const BeamCore& b = owner_.beams[i];
+        const bool broken = b.type == BEAM_BROKEN;
         if ((mode == 1 && broken) || (mode == 3 && !broken))
             continue;
-        drawBeamAlpha(i, 255);
+        points[taken] = nodePosition(b.node1);
+        points[taken + 1] = nodePosition(b.node2);
+        colours[taken] = colours[taken + 1] = beamTypeColor(b.type, 255);
+        taken += 2;
     }
+    linePoints.resize(base + taken);
+    lineColors.resize(base + taken);
 }
 
 void debugdrawer::drawBeam3d(int beam, float radius, const color& c)
