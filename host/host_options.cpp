@@ -10,7 +10,8 @@ namespace VadiZov::host {
 const char* const kUsage =
     "usage: velkor-host [--frames N] [--dt SECONDS] [--log FILE] [--trace] [--object DIR [--at X,Y,Z]]\n"
     "                   [--terrain FILE [--square METRES] [--height-scale METRES]] [--static FILE]\n"
-    "                   [--debug-svg FILE] [--debug-png FILE] [--debug-view top|side] DATA_DIR\n"
+    "                   [--mesh-out DIR] [--debug-svg FILE] [--debug-png FILE] [--debug-view top|side]\n"
+    "                   DATA_DIR\n"
     "  --frames N     host frames to run (default 600)\n"
     "  --dt SECONDS   time of one host frame (default 1/60)\n"
     "  --log FILE     open FILE below DATA_DIR as the engine's log file\n"
@@ -21,6 +22,7 @@ const char* const kUsage =
     "  --square METRES   grid spacing of the height map (default 1)\n"
     "  --height-scale METRES  metres per height unit (default 0.001)\n"
     "  --static FILE     static triangles below DATA_DIR, one per line as nine numbers\n"
+    "  --mesh-out DIR    after the last frame, write each flexible mesh as DIR/<object>-<n>.obj\n"
     "  --debug-svg FILE  after the last frame, draw the object's debug render into an SVG picture\n"
     "  --debug-png FILE  the same as a PNG picture\n"
     "  --debug-view top|side  seen from above (x right, y up; the default) or the side (x right, z up)\n";
@@ -140,6 +142,11 @@ bool parseOptions(int argc, char** argv, HostOptions* options, std::string* erro
                 return false;
             }
             terrainScaleGiven = true;
+        } else if (std::strcmp(arg, "--mesh-out") == 0) {
+            const char* v = value(arg);
+            if (!v)
+                return false;
+            options->meshOutDir = v;
         } else if (std::strcmp(arg, "--trace") == 0) {
             options->trace = true;
         } else if (arg[0] == '-' && arg[1] != '\0') {
