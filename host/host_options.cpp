@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace VadiZov::host {
 
@@ -117,6 +118,12 @@ bool parseOptions(int argc, char** argv, HostOptions* options, std::string* erro
             const char* v = value(arg);
             if (!v)
                 return false;
+            // The engine keeps object folder names in 1023 characters.
+            if (std::strlen(v) > kMaxObjectDirLength) {
+                *error = "--object takes a folder name of at most " + std::to_string(kMaxObjectDirLength) +
+                         " characters";
+                return false;
+            }
             options->objectDir = v;
         } else if (std::strcmp(arg, "--at") == 0) {
             const char* v = value(arg);

@@ -24,6 +24,7 @@ struct HostOptions {
 };
 
 extern const char* const kUsage;
+constexpr size_t kMaxObjectDirLength = 1023;
 
 // False with a reason when the command line is not usable.
 bool parseOptions(int argc, char** argv, HostOptions* options, std::string* error);
