@@ -1,5 +1,7 @@
 #include "base/bmath.h"
 
+#include <xmmintrin.h>
+
 
 #include <algorithm>
 #include <cmath>
@@ -13,9 +15,7 @@ namespace {
 
 constexpr float kDegToRad = 0.017453292f;
 constexpr float kPerpendicularEpsilon = 1e-12f;
-constexpr float kFastExpCeiling = 1e38f;
 static_assert(std::bit_cast<uint32_t>(kPerpendicularEpsilon) == 0x2B8CBCCCu);
-static_assert(std::bit_cast<uint32_t>(kFastExpCeiling) == 0x7E967699u);
 
 constexpr size_t kTextBufferSize = 64;
 
@@ -160,19 +160,28 @@ void Matrix3::inverse(Matrix3& out, const Matrix3& in)
     out.m20 = col0.z; out.m21 = col1.z; out.m22 = col2.z;
 }
 
-float fastExp(float x)
+float3 coefficientsInAxes(const float3& axis0, const float3& axis1, const float3& axis2, const float3& v)
 {
-    // NaN would pass both range tests and its integer conversion is undefined; the processor's
-    // truncation yields 0x80000000, i.e. -0.0, so return that directly.
-    if (std::isnan(x))
-        return -0.0f;
-    if (x < -88.0f)
-        return 0.0f;
-    if (x > 88.0f)
-        return kFastExpCeiling;
-    float v = x * 11903210.0f;
-    v = v + 1065353216.0f;
-    return std::bit_cast<float>(int32_t(v));
+    const Matrix3 rows{axis0.x, axis0.y, axis0.z, axis1.x, axis1.y, axis1.z, axis2.x, axis2.y, axis2.z};
+    Matrix3 inv;
+    Matrix3::inverse(inv, rows);
+    // Coefficient k is column k of the inverse dotted with v.
+    return float3(float3(inv.m00, inv.m10, inv.m20).dot(v), float3(inv.m01, inv.m11, inv.m21).dot(v),
+                  float3(inv.m02, inv.m12, inv.m22).dot(v));
+}
+
+void reciprocalRoots(const float* in, float* out, int count)
+{
+    const __m128 zero = _mm_setzero_ps();
+    const __m128 one = _mm_set1_ps(1.0f);
+    int i = 0;
+    for (; i + 4 <= count; i += 4) {
+        const __m128 x = _mm_loadu_ps(in + i);
+        const __m128 r = _mm_div_ps(one, _mm_sqrt_ps(x));
+        _mm_storeu_ps(out + i, _mm_and_ps(r, _mm_cmpgt_ps(x, zero)));
+    }
+    for (; i < count; ++i)
+        out[i] = in[i] > 0.0f ? approxRsqrt(in[i]) : 0.0f;
 }
 
 std::string colorToHex(const color& c)
