@@ -155,6 +155,32 @@ TEST_F(SandboxScriptTest, FileObjectsBehaveAsScriptsExpect)
     EXPECT_EQ(fs.files.at("made.txt"), "made");
 }
 
+// Arguments a hostile script may pass: each ends in a result or a Lua error, never in a read or
+// write outside what the state owns (the sanitizer build runs these).
+TEST_F(SandboxScriptTest, HostileArgumentsEndInResultsOrErrors)
+{
+    fs.files["data.txt"] = "one\ntwo\n";
+    fs.files["long.txt"] = std::string(20000, 'x') + "\nend";
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"return io.open('data.txt'):read(1e300)", "one\ntwo\n"},
+        {"return #io.open('long.txt'):read('*l')", "20000"},
+        {"return select(2, io.open('data.txt'):seek('set', -5))", "seek failed"},
+        {"return pcall(io.open('data.txt').seek, io.open('data.txt'), 'bogus')", "false"},
+        {"return pcall(io.open('data.txt').setvbuf, io.open('data.txt'), 'bad')", "false"},
+        {"return pcall(io.write, {})", "false"},
+        {"return pcall(io.input, 42)", "false"},
+        {"return io.type(newproxy(true))", "nil"},
+        {"local t = {} for i = 1, 300 do t[i] = '*l' end return select(2, pcall(io.lines, 'data.txt', unpack(t)))",
+         "bad argument #252 to '?' (too many arguments)"},
+        {"return select(2, pcall(print, setmetatable({}, { __tostring = function() return {} end })))",
+         "'tostring' must return a string to 'print'"},
+        {"return select(2, load(function() return {} end))", "reader function must return a string"},
+        {"return pcall(io.open('data.txt').read, io.open('data.txt'), {})", "false"},
+    };
+    for (const auto& [code, expected] : cases)
+        EXPECT_EQ(eval(code), expected) << code;
+}
+
 TEST_F(SandboxScriptTest, UnclosedFileIsClosedWhenCollected)
 {
     fs.files["data.txt"] = "x";
