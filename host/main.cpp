@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "host/host_debug_output.h"
 #include "host/host_file_system.h"
 #include "host/host_game_engine.h"
 #include "host/host_input_files.h"
@@ -137,9 +138,11 @@ int main(int argc, char** argv)
         !resources.writeFlexMeshes(options.meshOutDir, std::filesystem::path(options.objectDir).filename().string(),
                                    hostObject.position))
         std::fprintf(stderr, "velkor-host: some flexible meshes could not be written\n");
+    const bool picturesWritten = !options.debugPicture.wanted() ||
+                                 writeDebugPictures(*engine, object, hostObject.position, gameEngine, options.debugPicture);
     exports.destroyBeamEngine(engine);
     if (logFile)
         logFile->close();
     std::fflush(stdout);
-    return 0;
+    return picturesWritten ? 0 : 1;
 }

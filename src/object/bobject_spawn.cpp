@@ -4,6 +4,7 @@
 #include <string>
 
 #include "base/bglobals.h"
+#include "debug/bdebug_drawer.h"
 #include "base/blog.h"
 #include "lua/blua.h"
 #include "object/bobject.h"
@@ -56,9 +57,10 @@ void BeamObjectImpl::spawnVehicle(const char* dir, Vector3 position, Quaternion 
     applyTransformation(rotation);
 }
 
-void BeamObjectImpl::renderDebug(HostDebugDraw*, float3)
+void BeamObjectImpl::renderDebug(HostDebugDraw* draw, float3 focus)
 {
-    // TODO(debug-draw): the object's debug-draw collector renders into the host's target.
+    if (draw && debugDrawProxy)
+        debugDrawProxy->render(*draw, focus);
 }
 
 } // namespace VadiZov
