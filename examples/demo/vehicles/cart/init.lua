@@ -8,7 +8,8 @@
 --            collision triangles forming one pressure group per wheel
 --   seat     a heavy node sliding on a rail along the chassis, held by a stop at either end
 --   shown    the body mesh "cart_body" bound to the chassis nodes, a beacon prop on the roof, a
---            "SPOTLIGHT" headlight that follows the script value `headlights`, cameras
+--            "SPOTLIGHT" headlight that follows the script value `headlights`, cameras, and
+--            its beams in the debug render (velkor-host --debug-png draws the last frame)
 -- The script drives it from graphicsStep: it waits, accelerates, holds its speed, brakes to a
 -- stop, then drives on into whatever is ahead, and brakes once it has hit it.
 
@@ -133,9 +134,14 @@ local function buildPanel()
   end
   -- posts from the sheet's corners and edge middles down to the chassis' upper layer
   local posts = {{0, 0, 0, 2}, {4, 0, 3, 2}, {0, 4, 0, 6}, {4, 4, 3, 6}, {2, 0, 1, 2}, {2, 4, 2, 6}}
+  -- each post is braced along and across, so that the roof cannot lean over as a parallelogram
   for _, p in ipairs(posts) do
     local top = grid[p[1]][p[2]]
     for dj = -1, 1 do beam(top, chassis[p[3]][p[4] + dj][1], 2e5, 4e5, 60, 5e4) end
+    for _, di in ipairs({-1, 1}) do
+      local i = p[3] + di
+      if i >= 0 and i <= 3 then beam(top, chassis[i][p[4]][1], 2e5, 4e5, 60, 5e4) end
+    end
   end
 end
 
@@ -268,6 +274,7 @@ local function buildShown()
   obj:setReferenceNodes(0, chassis[1][10][1], chassis[3][5][1], panelGrid[2][2], 0, chassis[1][10][1])
   obj:setExternalCamera(0, -6, 2.5, 1, 1, 65)
   obj:addInternalCamera(seat.node, 80)
+  obj.debugDrawProxy:showDebug(true)
 end
 
 -- Heron's formula on three beam lengths.
@@ -425,4 +432,4 @@ function vehicleResetted(rotationChanged) end
 function vehicleDestroy() end
 function particleEmitted(p) end
 function activated(value) end
-function debugDraw() end
+function debugDraw() obj.debugDrawProxy:drawBeams(0) end
