@@ -204,7 +204,7 @@ TEST_F(Host, DemoCartPrintsItsSummaryAndRepeatsItselfExactly)
         ASSERT_NE(rest, std::string::npos) << r.out;
         // status 1 holds the measured frame delay; the mesh file's path differs
         summaries[i] += r.out.substr(rest, r.out.find("velkor-host: wrote") - rest);
-        for (const char* line : {"summary: cart: 327 nodes, 1993 beams, 4 wheels, 4 pressure groups",
+        for (const char* line : {"summary: cart: 295 nodes, 1865 beams, 4 wheels, 4 pressure groups",
                                  "summary: cart: driven ", "summary: cart: tire pressures ",
                                  "summary: flexmesh cart_body: 88 vertices", "summary: prop beacon",
                                  "summary: light 0 at"})

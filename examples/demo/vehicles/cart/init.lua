@@ -15,7 +15,7 @@
 
 local spacing = 0.3
 local chassisMass, wheelNodeMass, panelMass, bumperMass, seatMass = 4, 1, 1, 2, 30
-local wheelRadius, wheelHalfWidth, rimNodes = 0.33, 0.1, 24
+local wheelRadius, wheelHalfWidth, rimNodes = 0.33, 0.1, 20
 local tirePressure = 220000 -- Pa, absolute
 local driveTorque, holdTorque, brakeTorque = 250, 25, 500
 
