@@ -23,7 +23,7 @@ local chassis = {} -- chassis[i][j][k], i across (x), j along (y), k up (z)
 local wheels = {}  -- per wheel: group, and the beams and triangles its tire area is measured by
 local bumperBeams = {}
 local seat = {}
-local counts = {anisotropic = 0, bounded = 0, triangles = 0}
+local counts = {anisotropic = 0, bounded = 0}
 local panelGrid
 local headlight
 -- 1 lights the headlight, 0 puts it out; the script sets it while driving, a command may too
@@ -72,7 +72,6 @@ end
 local function triangle(a, b, c, centre, pressure, group)
   local x, y, z = outward(a, b, c, centre)
   obj:setCollisionTriangle(-1, x, y, z, 0.5, pressure or -1, group or -1, 0, "asphalt")
-  counts.triangles = counts.triangles + 1
 end
 
 local function buildChassis()
@@ -167,8 +166,9 @@ local function buildBumper()
   end
 end
 
--- One wheel on the side sx (-1 or 1) at y = wy, turning about an axis across the cart.
-local function buildWheel(index, sx, wy, driven)
+-- Wheel `index` on the side sx (-1 or 1) at y = wy, turning about an axis across the cart; its
+-- tire is pressure group `index`.
+local function buildWheel(index, sx, wy)
   local cx, cz = sx * 0.85, 0.35
   local inner = place(cx - sx * 0.2, wy, cz, 3, false)
   local outer = place(cx + sx * 0.2, wy, cz, 3, false)
@@ -201,7 +201,7 @@ local function buildWheel(index, sx, wy, driven)
     wheel:addNode(ringA[r])
     wheel:addNode(ringB[r])
   end
-  local record = {group = index, driven = driven, pressure = tirePressure, edges = {}, handle = wheel}
+  local record = {pressure = tirePressure, edges = {}}
   -- every tire triangle's edges are beams, so the tire's area can be measured from beam lengths
   local function edge(a, b)
     local key = math.min(a, b) .. ":" .. math.max(a, b)
@@ -307,10 +307,10 @@ function init(dir)
   tieReference(ref)
   buildPanel()
   buildBumper()
-  buildWheel(0, -1, -1.2, true)
-  buildWheel(1, 1, -1.2, true)
-  buildWheel(2, -1, 1.2, true)
-  buildWheel(3, 1, 1.2, true)
+  buildWheel(0, -1, -1.2)
+  buildWheel(1, 1, -1.2)
+  buildWheel(2, -1, 1.2)
+  buildWheel(3, 1, 1.2)
   buildSeat()
   buildShown()
   obj:finishLoading()
@@ -324,7 +324,7 @@ end
 local function setWheels(torque, braking)
   for i = 0, obj.wheel_count - 1 do
     local w = obj:getWheel(i)
-    w.torque = wheels[i + 1].driven and torque or 0
+    w.torque = torque -- all four wheels drive
     w.brakingTorque = braking
   end
 end
