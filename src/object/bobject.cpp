@@ -129,6 +129,7 @@ void BeamObjectImpl::clear()
 
 void BeamObjectImpl::reset(bool rotationChangedArg)
 {
+    nonFiniteReported = false;
     originOffset = spawnOrigin;
     wind = float3();
     waterFlow = float3();

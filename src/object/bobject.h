@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/blifetime.h"
 #include "object/bbeam_handles.h"
 #include "object/bobject_frame_queues.h"
 #include "object/bobject_records.h"
@@ -69,6 +70,12 @@ public:
     // Clears and frees what the object holds outside its records; later calls do nothing.
     void destroy();
     bool isDestroyed() const { return destroyed_; }
+    // Shared with every script handle into this object; cleared when the object is deleted.
+    LifeFlag lifeFlag() const { return lifetime_.flag(); }
+    // Set by the engine while the object is being deleted: it must not be stored or spawned into.
+    bool beingDeleted = false;
+    // The engine has logged that the reference node is no longer finite (until the next reset).
+    bool nonFiniteReported = false;
 
     void setScript(ObjectScript* script) { script_ = script; }
 
@@ -208,6 +215,10 @@ public:
     ObjectFrameQueues frameQueues;
 
 private:
+    // Registered before the constructor's body makes the Lua state; it dies after the body of
+    // the destructor, so vehicleDestroy may still use the object.
+    TrackedLifetime lifetime_{this, sizeof(BeamObjectImpl)};
+
     bool validNode(int node) const { return node >= 0 && node < node_count; }
     bool validBeam(int beamId) const { return beamId >= 0 && beamId < beam_count; }
     void addCollisionNode(int node);

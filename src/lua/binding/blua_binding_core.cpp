@@ -311,9 +311,10 @@ void* getClass(lua_State* L, int index, const void* classKey, bool canBeConst)
     // class table, which carries the identity marker).
     if (lua_type(L, index) == LUA_TUSERDATA && lua_getmetatable(L, index)) {
         if (lua_rawequal(L, -1, expected)) {
-            void* object = static_cast<Userdata*>(lua_touserdata(L, index))->object();
+            const Userdata* record = static_cast<Userdata*>(lua_touserdata(L, index));
+            checkAlive(L, record);
             lua_settop(L, top);
-            return object;
+            return record->object();
         }
         lua_pop(L, 1);
     }
@@ -343,8 +344,10 @@ void* getClass(lua_State* L, int index, const void* classKey, bool canBeConst)
     if (isConst && !canBeConst)
         luaL_argerror(L, index, "cannot be const");
 
+    const Userdata* record = static_cast<Userdata*>(lua_touserdata(L, index));
+    checkAlive(L, record);
     lua_settop(L, top);
-    return static_cast<Userdata*>(lua_touserdata(L, index))->object();
+    return record->object();
 }
 
 Userdata* getExactRecord(lua_State* L, int index, const void* classKey)
@@ -373,7 +376,15 @@ Userdata* getExactRecord(lua_State* L, int index, const void* classKey)
 
 void* getExact(lua_State* L, int index, const void* classKey)
 {
-    return getExactRecord(L, index, classKey)->object();
+    const Userdata* record = getExactRecord(L, index, classKey);
+    checkAlive(L, record);
+    return record->object();
+}
+
+void checkAlive(lua_State* L, const Userdata* record)
+{
+    if (record->expired())
+        luaL_error(L, "object no longer exists");
 }
 
 void* getReference(lua_State* L, int index, const void* classKey, bool canBeConst)
@@ -397,7 +408,8 @@ void pushObjectPointer(lua_State* L, void* pointer, const void* key)
         lua_pop(L, 1);
         luaL_error(L, "cannot push an object of an unregistered class");
     }
-    new (lua_newuserdata(L, sizeof(UserdataPointer))) UserdataPointer(pointer);
+    const LifeFlag life = lifeFlagOf(pointer);
+    new (lua_newuserdata(L, sizeof(UserdataPointer))) UserdataPointer(pointer, life);
     lua_insert(L, -2);
     lua_setmetatable(L, -2);
 }
@@ -419,7 +431,7 @@ int finalizeObject(lua_State* L)
     // the destroyed value turns into a pointer record holding nothing.
     if (record->ownsObject()) {
         record->~Userdata();
-        new (record) UserdataPointer(nullptr);
+        new (record) UserdataPointer(nullptr, {});
     }
     return 0;
 }
