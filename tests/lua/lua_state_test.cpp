@@ -1,10 +1,8 @@
 // The Lua state wrapper: chunks and their error reports, files through the host file system,
 // housekeeping, the stack dump, the environment and the trace file.
-#include <atomic>
 #include <cstdlib>
 #include <sstream>
 #include <string>
-#include <thread>
 
 #include "base/blog.h"
 #include "base/bglobals.h"
@@ -340,30 +338,6 @@ TEST_F(LuaStateTest, StackTraceFileRecordsCallsOnlyUnlessFull)
     EXPECT_NE(fullText.find("|LINE|"), std::string::npos) << fullText;
     EXPECT_NE(fullText.find("|RETN|"), std::string::npos) << fullText;
     EXPECT_NE(fullText.find("traced:2|Lua|LINE|"), std::string::npos) << fullText;
-}
-
-TEST_F(LuaStateTest, StackTraceFileCanBeReplacedWhileAnotherThreadWritesToIt)
-{
-    // An object's state traces from its core thread while the system state replaces the shared
-    // file (or fails to open one) on the host thread.
-    auto traced = makeState("V0");
-    auto replacing = makeState("S0");
-    traced->enableStackTraceFile(tempPath("first.txt").c_str(), true);
-    std::atomic<bool> stop{false};
-    std::thread core([&] {
-        const std::string loop = "local n = 0 for i = 1, 200 do n = n + i end return n";
-        while (!stop.load())
-            traced->executeChunk(loop.data(), loop.size(), "core");
-    });
-    const std::string paths[] = {tempPath("a.txt"), "/nonexistent-dir/trace.txt", tempPath("b.txt")};
-    for (int i = 0; i < 300; ++i)
-        replacing->enableStackTraceFile(paths[i % 3].c_str(), true);
-    stop = true;
-    core.join();
-    replacing->enableStackTraceFile(tempPath("last.txt").c_str(), false);
-    ASSERT_EQ(run(*traced, "local x = 1", "core"), 0);
-    replacing->enableStackTraceFile(tempPath("closer.txt").c_str(), false);  // flushes last.txt
-    EXPECT_NE(readWholeFile(tempPath("last.txt")).find("core:1|main|LINE|"), std::string::npos);
 }
 
 TEST_F(LuaStateTest, StackTraceFileThatCannotBeOpenedIsLogged)
