@@ -23,10 +23,12 @@ struct Registry {
     std::vector<std::atomic<uint32_t>*> freeSlots;
 };
 
+// Made with the first tracked object, so it outlives every one of them; it goes when the
+// library is unloaded.
 Registry& registry()
 {
-    static Registry* instance = new Registry();  // outlives every object, also at exit
-    return *instance;
+    static Registry instance;
+    return instance;
 }
 
 } // namespace

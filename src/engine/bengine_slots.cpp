@@ -62,10 +62,6 @@ void BeamEngineImpl::setSlot(int index, BeamObjectImpl* object)
         return;
     if (refuseOnPhysicsThread("setSlot") || refuseWhileDeleting("setSlot"))
         return;
-    if (object->beingDeleted) {
-        logMessage(LOG_ERROR, "*** setSlot: the object is being deleted, refused", true);
-        return;
-    }
     platform::CriticalSectionGuard guard(engineLock_);
     params_.objects[index] = object;
     // An object stored into a free slot is counted, so that it is stepped and, at the end, deleted.
@@ -179,10 +175,6 @@ void BeamEngineImpl::deleteObjectsNow(bool all, const BeamObject* object)
         return;
     params_.objectsChanged = true;
     ++deletingDepth_;
-    for (BeamObjectImpl* victim : victims) {
-        if (victim)
-            victim->beingDeleted = true;
-    }
     for (BeamObjectImpl* victim : victims)
         delete victim;
     --deletingDepth_;

@@ -72,8 +72,6 @@ public:
     bool isDestroyed() const { return destroyed_; }
     // Shared with every script handle into this object; cleared when the object is deleted.
     LifeFlag lifeFlag() const { return lifetime_.flag(); }
-    // Set by the engine while the object is being deleted: it must not be stored or spawned into.
-    bool beingDeleted = false;
     // The engine has logged that the reference node is no longer finite (until the next reset).
     bool nonFiniteReported = false;
 
