@@ -13,9 +13,7 @@ namespace {
 
 constexpr float kDegToRad = 0.017453292f;
 constexpr float kPerpendicularEpsilon = 1e-12f;
-constexpr float kFastExpCeiling = 1e38f;
 static_assert(std::bit_cast<uint32_t>(kPerpendicularEpsilon) == 0x2B8CBCCCu);
-static_assert(std::bit_cast<uint32_t>(kFastExpCeiling) == 0x7E967699u);
 
 constexpr size_t kTextBufferSize = 64;
 
@@ -158,21 +156,6 @@ void Matrix3::inverse(Matrix3& out, const Matrix3& in)
     out.m00 = col0.x; out.m01 = col1.x; out.m02 = col2.x;
     out.m10 = col0.y; out.m11 = col1.y; out.m12 = col2.y;
     out.m20 = col0.z; out.m21 = col1.z; out.m22 = col2.z;
-}
-
-float fastExp(float x)
-{
-    // NaN would pass both range tests and its integer conversion is undefined; the processor's
-    // truncation yields 0x80000000, i.e. -0.0, so return that directly.
-    if (std::isnan(x))
-        return -0.0f;
-    if (x < -88.0f)
-        return 0.0f;
-    if (x > 88.0f)
-        return kFastExpCeiling;
-    float v = x * 11903210.0f;
-    v = v + 1065353216.0f;
-    return std::bit_cast<float>(int32_t(v));
 }
 
 std::string colorToHex(const color& c)

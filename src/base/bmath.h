@@ -4,6 +4,7 @@
 #pragma once
 
 #include <bit>
+#include <cmath>
 #include <xmmintrin.h>
 #include <cstdint>
 #include <string>
@@ -30,12 +31,33 @@ inline float3 triangleNormal(const float3& p0, const float3& p1, const float3& p
 
 inline float3 crossProduct(const float3& a, const float3& b) { return a.cross(b); }
 
-// Bit-pattern approximation of e^x: 0 below -88, 1e38 above 88, -0 for NaN.
-float fastExp(float x);
+constexpr float kFastExpCeiling = 1e38f;
+static_assert(std::bit_cast<uint32_t>(kFastExpCeiling) == 0x7E967699u);
+
+// Bit-pattern approximation of e^x: 0 below -88, 1e38 above 88, -0 for NaN. Inline: the
+// triangle step calls it three times per triangle.
+inline float fastExp(float x)
+{
+    // NaN would pass both range tests and its integer conversion is undefined; the processor's
+    // truncation yields 0x80000000, i.e. -0.0, so return that directly.
+    if (std::isnan(x))
+        return -0.0f;
+    if (x < -88.0f)
+        return 0.0f;
+    if (x > 88.0f)
+        return kFastExpCeiling;
+    float v = x * 11903210.0f;
+    v = v + 1065353216.0f;
+    return std::bit_cast<float>(int32_t(v));
+}
 
 // The processor's reciprocal-square-root estimate (about 12 bits), never refined: the fast
 // paths that use it accept the error.
 inline float approxRsqrt(float value) { return _mm_cvtss_f32(_mm_rsqrt_ss(_mm_set_ss(value))); }
+
+// 1/sqrt(value), correctly rounded twice: the solver's forces use it because the estimate above
+// differs between processor makers, and results must be the same on every machine.
+inline float portableRsqrt(float value) { return 1.0f / std::sqrt(value); }
 
 // The float's bits as a signed integer, negatives mirrored, so that integer order equals float
 // order and both zeros give 0.

@@ -121,6 +121,7 @@ void BeamObjectImpl::clear()
     builtRails.clear();
     pressureGroups.clear();
     builtGroupPressurised.clear();
+    collapsedGroups.clear();
     collisionTriangles.clear();
     builtTriangleBroken.clear();
 

@@ -159,6 +159,8 @@ public:
     // Per group, whether it was last defined with a pressure; reset gives only those the
     // ambient pressure back.
     std::vector<uint8_t> builtGroupPressurised;
+    // Per group, set by the solver while its area is too small for a finite pressure.
+    std::vector<uint8_t> collapsedGroups;
     std::vector<Rail> rails;
     std::vector<Rail> builtRails;
     std::vector<SlideNode> slideNodes;

@@ -5,6 +5,9 @@
 #include "object/bobject.h"
 #include "object/bobject_script.h"
 #include "solver/bnode_integration.h"
+#include "solver/bslide_nodes.h"
+#include "solver/bsurface_forces.h"
+#include "solver/bwheel_forces.h"
 
 namespace VadiZov {
 
@@ -35,10 +38,10 @@ void BeamSubstep::forceStage(BeamObjectImpl& object, const core_parameters_t& pa
     if (params.lastSubstep)
         updateRenderSnapshot(object, params.renderBuffer);
     computeBeamForces(object);
-    // TODO(rails): slide nodes on rails.
-    // TODO(pressure): pressure groups, from the previous substep's areas.
-    // TODO(pressure): collision triangles: normals, pressure and drag forces.
-    // TODO(wheels): wheel torque and brakes.
+    applySlideNodeForces(object);
+    updatePressureGroups(object);        // from the areas the previous substep summed
+    applyTriangleSurfaceForces(object);  // also the unit normals triangle contact reads
+    applyWheelForces(object, params.dt);
     groundContactStep(object, params);  // a sticking node's force replaces the forces above
     callPhysicsStep(object, params.dt);
     // TODO(triangle-contact): empty the object's candidate and self-contact lists.

@@ -1,6 +1,7 @@
 // velkor-host run as a process, the way the README's main job runs it.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -133,4 +134,65 @@ TEST_F(Host, ScriptsGetTheSocketModule)
     HostRun r = run("--frames 1 " + (dir / "data").string());
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.out.find("socket module: table function"), std::string::npos) << r.out;
+}
+
+// ---- the mechanism examples: rails, a pressurised cushion, wheels
+
+namespace {
+
+// The number that follows `label` in the first line of out that contains it; NaN when absent.
+double numberAfter(const std::string& out, const std::string& label)
+{
+    const size_t at = out.find(label);
+    if (at == std::string::npos)
+        return std::nan("");
+    return std::strtod(out.c_str() + at + label.size(), nullptr);
+}
+
+std::string mechanisms(const std::string& object, int frames, bool ground)
+{
+    std::string args = "--frames " + std::to_string(frames) + " --dt 0.0166667 --object vehicles/" + object;
+    if (ground)
+        args += " --at 0,0,0.05 --terrain terrain/flat.pgm";
+    return args + " " + std::string(VELKOR_EXAMPLES_DIR) + "/mechanisms";
+}
+
+} // namespace
+
+TEST_F(Host, SliderRunsOffAnOpenRailAndIsHeldByAStop)
+{
+    HostRun r = run(mechanisms("slider", 250, true));
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_GT(numberAfter(r.out, "each slider starts "), 2.5) << r.out;
+    // The open rail's slider left it at the lower end and fell; the stop caught the other.
+    EXPECT_GT(numberAfter(r.out, "slider open: "), 5.0) << r.out;
+    EXPECT_LT(numberAfter(r.out, "slider stop: "), 0.1) << r.out;
+    EXPECT_EQ(r.out.find("ERR"), std::string::npos) << r.out;
+}
+
+TEST_F(Host, CushionHoldsItsLoadUntilDeflated)
+{
+    HostRun r = run(mechanisms("cushion", 250, true));
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const double inflated = numberAfter(r.out, "cushion inflated: ");
+    const double deflated = numberAfter(r.out, "cushion deflated: ");
+    EXPECT_GT(inflated, 0.85) << r.out;  // built 1 m tall
+    EXPECT_LT(deflated, 0.5) << r.out;
+}
+
+TEST_F(Host, DrivenWheelSpinsUpAndBrakedWheelHolds)
+{
+    HostRun r = run(mechanisms("wheels", 130, false));
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    // 20 N m on twelve 1 kg nodes at 0.4 m (1.92 kg m^2): 10.4 rad/s per second
+    const double first = numberAfter(r.out, "wheels after 1.0 s: free ");
+    const double second = numberAfter(r.out, "wheels after 2.0 s: free ");
+    EXPECT_NEAR(first, 10.4, 0.5) << r.out;
+    EXPECT_NEAR(second, 20.8, 1.0) << r.out;
+    EXPECT_NEAR(numberAfter(r.out, "rad/s ("), 20.0 / 12.0, 1e-3) << r.out;  // lastTorque: one node's share
+    const std::string lastReport = r.out.substr(r.out.find("wheels after 2.0 s"));
+    EXPECT_LT(std::fabs(numberAfter(lastReport, "braked ")), 1.0) << r.out;
+    const double turned = numberAfter(lastReport, "turned at most ");
+    EXPECT_LT(turned, 0.1) << r.out;
+    EXPECT_GT(turned, 0.0) << r.out;  // the brake is a spring: it gives a little
 }

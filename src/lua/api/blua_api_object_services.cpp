@@ -11,6 +11,7 @@
 #include "object/bobject_host_output.h"
 #include "object/bobject_attachments.h"
 #include "object/bobject_statistics.h"
+#include "object/bobject_rails.h"
 #include "object/bobject_wheels.h"
 
 namespace VadiZov {
@@ -85,6 +86,12 @@ void addObjectServiceMembers(LuaBinding::Class<BeamObjectImpl>& c)
         .addFunction("setFlexmesh", &setFlexmesh)
         .addFunction("setProp", &setProp)
         .addFunction("getProp", &getProp)
+        .addFunction("addRail", &addRail)
+        .addFunction("addRailLink", &addRailLink)
+        .addFunction("breakRails", &breakRails)
+        .addFunction("addSlidenode", &addSlidenode)
+        .addFunction("attachSlidenode", &attachSlidenode)
+        .addFunction("detachSlidenode", &detachSlidenode)
         .addFunction("setWheel", &setWheel)
         .addFunction("getWheel", &getWheel)
         .addFunction("getMaterial", &getMaterial)
