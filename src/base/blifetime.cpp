@@ -2,6 +2,7 @@
 
 #include <deque>
 #include <mutex>
+#include <unordered_map>
 #include <vector>
 
 namespace VadiZov {
@@ -29,6 +30,20 @@ Registry& registry()
 {
     static Registry instance;
     return instance;
+}
+
+// Object Lua states run on their core threads during a frame, so lookups may come from several
+// threads at once.
+struct SerialRegistry {
+    std::mutex mutex;
+    std::unordered_map<const void*, uint64_t> serials;
+    uint64_t lastSerial = 0;
+};
+
+SerialRegistry& serialRegistry()
+{
+    static SerialRegistry r;
+    return r;
 }
 
 } // namespace
@@ -75,6 +90,35 @@ LifeFlag lifeFlagOf(const void* address)
             return block.flag;
     }
     return {};
+}
+
+uint64_t beginLifetime(const void* object)
+{
+    SerialRegistry& r = serialRegistry();
+    std::lock_guard<std::mutex> guard(r.mutex);
+    const uint64_t serial = ++r.lastSerial;
+    r.serials[object] = serial;
+    return serial;
+}
+
+void endLifetime(const void* object)
+{
+    SerialRegistry& r = serialRegistry();
+    std::lock_guard<std::mutex> guard(r.mutex);
+    r.serials.erase(object);
+}
+
+uint64_t lifetimeSerial(const void* object)
+{
+    SerialRegistry& r = serialRegistry();
+    std::lock_guard<std::mutex> guard(r.mutex);
+    const auto found = r.serials.find(object);
+    return found == r.serials.end() ? 0 : found->second;
+}
+
+bool isAlive(const void* object, uint64_t serial)
+{
+    return serial != 0 && lifetimeSerial(object) == serial;
 }
 
 } // namespace VadiZov
