@@ -45,6 +45,8 @@ BeamObjectImpl::~BeamObjectImpl()
 {
     destroy();
     deleteLua();
+    // A script may have attached props or meshes after destroy emptied the object.
+    deleteAttachments(*this);
 }
 
 void BeamObjectImpl::destroy()

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/blifetime.h"
 #include "base/blog.h"
 #include "base/bsettings.h"
 #include "lua/blua.h"
@@ -134,6 +135,22 @@ TEST_F(HostileScripts, VehicleDestroyCannotPutItsObjectBackOrSpawnAnother)
     }
     // The fixture's teardown deletes this one with the last script: it must end too.
     EXPECT_NE(addObject(), nullptr);
+}
+
+TEST_F(HostileScripts, AttachmentsAddedAfterDestroyAreFreedWithTheObject)
+{
+    BeamObjectImpl* object = addObject();
+    ASSERT_NE(object, nullptr);
+    runInObject(object, "obj:destroy() prop = obj:setProp(-1, 'lamp') mesh = obj:setFlexmesh(-1, 'skin')");
+    const void* prop = object->props[0];
+    const void* mesh = object->flexmeshes[0];
+    ASSERT_NE(prop, nullptr);
+    ASSERT_NE(mesh, nullptr);
+    EXPECT_NE(lifetimeSerial(prop), 0u);
+    engine->deleteAllObjects();
+    // Freed: their lifetimes ended with them.
+    EXPECT_EQ(lifetimeSerial(prop), 0u);
+    EXPECT_EQ(lifetimeSerial(mesh), 0u);
 }
 
 // ---- hangs
