@@ -194,7 +194,8 @@ protected:
 
 TEST_F(ScriptFuzz, EveryRegisteredMemberSurvivesRandomArgumentsFromEveryCallback)
 {
-    ScopedSettings settings(tempPath("fuzz-cwd"));
+    const InWorkingFolder folder;  // the members that write files write them here
+    ScopedSettings settings;
     fs.addFile("obj/init.lua", std::string(kFuzzer) + kFuzzedObject);
     BeamObjectImpl* object = addObject();
     ASSERT_NE(object, nullptr);

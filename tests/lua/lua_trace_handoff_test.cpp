@@ -25,26 +25,27 @@ std::unique_ptr<Lua> stateNamed(const char* name)
 
 TEST_F(LuaTraceHandoff, FileCanBeReplacedWhileAnotherThreadWritesToIt)
 {
+    const InWorkingFolder folder;  // trace files are named below the working directory
     auto traced = stateNamed("V0");
     auto replacing = stateNamed("S0");
-    traced->enableStackTraceFile(tempPath("first.txt").c_str(), true);
+    traced->enableStackTraceFile("first.txt", true);
     std::atomic<bool> stop{false};
     std::thread core([&] {
         const std::string loop = "local n = 0 for i = 1, 200 do n = n + i end return n";
         while (!stop.load())
             traced->executeChunk(loop.data(), loop.size(), "core");
     });
-    const std::string paths[] = {tempPath("a.txt"), "/nonexistent-dir/trace.txt", tempPath("b.txt")};
+    const std::string paths[] = {"a.txt", "missing-dir/trace.txt", "b.txt"};
     for (int i = 0; i < 300; ++i)
         replacing->enableStackTraceFile(paths[i % 3].c_str(), true);
     stop = true;
     core.join();
 
-    replacing->enableStackTraceFile(tempPath("last.txt").c_str(), false);
+    replacing->enableStackTraceFile("last.txt", false);
     const std::string line = "local x = 1";
     ASSERT_EQ(traced->executeChunk(line.data(), line.size(), "core"), 0);
-    replacing->enableStackTraceFile(tempPath("closer.txt").c_str(), false);  // flushes last.txt
-    EXPECT_NE(readWholeFile(tempPath("last.txt")).find("core:1|main|LINE|"), std::string::npos);
+    replacing->enableStackTraceFile("closer.txt", false);  // flushes last.txt
+    EXPECT_NE(readWholeFile("last.txt").find("core:1|main|LINE|"), std::string::npos);
 }
 
 } // namespace
