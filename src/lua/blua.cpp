@@ -174,7 +174,8 @@ int Lua::executeChunk(const char* text, size_t length, const char* chunkName, st
     const int handler = lua_gettop(L);
 
     t_failingLine = 0;
-    int status = luaL_loadbuffer(L, text, length, chunkName);
+    // Source text only: a binary chunk from a stranger's folder could break memory safety.
+    int status = luaL_loadbufferx(L, text, length, chunkName, "t");
     if (status == 0)
         status = lua_pcall(L, 0, 1, handler);
     if (status == 0) {

@@ -2,6 +2,8 @@
 
 #include "base/blog.h"
 #include "base/bsettings.h"
+#include "lua/bsandbox.h"
+#include "lua/bsocket_guard_lua.h"
 #include "platform/shared_library.h"
 
 namespace VadiZov {
@@ -14,13 +16,6 @@ constexpr const char* kSocketCoreEntry = "luaopen_socket_core";
 // The socket module calls the Lua API without linking a Lua library itself: it needs the
 // LuaJIT this library runs on to be visible globally, which a host's private load hides.
 constexpr const char* kLuaRuntimeLibrary = "libluajit-5.1.so.2";
-
-// Scripts see no environment.
-int getenvYieldsNothing(lua_State* L)
-{
-    lua_pushnil(L);
-    return 1;
-}
 
 lua_CFunction socketCoreEntry()
 {
@@ -49,12 +44,15 @@ void openSocketCore(lua_State* L)
     lua_pushcfunction(L, open);
     lua_pushstring(L, "socket.core");
     lua_call(L, 1, 1);
-    // Recorded as loaded, so require("socket.core") returns this module instead of loading the
-    // shared object a second time through the search path.
+    guardSocketModule(L, -1);
+    // Recorded as loaded, so require("socket.core") and require("socket") give this guarded
+    // module; no search could load another copy.
     lua_getglobal(L, "package");
     lua_getfield(L, -1, "loaded");
     lua_pushvalue(L, -3);
     lua_setfield(L, -2, "socket.core");
+    lua_pushvalue(L, -3);
+    lua_setfield(L, -2, "socket");
     lua_pop(L, 3);
 }
 
@@ -62,16 +60,7 @@ void openSocketCore(lua_State* L)
 
 void openLuaLibraries(lua_State* L)
 {
-    // The package library takes its default search paths: LUA_PATH and LUA_CPATH are ignored.
-    lua_pushboolean(L, 1);
-    lua_setfield(L, LUA_REGISTRYINDEX, "LUA_NOENV");
-    luaL_openlibs(L);
-
-    lua_getglobal(L, "os");
-    lua_pushcfunction(L, getenvYieldsNothing);
-    lua_setfield(L, -2, "getenv");
-    lua_pop(L, 1);
-
+    openSandboxedLibraries(L);
     if (Settings::socketEnabled)
         openSocketCore(L);
 }

@@ -5,8 +5,8 @@
 
 namespace VadiZov {
 
-// Opens the standard libraries with environment lookups that yield nothing, and the socket
-// core when Settings::socketEnabled is true. Raises Lua errors: run it in a protected call.
+// Opens the standard libraries inside the sandbox, and the socket core behind the address guard
+// when Settings::socketEnabled is true. Raises Lua errors: run it in a protected call.
 void openLuaLibraries(lua_State* L);
 
 } // namespace VadiZov

@@ -29,7 +29,7 @@ local function random(n)
 end
 
 local huge = string.rep('x', 1048576)
-local proxy = newproxy(true)
+local proxy = newproxy and newproxy(true) or io.stdout
 local function valuePool()
   return {
     n = 28,
@@ -62,22 +62,32 @@ local function addFunctions(members, t, kind)
   end
 end
 
--- The static metatables the binding keeps in the registry, with their class tables.
+-- The binding's tables as scripts reach them: each class's global is its static table (whose
+-- metatable holds the static members and points at the class table), or, for the classes whose
+-- global is an object (BeamEngine, Lua, FS), that object's class table.
 local function registeredClasses()
-  local list = {}
-  for key, static in pairs(debug.getregistry()) do
-    -- The const tables point at their class too, but carry a type name of their own.
-    local class = type(key) == 'userdata' and type(static) == 'table' and rawget(static, '__type') == nil
-                  and rawget(static, '__class')
-    if type(class) == 'table' and type(rawget(class, '__type')) == 'string' then
+  local list, seen = {}, {}
+  for _, name in ipairs(sortedKeys(_G)) do
+    local value, static, class = rawget(_G, name), nil, nil
+    local mt = getmetatable(value)
+    if type(value) == 'table' and type(mt) == 'table' and type(rawget(mt, '__class')) == 'table' then
+      static, class = mt, rawget(mt, '__class')
+    elseif type(value) == 'userdata' and type(mt) == 'table' and type(rawget(mt, '__type')) == 'string' then
+      class = rawget(mt, '__class') or mt  -- a const object's table names its class
+    end
+    local typeName = class and rawget(class, '__type')
+    if type(typeName) == 'string' and not seen[typeName] then
+      seen[typeName] = true
       local members = {}
       addFunctions(members, class, 'method')
       addFunctions(members, rawget(class, '__propget'), 'get')
       addFunctions(members, rawget(class, '__propset'), 'set')
-      addFunctions(members, static, 'static')
-      addFunctions(members, rawget(static, '__propget'), 'static get')
-      addFunctions(members, rawget(static, '__propset'), 'static set')
-      list[#list + 1] = { name = rawget(class, '__type'), static = static, members = members }
+      if static then
+        addFunctions(members, static, 'static')
+        addFunctions(members, rawget(static, '__propget'), 'static get')
+        addFunctions(members, rawget(static, '__propset'), 'static set')
+      end
+      list[#list + 1] = { name = typeName, static = static or {}, members = members }
     end
   end
   table.sort(list, function(a, b) return a.name < b.name end)

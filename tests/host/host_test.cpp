@@ -122,6 +122,30 @@ TEST_F(Host, ScriptsGetTheSocketModule)
     EXPECT_NE(r.out.find("socket module: table function"), std::string::npos) << r.out;
 }
 
+// A stranger's script in the host's data folder: files only below the folder and through the
+// host, output into the log, no processes, nothing removed.
+TEST_F(Host, ScriptsStayInsideTheDataFolder)
+{
+    std::ofstream(dir / "outside.txt") << "secret";
+    const fs::path pwned = dir / "pwned";
+    std::ofstream(dir / "data" / "lua" / "system" / "main.lua")
+        << "print('printed', 1)\n"
+           "local f = io.open('lua/system/note.txt', 'w') f:write('written by script') f:close()\n"
+           "logInfo('read back: ' .. io.open('lua/system/note.txt'):read('*a'))\n"
+           "logInfo('outside: ' .. tostring(io.open('../outside.txt')))\n"
+           "logInfo('execute: ' .. os.execute('touch " << pwned.string() << "'))\n"
+           "logInfo('remove: ' .. tostring(os.remove('lua/system/note.txt')))\n"
+           "logInfo('resolve: ' .. select(2, package.loaded.socket.dns.toip('example.com')))\n";
+    HostRun r = run("--frames 1 " + (dir / "data").string());
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    for (const char* expected :
+         {"printed", "read back: written by script", "outside: nil", "Lua tried to execute system command: touch",
+          "execute: 0", "Lua tried to remove a file: lua/system/note.txt", "remove: nil", "resolve: restricted"})
+        EXPECT_NE(r.out.find(expected), std::string::npos) << expected << "\n" << r.out;
+    EXPECT_EQ(readFile(dir / "data" / "lua" / "system" / "note.txt"), "written by script");
+    EXPECT_FALSE(fs::exists(pwned));
+}
+
 // ---- the mechanism examples: rails, a pressurised cushion, wheels
 
 namespace {
