@@ -1,4 +1,5 @@
 #include "contact/bground_contact.h"
+#include "base/bconstants.h"
 
 #include <algorithm>
 #include <bit>
@@ -17,7 +18,6 @@ namespace VadiZov {
 
 namespace {
 
-constexpr float kLengthEpsilon = 1e-25f;
 // Written as 0.01, not 0.1f squared: that product rounds up to the next float.
 constexpr float kStaticRequeryDistanceSq = 0.01f;
 constexpr float kTireMarkSpacingSq = 0.02f;

@@ -1,4 +1,5 @@
 #include "engine/bengine.h"
+#include "base/bconstants.h"
 
 #include <cmath>
 #include <cstdio>
@@ -15,7 +16,6 @@
 namespace VadiZov {
 
 namespace {
-constexpr unsigned kLockSpinCount = 1024;
 constexpr int kSlotCount = BeamEngineImpl::kObjectSlots;
 } // namespace
 

@@ -1,4 +1,5 @@
 #include "ground/bstatic_collider.h"
+#include "base/bconstants.h"
 
 #include <algorithm>
 #include <cmath>
@@ -11,7 +12,6 @@ namespace VadiZov {
 
 namespace {
 
-constexpr unsigned kLockSpinCount = 1024;
 
 template <typename T>
 T* allocateAligned(size_t count)

@@ -1,4 +1,5 @@
 #include "object/bobject.h"
+#include "base/bconstants.h"
 
 #include <cmath>
 #include <new>
@@ -12,7 +13,6 @@ namespace VadiZov {
 
 namespace {
 
-constexpr unsigned kLockSpinCount = 1024;
 
 void writeRenderPosition(RenderPosition (&buffers)[2][kMaxNodes], int node, const float3& pos)
 {

@@ -1,5 +1,6 @@
 // The batch kernels of the normal beam law; see bbeam_batch.h.
 #include "solver/bbeam_batch.h"
+#include "base/bconstants.h"
 
 #include <cmath>
 #include <cstddef>
@@ -29,7 +30,7 @@ void batchPortable(const NodeCore* nodes, const BeamCore* beams, int first, int 
         const float dy = a.pos.y - c.pos.y;
         const float dz = a.pos.z - c.pos.z;
         const float len = std::sqrt((dx * dx + dy * dy) + dz * dz);
-        const float invLen = 1.0f / (len + kBeamLengthEpsilon);
+        const float invLen = 1.0f / (len + kLengthEpsilon);
         const float L = len - beam.restLength;
         const float u = (((c.vel.x - a.vel.x) * dx + (c.vel.y - a.vel.y) * dy) + (c.vel.z - a.vel.z) * dz) * invLen;
         const float h = beam.damp * u - beam.spring * L;
@@ -90,7 +91,7 @@ __attribute__((target("avx2"))) void beamBatchAvx2(const NodeCore* nodes, const 
                                                     BeamBatch& out)
 {
     const __m256 one = _mm256_set1_ps(1.0f);
-    const __m256 epsilon = _mm256_set1_ps(kBeamLengthEpsilon);
+    const __m256 epsilon = _mm256_set1_ps(kLengthEpsilon);
     const __m256 absMask = _mm256_castsi256_ps(_mm256_set1_epi32(0x7fffffff));
     int i = 0;
     for (; i + 8 <= count; i += 8) {

@@ -12,8 +12,6 @@ namespace VadiZov {
 
 class BeamObjectImpl;
 
-constexpr float kBeamLengthEpsilon = 1e-25f;
-
 struct BeamBatch {
     static constexpr int kSize = 256;  // small enough to stay in L1 alongside the nodes
     float fx[kSize], fy[kSize], fz[kSize];

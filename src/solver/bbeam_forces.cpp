@@ -7,6 +7,7 @@
 #endif
 
 #include "solver/bbeam_batch.h"
+#include "base/bconstants.h"
 #include "solver/bbeam_events.h"
 #include "solver/bsubstep.h"
 #include "object/bobject.h"
@@ -15,7 +16,6 @@ namespace VadiZov {
 
 namespace {
 
-constexpr float kLengthEpsilon = kBeamLengthEpsilon;
 constexpr float kMinimumYieldRestLength = 0.01f;
 
 // Damping of a bounded beam at speed s: the slow value up to the cut-off speed, then blended

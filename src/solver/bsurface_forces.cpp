@@ -1,4 +1,5 @@
 #include "solver/bsurface_forces.h"
+#include "base/bconstants.h"
 
 #include <algorithm>
 #include <cmath>
@@ -12,7 +13,6 @@ namespace {
 
 constexpr float kAltitudeFalloff = -0.00011855832f;  // per metre, as the air density uses
 constexpr float kDragScale = 0.0833f;
-constexpr float kTinyLength = 1e-25f;
 
 float outsidePressure(const PressureGroup& g, const NodeCore& node, const NodeProperties& props)
 {
@@ -42,7 +42,7 @@ void updatePressureGroups(BeamObjectImpl& object)
     object.collapsedGroups.resize(object.pressureGroups.size(), 0);  // allocates only when groups are added
     for (size_t i = 0; i < object.pressureGroups.size(); ++i) {
         PressureGroup& g = object.pressureGroups[i];
-        const float sum = g.area + kTinyLength;
+        const float sum = g.area + kLengthEpsilon;
         object.collapsedGroups[i] = g.area < kCollapsedGroupArea;
         g.pressure = object.collapsedGroups[i] ? 0.0f : g.amount * (portableRsqrt(sum) / sum);
         g.area = 0.0f;
@@ -58,7 +58,7 @@ void applyTriangleSurfaceForces(BeamObjectImpl& object)
             continue;
         const float3& p0 = object.nodes[t.node1].pos;
         t.normal = (object.nodes[t.node2].pos - p0).cross(object.nodes[t.node3].pos - p0);
-        t.invNormLen = portableRsqrt(t.normal.squaredLength() + kTinyLength);
+        t.invNormLen = portableRsqrt(t.normal.squaredLength() + kLengthEpsilon);
     }
     for (CollisionTriangle& t : object.collisionTriangles) {
         if (t.broken == 1)
