@@ -40,11 +40,9 @@ void BeamObjectImpl::spawnVehicle(const char* dir, Vector3 position, Quaternion 
 
     luaScript().cacheCallbacks();
 
-    try {
-        callLuaFunction("init", dir);
-    } catch (const std::string& error) {
+    std::string error;
+    if (!callLuaFunction("init", dir, error))
         logFormat(LOG_ERROR, "spawnVehicle: got exception: %s", error.c_str());
-    }
 
     static_cast<BeamObject*>(this)->resetTransformation(position, rotation);
     // Placed now: the next Lua update must not reset the object for this rotation.

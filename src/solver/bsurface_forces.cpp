@@ -1,4 +1,5 @@
 #include "solver/bsurface_forces.h"
+#include "base/bassert.h"
 #include "base/bconstants.h"
 
 #include <algorithm>
@@ -56,6 +57,9 @@ void applyTriangleSurfaceForces(BeamObjectImpl& object)
     for (CollisionTriangle& t : object.collisionTriangles) {
         if (t.broken == 1)
             continue;
+        VELKOR_ASSERT(t.node1 >= 0 && t.node1 < object.node_count && t.node2 >= 0 && t.node2 < object.node_count &&
+                          t.node3 >= 0 && t.node3 < object.node_count,
+                      "a triangle names a node past node_count: the builder must reject it");
         const float3& p0 = object.nodes[t.node1].pos;
         t.normal = (object.nodes[t.node2].pos - p0).cross(object.nodes[t.node3].pos - p0);
         t.invNormLen = portableRsqrt(t.normal.squaredLength() + kLengthEpsilon);
