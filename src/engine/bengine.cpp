@@ -62,7 +62,7 @@ void BeamEngineImpl::init()
     context.engineLock = engineLock_;
     context.params = &params_;
     workerManager_ = new WorkerManager(context);
-    workerManager_->addThreads(1, 0, 0);
+    workerManager_->addThreads(1, 0, kThreadModeWork);
 
     g_engine = this;
 

@@ -44,7 +44,7 @@ void PhysicsWorker::rebuildCoreThreads()
     core_parameters_t& p = *params;
     // The collision tree takes its new slot offsets here.
     cores->exitThreads();
-    cores->addThreads(p.objectCount, 0, 0);
+    cores->addThreads(p.objectCount, 0, kThreadModeWork);
     p.objectsChanged = false;
     // The tree slots get their node and object indices here.
 }
