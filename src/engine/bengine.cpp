@@ -56,7 +56,7 @@ void BeamEngineImpl::init()
 
     initGround();
 
-    // The collision tree joins the workers' context with its issue.
+    // TODO(triangle-contact): the collision tree joins the workers' context.
     ThreadContext<core_parameters_t> context;
     context.collider = collider_;
     context.engineLock = engineLock_;

@@ -159,7 +159,7 @@ void BeamEngineImpl::syncObjectsWithHost()
         // A non-zero result (Lua disabled the engine, or deleted this object) ends this loop.
         if (object->updateLua(params_.frameTime) != 0)
             break;
-        // The object's camera update goes here.
+        // TODO(cameras): the object's camera update.
         if (host && object->node_count > 0)
             host->setBoundingBox(object->boundingBoxMin, object->boundingBoxMax);
     }

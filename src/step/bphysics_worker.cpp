@@ -32,7 +32,7 @@ void PhysicsWorker::run()
             p.lastSubstep = true;
         cores->release(0);
         cores->waitForAllHalfDone();
-        // The collision tree is built here from the slots the core threads just wrote.
+        // TODO(triangle-contact): build the collision tree from the slots the core threads just wrote.
         cores->release(0);
         cores->waitForAllDone();
         applyInterObjectContacts();
