@@ -3,7 +3,7 @@
 
 #include <string>
 
-namespace velkor_ui {
+namespace VadiZov::ui {
 
 // The fixed head and the seven member definitions: 777 characters.
 std::string ExtensionScriptFixedText();
@@ -20,4 +20,4 @@ std::string BuildExtensionScript(const std::string& language);
 // is copied unchanged.
 std::string JsStringLiteral(const std::string& value);
 
-} // namespace velkor_ui
+} // namespace VadiZov::ui

@@ -27,7 +27,7 @@
 
 #include "cef/cef_values_impl.h"
 
-namespace cefrt {
+namespace VadiZov::cef_runtime {
 
 namespace {
 
@@ -762,11 +762,11 @@ void ServeCommands(std::istream& in, CefRefPtr<CefRenderProcessHandler> handler,
     }
 }
 
-} // namespace cefrt
+} // namespace VadiZov::cef_runtime
 
 // ---- CEF's static functions -------------------------------------------------------------------
 
-using namespace cefrt;
+using namespace VadiZov::cef_runtime;
 
 CefRefPtr<CefV8Context> CefV8Context::GetCurrentContext()
 {

@@ -33,7 +33,7 @@
 
 #include "cef/cef_app.h"
 
-namespace cefrt {
+namespace VadiZov::cef_runtime {
 
 // Report channel. An empty sink restores the default (VELKOR_CEF_REPORT or standard error).
 using ReportSink = std::function<void(const std::string& line)>;
@@ -81,4 +81,4 @@ void ClearExtensions();  // releases the handlers
 void ServeCommands(std::istream& in, CefRefPtr<CefRenderProcessHandler> handler,
                    CefRefPtr<CefBrowser> browser);
 
-} // namespace cefrt
+} // namespace VadiZov::cef_runtime
