@@ -23,7 +23,7 @@
 // VELKOR_CEF_INJECT (comma-separated FAULT names) turns faults on before the first callback.
 //
 // Events: process, callback, command-line, scheme, extension, call, send, execute-js,
-// message, navigation, error, exit. See cef_runtime.cpp for their members.
+// message, navigation, error, exit. See cef_report.cpp for their members.
 #pragma once
 
 #include <functional>
