@@ -9,7 +9,8 @@ namespace VadiZov::host {
 
 const char* const kUsage =
     "usage: velkor-host [--frames N] [--dt SECONDS] [--log FILE] [--trace] [--object DIR [--at X,Y,Z]]\n"
-    "                   [--terrain FILE [--square METRES] [--height-scale METRES]] [--static FILE] DATA_DIR\n"
+    "                   [--terrain FILE [--square METRES] [--height-scale METRES]] [--static FILE]\n"
+    "                   [--mesh-out DIR] DATA_DIR\n"
     "  --frames N     host frames to run (default 600)\n"
     "  --dt SECONDS   time of one host frame (default 1/60)\n"
     "  --log FILE     open FILE below DATA_DIR as the engine's log file\n"
@@ -19,7 +20,8 @@ const char* const kUsage =
     "  --terrain FILE    16-bit binary PGM height map below DATA_DIR, centred on the origin\n"
     "  --square METRES   grid spacing of the height map (default 1)\n"
     "  --height-scale METRES  metres per height unit (default 0.001)\n"
-    "  --static FILE     static triangles below DATA_DIR, one per line as nine numbers\n";
+    "  --static FILE     static triangles below DATA_DIR, one per line as nine numbers\n"
+    "  --mesh-out DIR    after the last frame, write each flexible mesh as DIR/<object>-<n>.obj\n";
 
 namespace {
 
@@ -133,6 +135,11 @@ bool parseOptions(int argc, char** argv, HostOptions* options, std::string* erro
                 return false;
             }
             terrainScaleGiven = true;
+        } else if (std::strcmp(arg, "--mesh-out") == 0) {
+            const char* v = value(arg);
+            if (!v)
+                return false;
+            options->meshOutDir = v;
         } else if (std::strcmp(arg, "--trace") == 0) {
             options->trace = true;
         } else if (arg[0] == '-' && arg[1] != '\0') {

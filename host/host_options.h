@@ -17,6 +17,7 @@ struct HostOptions {
     float squareSize = 1.0f;      // metres between height samples
     float heightScale = 0.001f;   // metres per height unit: 16-bit samples span 65.5 m
     std::string staticFile;       // below dataDir; empty: no static triangles
+    std::string meshOutDir;       // empty: flexible meshes are not written
 };
 
 extern const char* const kUsage;

@@ -9,6 +9,8 @@
 #include "host/host_game_engine.h"
 #include "host/host_object.h"
 #include "host/host_options.h"
+#include "host/host_resources.h"
+#include "host/host_scene_summary.h"
 #include "host/host_static_file.h"
 #include "host/host_summary.h"
 #include "host/host_terrain_file.h"
@@ -148,7 +150,8 @@ int main(int argc, char** argv)
     engine->init();
     placeGround(*engine, options, ground);
 
-    HostObjectRecord hostObject(float3(options.at[0], options.at[1], options.at[2]));
+    HostResources resources(std::filesystem::absolute(options.dataDir).string());
+    HostObjectRecord hostObject(float3(options.at[0], options.at[1], options.at[2]), &resources);
     BeamObject* object = nullptr;
     if (!options.objectDir.empty()) {
         object = engine->addObject(options.objectDir.c_str(), options.at[0], options.at[1], options.at[2], 0.0f,
@@ -167,6 +170,13 @@ int main(int argc, char** argv)
                 exports.getBeamEngineVersion(), options.frames, double(options.dt),
                 engine->getEnabled() ? "enabled" : "paused");
     summary.print(stdout, *engine, object, object ? &hostObject.position : nullptr);
+    if (object)
+        printSceneSummary(stdout, *object, hostObject, resources);
+    // The library wrote the vertices relative to the object, whose place it last gave the host.
+    if (object && !options.meshOutDir.empty() &&
+        !resources.writeFlexMeshes(options.meshOutDir, std::filesystem::path(options.objectDir).filename().string(),
+                                   hostObject.position))
+        std::fprintf(stderr, "velkor-host: some flexible meshes could not be written\n");
     exports.destroyBeamEngine(engine);
     if (logFile)
         logFile->close();

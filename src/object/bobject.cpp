@@ -5,6 +5,7 @@
 #include <new>
 
 #include "ground/bground_models.h"
+#include "object/bobject_attachments.h"
 #include "base/blog.h"
 #include "object/bobject_script.h"
 #include "base/bsettings.h"
@@ -86,12 +87,7 @@ void BeamObjectImpl::clear()
     }
     spawnOrigin = originOffset;
 
-    // Flexible meshes and props are owned by later parts of the object; their slots are
-    // emptied here so that nothing refers to a rebuilt node set.
-    for (FlexMesh*& slot : flexmeshes)
-        slot = nullptr;
-    for (Prop*& slot : props)
-        slot = nullptr;
+    deleteAttachments(*this);
 
     for (wheelData& w : wheels)
         w = wheelData{};
@@ -206,6 +202,7 @@ void BeamObjectImpl::reset(bool rotationChangedArg)
 
     substepCount = 0;
     simTime = 0.0f;
+    restoreMeshTriangles(*this);
 
     callVehicleResetted(rotationChangedArg);
 }

@@ -84,8 +84,11 @@ public:
     // attached sounds. 1 when the engine is disabled, and also when the object's own Lua
     // deleted it: the caller must then not touch the object again.
     int updateLua(float dt);
-    // Hands the swapped JavaScript and sound queues to the host.
+    // Hands the swapped JavaScript and sound queues to the host, then rewrites the flexible
+    // meshes and places the props.
     void updateGraphics(float dt);
+    // Sends the camera record to the host object once the camera nodes are set.
+    void updateCamera();
 
     // ---- loading
     // Runs "<dir>/init.lua" (or the default script), caches the callbacks, calls init(dir) and

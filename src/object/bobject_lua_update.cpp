@@ -9,6 +9,7 @@
 #include "base/blog.h"
 #include "lua/blua.h"
 #include "object/bobject.h"
+#include "object/bobject_attachments.h"
 #include "object/bobject_lua_script.h"
 #include "velkor/host.h"
 
@@ -89,7 +90,7 @@ int BeamObjectImpl::updateLua(float dt)
         sendTireMarks();
         emitContactParticles();
         updateAttachedSounds();
-        // TODO(flexmesh): each flexible mesh hides the triangles of broken nodes.
+        hideBrokenMeshTriangles(*this);
     }
 
     if (engine && engine->leaveObjectLua(this))
