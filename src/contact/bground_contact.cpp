@@ -1,10 +1,10 @@
 #include "contact/bground_contact.h"
-#include "base/bconstants.h"
 
 #include <algorithm>
 #include <bit>
 #include <cmath>
 
+#include "base/bconstants.h"
 #include "step/bcore_parameters.h"
 #include "ground/bground_models.h"
 #include "base/bmath.h"

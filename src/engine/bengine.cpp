@@ -1,10 +1,10 @@
 #include "engine/bengine.h"
-#include "base/bconstants.h"
 
 #include <cmath>
 #include <cstdio>
 #include <new>
 
+#include "base/bconstants.h"
 #include "base/bglobals.h"
 #include "base/blog.h"
 #include "lua/blua.h"

@@ -1,10 +1,10 @@
 #include "ground/bstatic_collider.h"
-#include "base/bconstants.h"
 
 #include <algorithm>
 #include <cmath>
 #include <stdexcept>
 
+#include "base/bconstants.h"
 #include "base/blog.h"
 #include "base/bmath.h"
 

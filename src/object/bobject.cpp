@@ -1,9 +1,9 @@
 #include "object/bobject.h"
-#include "base/bconstants.h"
 
 #include <cmath>
 #include <new>
 
+#include "base/bconstants.h"
 #include "ground/bground_models.h"
 #include "object/bobject_attachments.h"
 #include "base/blog.h"

@@ -1,6 +1,6 @@
 #include "object/bobject_beam_lengths.h"
-#include "base/bconstants.h"
 
+#include "base/bconstants.h"
 #include "base/bmath.h"
 #include "object/bobject.h"
 

@@ -1,8 +1,8 @@
 #include "object/bobject_rails.h"
-#include "base/bconstants.h"
 
 #include <cfloat>
 
+#include "base/bconstants.h"
 #include "base/blog.h"
 #include "object/bobject.h"
 

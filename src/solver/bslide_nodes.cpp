@@ -1,9 +1,9 @@
 #include "solver/bslide_nodes.h"
-#include "base/bconstants.h"
 
 #include <algorithm>
 #include <vector>
 
+#include "base/bconstants.h"
 #include "object/bobject.h"
 #include "object/bobject_rails.h"
 

@@ -1,10 +1,10 @@
 #include "solver/bsurface_forces.h"
-#include "base/bassert.h"
-#include "base/bconstants.h"
 
 #include <algorithm>
 #include <cmath>
 
+#include "base/bassert.h"
+#include "base/bconstants.h"
 #include "base/bmath.h"
 #include "object/bobject.h"
 

@@ -1,8 +1,8 @@
 #include "solver/bwheel_forces.h"
-#include "base/bconstants.h"
 
 #include <cmath>
 
+#include "base/bconstants.h"
 #include "base/bmath.h"
 #include "object/bobject.h"
 
