@@ -53,6 +53,13 @@ inline Float4 laneMask4(bool l0, bool l1, bool l2, bool l3)
     return _mm_castsi128_ps(_mm_setr_epi32(-int(l0), -int(l1), -int(l2), -int(l3)));
 }
 
+// SSE4.1 lane moves, for AVX2 kernels: one instruction where SSE2 needs two.
+// [a0 a1 a2 b0]
+VELKOR_AVX2 inline Float4 withLane3From0(Float4 a, Float4 b) { return _mm_insert_ps(a, b, 0x30); }
+// [b2 0 0 a3]
+VELKOR_AVX2 inline Float4 lane2AndLane3(Float4 a, Float4 b) { return _mm_insert_ps(a, b, 0x86); }
+VELKOR_AVX2 inline Float4 broadcastLoad4(const float* p) { return _mm_broadcast_ss(p); }
+
 // Eight lanes, lane j holding item j of a batch.
 using Float8 = __m256;
 

@@ -55,25 +55,50 @@ static_assert(offsetof(NodeCore, dtOverMass) == 60);
 static_assert(offsetof(NodeCore, gravityForce) == 64);
 static_assert(offsetof(NodeCore, gravityForce) + 4 <= sizeof(NodeCore));
 
-// Written once; the SSE2 and AVX2 kernels are this body built for each instruction set.
-template <bool WithSlots>
-__attribute__((always_inline)) inline void integrateWide(NodeCore* nodes, int count, float dt, float3 origin,
-                                                         TreeSlot* slot)
+// How each instruction set assembles the rows: SSE2 with shuffles, AVX2 with SSE4.1 inserts.
+struct Sse2Rows {
+    static simd::Float4 dtOverMass(const NodeCore&, simd::Float4 tail) { return simd::broadcast<2>(tail); }
+    // [wx wy wz px]
+    static simd::Float4 first(simd::Float4 world, simd::Float4 pos)
+    {
+        return simd::pick<0, 1, 0, 2>(world, simd::pick<2, 2, 0, 0>(world, pos));
+    }
+    // [vz 0 0 gravityForce]
+    static simd::Float4 last(simd::Float4 tail, simd::Float4 vel)
+    {
+        return simd::withLane0(simd::keepLanes(tail, simd::laneMask4(false, false, false, true)),
+                               simd::broadcast<2>(vel));
+    }
+};
+
+struct Avx2Rows {
+    VELKOR_AVX2 static simd::Float4 dtOverMass(const NodeCore& n, simd::Float4)
+    {
+        return simd::broadcastLoad4(&n.dtOverMass);
+    }
+    VELKOR_AVX2 static simd::Float4 first(simd::Float4 world, simd::Float4 pos)
+    {
+        return simd::withLane3From0(world, pos);
+    }
+    VELKOR_AVX2 static simd::Float4 last(simd::Float4 tail, simd::Float4 vel) { return simd::lane2AndLane3(tail, vel); }
+};
+
+// Written once; each kernel below flattens it with its own row assembly.
+template <class Rows, bool WithSlots>
+inline void integrateWide(NodeCore* nodes, int count, float dt, float3 origin, TreeSlot* slot)
 {
     using namespace simd;
     const Float4 dtv = splat4(dt);
     const Float4 o = make4(origin.x, origin.y, origin.z, 0.0f);
-    const Float4 lastLane = laneMask4(false, false, false, true);
     for (int i = 0; i < count; ++i) {
         NodeCore& n = nodes[i];
         const Float4 tail = load4(&n.lastStaticQueryPos.y);  // [.. .. dtOverMass gravityForce]
-        const Float4 vel = add(load4(&n.vel.x), mul(load4(&n.force.x), broadcast<2>(tail)));
+        const Float4 vel = add(load4(&n.vel.x), mul(load4(&n.force.x), Rows::dtOverMass(n, tail)));
         const Float4 pos = add(load4(&n.pos.x), mul(vel, dtv));
         const Float4 world = add(pos, o);
-        const Float4 wwpp = pick<2, 2, 0, 0>(world, pos);
-        store4(&n.worldPos.x, pick<0, 1, 0, 2>(world, wwpp));                    // [wx wy wz px]
-        store4(&n.pos.y, pick<1, 2, 0, 1>(pos, vel));                             // [py pz vx vy]
-        store4(&n.vel.z, withLane0(keepLanes(tail, lastLane), broadcast<2>(vel)));  // [vz 0 0 gravityForce]
+        store4(&n.worldPos.x, Rows::first(world, pos));
+        store4(&n.pos.y, pick<1, 2, 0, 1>(pos, vel));  // [py pz vx vy]
+        store4(&n.vel.z, Rows::last(tail, vel));
         if constexpr (WithSlots)
             if (n.collides)
                 writeKeys(*slot++, n.worldPos);
@@ -81,16 +106,16 @@ __attribute__((always_inline)) inline void integrateWide(NodeCore* nodes, int co
 }
 
 template <bool WithSlots>
-void integrateSse2(NodeCore* nodes, int count, float dt, float3 origin, TreeSlot* slot)
+__attribute__((flatten)) void integrateSse2(NodeCore* nodes, int count, float dt, float3 origin, TreeSlot* slot)
 {
-    integrateWide<WithSlots>(nodes, count, dt, origin, slot);
+    integrateWide<Sse2Rows, WithSlots>(nodes, count, dt, origin, slot);
 }
 
-// The same body with VEX encoding; the library's run-time split is AVX2 or not.
 template <bool WithSlots>
-VELKOR_AVX2 void integrateAvx2(NodeCore* nodes, int count, float dt, float3 origin, TreeSlot* slot)
+VELKOR_AVX2 __attribute__((flatten)) void integrateAvx2(NodeCore* nodes, int count, float dt, float3 origin,
+                                                        TreeSlot* slot)
 {
-    integrateWide<WithSlots>(nodes, count, dt, origin, slot);
+    integrateWide<Avx2Rows, WithSlots>(nodes, count, dt, origin, slot);
 }
 
 #endif
