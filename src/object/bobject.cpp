@@ -4,6 +4,7 @@
 #include <new>
 
 #include "base/bconstants.h"
+#include "debug/bdebug_drawer.h"
 #include "ground/bground_models.h"
 #include "object/bobject_attachments.h"
 #include "base/blog.h"
@@ -38,6 +39,9 @@ BeamObjectImpl::BeamObjectImpl()
     if (!lock_)
         reportWin32Error("VadiZov::BeamObject::BeamObject", "bobject", 95);
 
+    debugDrawer_ = std::make_unique<debugdrawer>(*this);
+    debugDrawProxy = debugDrawer_.get();
+
     createLua();
 }
 
@@ -55,6 +59,10 @@ void BeamObjectImpl::destroy()
         return;
     clear();
     destroyed_ = true;
+    // The lists go now; the collector object stays until the destructor, since the object's
+    // Lua may still hold it.
+    if (debugDrawer_)
+        debugDrawer_->releaseStorage();
     delete lock_;
     lock_ = nullptr;
 }

@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "debug/bdebug_drawer.h"
 #include "engine/bengine.h"
 #include "base/bglobals.h"
 #include "base/blog.h"
@@ -76,7 +77,7 @@ int BeamObjectImpl::updateLua(float dt)
 
     applyPendingResets();
     runLuaCommands();
-    // TODO(debug-draw): clear the debug-draw collector and call debugDraw while drawing is on.
+    runDebugDraw();
 
     int result = 0;
     if (engine && !engine->getEnabled()) {
@@ -120,6 +121,16 @@ void BeamObjectImpl::runLuaCommands()
         if (state.executeChunk(text.data(), text.size(), kResultChunk, &result) == 0)
             luaResults.push_back(std::move(result));
     }
+}
+
+// While drawing is on, the collector starts each frame empty and the script draws it anew.
+void BeamObjectImpl::runDebugDraw()
+{
+    if (!debugDrawProxy || !debugDrawProxy->enabled)
+        return;
+    debugDrawProxy->clear();
+    std::string error;
+    logCallbackError(luaScript().debugDraw(error), error);
 }
 
 void BeamObjectImpl::stepGraphicsLua(float dt)

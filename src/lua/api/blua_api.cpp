@@ -5,6 +5,7 @@
 #include <initializer_list>
 #include <vector>
 
+#include "debug/bdebug_drawer.h"
 #include "engine/bengine.h"
 #include "base/bglobals.h"
 #include "ground/bground_models.h"
@@ -17,9 +18,6 @@
 #include "velkor/host.h"
 
 namespace VadiZov {
-
-// Classes whose native side is built elsewhere; the binding needs only their names here.
-class debugdrawer;
 
 namespace {
 
@@ -47,7 +45,7 @@ const std::vector<ClassRegistration>& apiClasses()
         apiClass<particleData>("particleData", {&addParticleDataMembers}),
         apiClass<groundModel>("groundModel", {&addGroundModelMembers}),
         apiClass<color>("color", {&addColorMembers}),
-        apiClass<debugdrawer>("debugdrawer", {}),
+        apiClass<debugdrawer>("debugdrawer", {&addDebugDrawerMembers}),
         apiClass<beam>("beam", {&addBeamHandleMembers}),
         apiClass<Vector3>("Vector3", {}),
         apiClass<float3>("float3", {&addFloat3Members}),
@@ -57,7 +55,7 @@ const std::vector<ClassRegistration>& apiClasses()
         apiClass<beamstats>("beamstats", {&addBeamstatsMembers}),
         apiClass<ResourceContainer>("ResourceContainer", {&addResourceContainerMembers}),
         apiClass<SpotLight>("SpotLight", {&addSpotLightMembers}),
-        apiClass<BeamObjectImpl>("BeamObject", {&addObjectBuildingMembers, &addObjectServiceMembers, &addObjectAttachmentMembers}),
+        apiClass<BeamObjectImpl>("BeamObject", {&addObjectBuildingMembers, &addObjectServiceMembers, &addObjectAttachmentMembers, &addObjectDebugMembers}),
         apiClass<wheel>("wheel", {&addWheelHandleMembers}),
         apiClass<HighPerfTimer>("HighPerfTimer", {&addHighPerfTimerMembers}),
         apiClass<Lua>("Lua", {&addLuaStateMembers}),

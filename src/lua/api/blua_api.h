@@ -25,6 +25,7 @@ class HighPerfTimer;
 class TerrainBlock;
 class beam;
 class wheel;
+class debugdrawer;
 struct Settings;
 struct float3;
 struct Quaternion;
@@ -93,5 +94,8 @@ void addResourceContainerMembers(LuaBinding::Class<ResourceContainer>& c);
 void addSpotLightMembers(LuaBinding::Class<SpotLight>& c);
 void addSFXSourceMembers(LuaBinding::Class<SFXSource>& c);
 void addGameEngineMembers(LuaBinding::Class<GameEngine>& c);
+// blua_api_debug.cpp
+void addDebugDrawerMembers(LuaBinding::Class<debugdrawer>& c);
+void addObjectDebugMembers(LuaBinding::Class<BeamObjectImpl>& c);
 
 } // namespace VadiZov
