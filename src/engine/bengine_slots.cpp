@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/bengine.h"
+#include "base/bassert.h"
 #include "base/blog.h"
 #include "object/bobject.h"
 #include "step/bthread.h"
@@ -31,6 +32,7 @@ BeamObjectImpl* BeamEngineImpl::makeObjectInFreeSlot()
     params_.objects[slot] = object;
     object->id = slot;
     params_.objectCount = std::max(params_.objectCount, slot + 1);
+    VELKOR_ASSERT(params_.objectCount <= kObjectSlots, "more objects counted than there are slots");
     return object;
 }
 

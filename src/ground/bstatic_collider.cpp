@@ -4,6 +4,7 @@
 #include <cmath>
 #include <stdexcept>
 
+#include "base/bconstants.h"
 #include "base/blog.h"
 #include "base/bmath.h"
 
@@ -11,7 +12,6 @@ namespace VadiZov {
 
 namespace {
 
-constexpr unsigned kLockSpinCount = 1024;
 
 template <typename T>
 T* allocateAligned(size_t count)
