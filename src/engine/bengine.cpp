@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <new>
 
+#include "base/bconstants.h"
 #include "base/bglobals.h"
 #include "base/blog.h"
 #include "lua/blua.h"
@@ -15,7 +16,6 @@
 namespace VadiZov {
 
 namespace {
-constexpr unsigned kLockSpinCount = 1024;
 constexpr int kSlotCount = BeamEngineImpl::kObjectSlots;
 } // namespace
 
@@ -61,13 +61,13 @@ void BeamEngineImpl::init()
 
     initGround();
 
-    // The collision tree joins the workers' context with its issue.
+    // TODO(triangle-contact): the collision tree joins the workers' context.
     ThreadContext<core_parameters_t> context;
     context.collider = collider_;
     context.engineLock = engineLock_;
     context.params = &params_;
     workerManager_ = new WorkerManager(context);
-    workerManager_->addThreads(1, 0, 0);
+    workerManager_->addThreads(1, 0, kThreadModeWork);
 
     g_engine = this;
 

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "engine/bengine.h"
+#include "base/bassert.h"
 #include "base/blog.h"
 #include "object/bobject.h"
 #include "step/bthread.h"
@@ -41,6 +42,7 @@ BeamObjectImpl* BeamEngineImpl::makeObjectInFreeSlot()
     params_.objects[slot] = object;
     object->id = slot;
     params_.objectCount = std::max(params_.objectCount, slot + 1);
+    VELKOR_ASSERT(params_.objectCount <= kObjectSlots, "more objects counted than there are slots");
     return object;
 }
 

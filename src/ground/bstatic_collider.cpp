@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <unordered_set>
 
+#include "base/bconstants.h"
 #include "base/blog.h"
 #include "base/bmath.h"
 
@@ -14,7 +15,6 @@ namespace VadiZov {
 
 namespace {
 
-constexpr unsigned kLockSpinCount = 1024;
 
 template <typename T>
 T* allocateAligned(size_t count)

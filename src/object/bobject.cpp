@@ -3,6 +3,7 @@
 #include <cmath>
 #include <new>
 
+#include "base/bconstants.h"
 #include "debug/bdebug_drawer.h"
 #include "ground/bground_models.h"
 #include "object/bobject_attachments.h"
@@ -14,7 +15,6 @@ namespace VadiZov {
 
 namespace {
 
-constexpr unsigned kLockSpinCount = 1024;
 
 void writeRenderPosition(RenderPosition (&buffers)[2][kMaxNodes], int node, const float3& pos)
 {

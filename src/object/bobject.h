@@ -82,9 +82,9 @@ public:
     // ---- the object's own Lua state
     Lua& lua();
     LuaObjectScript& luaScript();
-    // Calls the global function with one text argument (nil for null); a Lua error is thrown
-    // as its text (std::string).
-    void callLuaFunction(const char* name, const char* argument);
+    // Calls the global function with one text argument (nil for null). False with the Lua
+    // error's text in `error` when there is no state or the call fails.
+    bool callLuaFunction(const char* name, const char* argument, std::string& error);
 
     // ---- per frame, on the host thread
     // Pending resets, queued commands, graphicsStep, activation, tire marks, particles,

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "engine/bengine.h"
+#include "base/bconstants.h"
 #include "base/bglobals.h"
 #include "base/blog.h"
 #include "base/bmath.h"
@@ -20,7 +21,6 @@ namespace VadiZov {
 
 namespace {
 
-constexpr float kLengthEpsilon = 1e-25f;
 
 // The processor's reciprocal-square-root estimate (about 12 bits), not refined.
 bool inCapacity(int node) { return node >= 0 && node < kMaxNodes; }

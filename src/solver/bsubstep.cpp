@@ -55,7 +55,7 @@ void BeamSubstep::contactStage(BeamObjectImpl&, const core_parameters_t&)
 
 void BeamSubstep::integrateNodes(BeamObjectImpl& object, float dt, TreeSlot* treeSlots)
 {
-    integrateNodesWith(bestNodeKernel(), object.nodes, object.node_count, dt, object.originOffset, treeSlots);
+    integrateNodesWith(bestSimdKernel(), object.nodes, object.node_count, dt, object.originOffset, treeSlots);
 }
 
 void BeamSubstep::updateRenderSnapshot(BeamObjectImpl& object, int renderBuffer)

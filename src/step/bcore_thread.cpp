@@ -14,9 +14,9 @@ BeamCoreThread::~BeamCoreThread() { delete[] queryResults; }
 
 void BeamCoreThread::run()
 {
-    if (mode == 0)
+    if (mode == kThreadModeWork)
         substep();
-    else if (mode == 1)
+    else if (mode == kThreadModeSignalOnly)
         signalHalfDone();
 }
 

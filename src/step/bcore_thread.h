@@ -18,7 +18,8 @@ public:
     BeamCoreThread(ThreadEventTable* eventTable, const ThreadContext<core_parameters_t>& context);
     ~BeamCoreThread() override;
 
-    // Mode 0 steps the object in this thread's slot; mode 1 only signals half-done.
+    // kThreadModeWork steps the object in this thread's slot; kThreadModeSignalOnly only
+    // signals half-done.
     void run() override;
     void substep();
 

@@ -32,7 +32,7 @@ void PhysicsWorker::run()
             p.lastSubstep = true;
         cores->release(0);
         cores->waitForAllHalfDone();
-        // The collision tree is built here from the slots the core threads just wrote.
+        // TODO(triangle-contact): build the collision tree from the slots the core threads just wrote.
         cores->release(0);
         cores->waitForAllDone();
         applyInterObjectContacts();
@@ -44,7 +44,7 @@ void PhysicsWorker::rebuildCoreThreads()
     core_parameters_t& p = *params;
     // The collision tree takes its new slot offsets here.
     cores->exitThreads();
-    cores->addThreads(p.objectCount, 0, 0);
+    cores->addThreads(p.objectCount, 0, kThreadModeWork);
     p.objectsChanged = false;
     // The tree slots get their node and object indices here.
 }

@@ -199,23 +199,23 @@ Nodes latticeNodes()
     return nodes;
 }
 
-const char* kernelName(NodeKernel k)
+const char* kernelName(SimdKernel k)
 {
     switch (k) {
-    case NodeKernel::Scalar:
+    case SimdKernel::Scalar:
         return "Scalar";
-    case NodeKernel::Sse2:
+    case SimdKernel::Sse2:
         return "Sse2";
-    case NodeKernel::Avx2:
+    case SimdKernel::Avx2:
         return "Avx2";
     }
     return "Unknown";
 }
 
-struct NodeKernels : ::testing::TestWithParam<NodeKernel> {
+struct NodeKernels : ::testing::TestWithParam<SimdKernel> {
     void SetUp() override
     {
-        if (!nodeKernelSupported(GetParam()))
+        if (!simdKernelSupported(GetParam()))
             GTEST_SKIP() << kernelName(GetParam()) << " is not supported on this CPU or build";
     }
 
@@ -367,15 +367,15 @@ TEST_P(NodeKernels, ZeroDtOnlyResetsTheForces)
 }
 
 INSTANTIATE_TEST_SUITE_P(AllKernels, NodeKernels,
-                         ::testing::Values(NodeKernel::Scalar, NodeKernel::Sse2, NodeKernel::Avx2),
-                         [](const ::testing::TestParamInfo<NodeKernel>& info) { return kernelName(info.param); });
+                         ::testing::Values(SimdKernel::Scalar, SimdKernel::Sse2, SimdKernel::Avx2),
+                         [](const ::testing::TestParamInfo<SimdKernel>& info) { return kernelName(info.param); });
 
 TEST(NodeIntegration, TheBestKernelRunsHere)
 {
-    EXPECT_TRUE(nodeKernelSupported(NodeKernel::Scalar));
-    EXPECT_TRUE(nodeKernelSupported(bestNodeKernel()));
+    EXPECT_TRUE(simdKernelSupported(SimdKernel::Scalar));
+    EXPECT_TRUE(simdKernelSupported(bestSimdKernel()));
 #if defined(__SSE2__)
-    EXPECT_NE(bestNodeKernel(), NodeKernel::Scalar);
+    EXPECT_NE(bestSimdKernel(), SimdKernel::Scalar);
 #endif
 }
 
