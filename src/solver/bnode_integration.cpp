@@ -21,7 +21,7 @@ inline void writeKeys(TreeSlot& slot, const float3& p)
 }
 
 template <bool WithSlots>
-void integrateScalar(NodeCore* nodes, int count, float dt, float3 origin, TreeSlot* slot)
+void integrateScalar(NodeCore* nodes, int count, float dt, float3 origin, TreeSlot* slot, TreeSlot* slotEnd)
 {
     for (int i = 0; i < count; ++i) {
         NodeCore& n = nodes[i];
@@ -36,7 +36,7 @@ void integrateScalar(NodeCore* nodes, int count, float dt, float3 origin, TreeSl
         n.worldPos.y = n.pos.y + origin.y;
         n.worldPos.z = n.pos.z + origin.z;
         if constexpr (WithSlots)
-            if (n.collides)
+            if (n.collides && slot != slotEnd)
                 writeKeys(*slot++, n.worldPos);
         n.force = float3(0.0f, 0.0f, n.gravityForce);
     }
@@ -76,7 +76,7 @@ inline Stepped step(NodeCore& n, __m128 dtOverMass, __m128 dt, __m128 origin)
 inline __m128 middleRow(const Stepped& r) { return _mm_shuffle_ps(r.pos, r.vel, _MM_SHUFFLE(1, 0, 2, 1)); }
 
 template <bool WithSlots>
-void integrateSse2(NodeCore* nodes, int count, float dt, float3 origin, TreeSlot* slot)
+void integrateSse2(NodeCore* nodes, int count, float dt, float3 origin, TreeSlot* slot, TreeSlot* slotEnd)
 {
     const __m128 dtv = _mm_set1_ps(dt);
     const __m128 o = _mm_setr_ps(origin.x, origin.y, origin.z, 0.0f);
@@ -91,14 +91,15 @@ void integrateSse2(NodeCore* nodes, int count, float dt, float3 origin, TreeSlot
         // [vz 0 0 gravityForce]
         _mm_storeu_ps(at(n, 32), _mm_move_ss(_mm_and_ps(tail, lastLane), _mm_unpackhi_ps(r.vel, r.vel)));
         if constexpr (WithSlots)
-            if (n.collides)
+            if (n.collides && slot != slotEnd)
                 writeKeys(*slot++, n.worldPos);
     }
 }
 
 // Needs only SSE4.1 and VEX encoding, but follows the library's one run-time split: AVX2 or not.
 template <bool WithSlots>
-__attribute__((target("avx2"))) void integrateAvx2(NodeCore* nodes, int count, float dt, float3 origin, TreeSlot* slot)
+__attribute__((target("avx2"))) void integrateAvx2(NodeCore* nodes, int count, float dt, float3 origin, TreeSlot* slot,
+                                                   TreeSlot* slotEnd)
 {
     const __m128 dtv = _mm_set1_ps(dt);
     const __m128 o = _mm_setr_ps(origin.x, origin.y, origin.z, 0.0f);
@@ -110,7 +111,7 @@ __attribute__((target("avx2"))) void integrateAvx2(NodeCore* nodes, int count, f
         // vel.z into lane 0 of [.. .. .. gravityForce], lanes 1 and 2 zeroed
         _mm_storeu_ps(at(n, 32), _mm_insert_ps(_mm_loadu_ps(at(n, 52)), r.vel, 0x86));
         if constexpr (WithSlots)
-            if (n.collides)
+            if (n.collides && slot != slotEnd)
                 writeKeys(*slot++, n.worldPos);
     }
 }
@@ -118,16 +119,16 @@ __attribute__((target("avx2"))) void integrateAvx2(NodeCore* nodes, int count, f
 #endif
 
 template <bool WithSlots>
-void integrate(NodeKernel kernel, NodeCore* nodes, int count, float dt, float3 origin, TreeSlot* slot)
+void integrate(NodeKernel kernel, NodeCore* nodes, int count, float dt, float3 origin, TreeSlot* slot, TreeSlot* slotEnd)
 {
 #if defined(__SSE2__)
     if (kernel == NodeKernel::Avx2)
-        return integrateAvx2<WithSlots>(nodes, count, dt, origin, slot);
+        return integrateAvx2<WithSlots>(nodes, count, dt, origin, slot, slotEnd);
     if (kernel == NodeKernel::Sse2)
-        return integrateSse2<WithSlots>(nodes, count, dt, origin, slot);
+        return integrateSse2<WithSlots>(nodes, count, dt, origin, slot, slotEnd);
 #endif
     (void)kernel;
-    integrateScalar<WithSlots>(nodes, count, dt, origin, slot);
+    integrateScalar<WithSlots>(nodes, count, dt, origin, slot, slotEnd);
 }
 
 } // namespace
@@ -156,7 +157,8 @@ NodeKernel bestNodeKernel()
     return best;
 }
 
-void integrateNodesWith(NodeKernel kernel, NodeCore* nodes, int count, float dt, float3 origin, TreeSlot* treeSlots)
+void integrateNodesWith(NodeKernel kernel, NodeCore* nodes, int count, float dt, float3 origin, TreeSlot* treeSlots,
+                        int slotCount)
 {
     if (dt == 0.0f) {
         for (int i = 0; i < count; ++i)
@@ -165,10 +167,10 @@ void integrateNodesWith(NodeKernel kernel, NodeCore* nodes, int count, float dt,
     }
     if (!nodeKernelSupported(kernel))
         kernel = NodeKernel::Scalar;
-    if (treeSlots)
-        integrate<true>(kernel, nodes, count, dt, origin, treeSlots);
+    if (treeSlots && slotCount > 0)
+        integrate<true>(kernel, nodes, count, dt, origin, treeSlots, treeSlots + slotCount);
     else
-        integrate<false>(kernel, nodes, count, dt, origin, nullptr);
+        integrate<false>(kernel, nodes, count, dt, origin, nullptr, nullptr);
 }
 
 } // namespace VadiZov
