@@ -1,11 +1,33 @@
-// Counts what the library asks the host to draw.
+// The host's debug-draw target: keeps a copy of what the library sends in one render, so the
+// host can draw it as a picture after the run.
 #pragma once
+
+#include <string>
+#include <vector>
 
 #include "velkor/host.h"
 
 namespace VadiZov::host {
 
-class HostDebugDrawCounter final : public HostDebugDraw {
+struct CapturedText {
+    float3 position;
+    color colour;
+    std::string text;
+};
+
+struct CapturedSphere {
+    float radius;
+    float3 centre;
+    color colour;
+};
+
+struct CapturedBeam {
+    float3 first, second;
+    float radius;
+    color colour;
+};
+
+class HostDebugCapture final : public HostDebugDraw {
 public:
     void drawLines(const float3* points, const color* colors, int32_t pointCount) override;
     void drawTriangles(const float3* points, const color* colors, int32_t pointCount) override;
@@ -13,7 +35,17 @@ public:
     void drawSpheres(float radius, float3 centre, color colour) override;
     void drawBeams3d(float3 first, float3 second, float radius, color colour) override;
 
-    long lines = 0, triangles = 0, texts = 0, spheres = 0, beams = 0;
+    bool empty() const
+    {
+        return linePoints.empty() && trianglePoints.empty() && texts.empty() && spheres.empty() && beams.empty();
+    }
+
+    // Two points a segment, three a triangle; one colour per point.
+    std::vector<float3> linePoints, trianglePoints;
+    std::vector<color> lineColors, triangleColors;
+    std::vector<CapturedText> texts;
+    std::vector<CapturedSphere> spheres;
+    std::vector<CapturedBeam> beams;
 };
 
 } // namespace VadiZov::host

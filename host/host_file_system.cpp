@@ -1,10 +1,7 @@
 #include "host/host_file_system.h"
 
-#include <algorithm>
-#include <filesystem>
-#include <system_error>
-
 #include "host/host_trace.h"
+#include "platform/path_below.h"
 
 namespace VadiZov::host {
 
@@ -112,43 +109,31 @@ const char* DiskDirectory::getNextFilename()
     return next_ < names_.size() ? names_[next_++].c_str() : nullptr;
 }
 
-std::string DiskFileSystem::resolve(const char* path) const
+std::string DiskFileSystem::relative(const char* path)
 {
     if (!path)
         return std::string();
+    // The data root is the file system's "/": leading separators name it.
     std::string relative(path);
-    std::replace(relative.begin(), relative.end(), '\\', '/');
-    size_t start = 0;
-    while (start < relative.size()) {
-        size_t end = relative.find('/', start);
-        if (end == std::string::npos)
-            end = relative.size();
-        if (relative.compare(start, end - start, "..") == 0)
-            return std::string();
-        start = end + 1;
-    }
-    while (!relative.empty() && relative.front() == '/')
-        relative.erase(0, 1);
-    return root_ + "/" + relative;
+    const size_t first = relative.find_first_not_of("/\\");
+    return first == std::string::npos ? std::string() : relative.substr(first);
 }
 
 int DiskFileSystem::fileExists(const char* path)
 {
     char q[600];
     trace("FS::fileExists(%s)", quoted(path, q, sizeof q));
-    std::string full = resolve(path);
-    std::error_code ec;
-    return !full.empty() && std::filesystem::is_regular_file(full, ec) ? 1 : 0;
+    const std::string below = relative(path);
+    return !below.empty() && platform::kindBelow(root_, below) == platform::BelowKind::File ? 1 : 0;
 }
 
 FilePure* DiskFileSystem::openFile(const char* path, const char* mode)
 {
     char q[600], m[64];
     trace("FS::openFile(%s, %s)", quoted(path, q, sizeof q), quoted(mode, m, sizeof m));
-    std::string full = resolve(path);
-    if (full.empty() || !mode)
+    if (!path || !mode)
         return nullptr;
-    std::FILE* file = std::fopen(full.c_str(), mode);
+    std::FILE* file = platform::openFileBelow(root_, relative(path), mode);
     return file ? new DiskFile(file) : nullptr;
 }
 
@@ -156,23 +141,16 @@ bool DiskFileSystem::directoryExists(const char* path)
 {
     char q[600];
     trace("FS::directoryExists(%s)", quoted(path, q, sizeof q));
-    std::string full = resolve(path);
-    std::error_code ec;
-    return !full.empty() && std::filesystem::is_directory(full, ec);
+    return path && platform::kindBelow(root_, relative(path)) == platform::BelowKind::Directory;
 }
 
 FSDirectory* DiskFileSystem::openDirectory(const char* path)
 {
     char q[600];
     trace("FS::openDirectory(%s)", quoted(path, q, sizeof q));
-    std::string full = resolve(path);
-    std::error_code ec;
-    if (full.empty() || !std::filesystem::is_directory(full, ec))
-        return nullptr;
     std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(full, ec))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
+    if (!path || !platform::listNamesBelow(root_, relative(path), &names))
+        return nullptr;
     return new DiskDirectory(std::move(names));
 }
 

@@ -1,5 +1,6 @@
 // The host file system over a data directory on disk. Paths are relative to the root; a path
-// that climbs out of it ("..") is refused.
+// that climbs out of it ("..") or reaches outside through a link is refused, and only regular
+// files are opened.
 #pragma once
 
 #include <cstdio>
@@ -52,8 +53,8 @@ public:
     FSDirectory* openDirectory(const char* path) override;
     void closeDirectory(FSDirectory* dir) override;
 
-    // The path on disk, or "" when the path leaves the root.
-    std::string resolve(const char* path) const;
+    // The path below the root: leading separators dropped.
+    static std::string relative(const char* path);
 
 private:
     std::string root_;

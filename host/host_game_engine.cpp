@@ -29,11 +29,16 @@ void HostGameEngine::setTimeScale(float scale)
     timeScale = scale;
 }
 
+// A fixed camera 20 m south of the origin, 5 m up, looking north onto a 1280 x 720 screen;
+// z of the answer is the depth in front of the camera.
 void HostGameEngine::projectPosition(float3* out, const float3* worldPos)
 {
-    trace("GameEngine::projectPosition()");
+    const float3 p = worldPos ? *worldPos : float3();
+    trace("GameEngine::projectPosition(%g, %g, %g)", double(p.x), double(p.y), double(p.z));
+    const float depth = p.y + 20.0f;
+    const float scale = depth > 0.01f ? 800.0f / depth : 0.0f;
     if (out)
-        *out = worldPos ? *worldPos : float3();
+        *out = float3(640.0f + p.x * scale, 360.0f - (p.z - 5.0f) * scale, depth);
 }
 
 void HostGameEngine::enableInputEventForwarding(const char* what)
@@ -46,19 +51,24 @@ SFXSource* HostGameEngine::createSFXSource(const char* name)
 {
     char q[600];
     trace("GameEngine::createSFXSource(%s)", quoted(name, q, sizeof q));
-    return nullptr;  // the reference host plays no sound
+    sounds.push_back(std::make_unique<HostSound>(name ? name : ""));
+    return sounds.back().get();
 }
 
-void HostGameEngine::deleteSFXSource(SFXSource*, bool stopFirst)
+void HostGameEngine::deleteSFXSource(SFXSource* source, bool stopFirst)
 {
-    trace("GameEngine::deleteSFXSource(%d)", stopFirst ? 1 : 0);
+    trace("GameEngine::deleteSFXSource(%s, %d)", source ? static_cast<HostSound*>(source)->name().c_str() : "null",
+          stopFirst ? 1 : 0);
+    std::erase_if(sounds, [source](const auto& held) { return held.get() == source; });
 }
 
 SFXSource* HostGameEngine::playSFXOnce(const char* name)
 {
     char q[600];
     trace("GameEngine::playSFXOnce(%s)", quoted(name, q, sizeof q));
-    return nullptr;
+    sounds.push_back(std::make_unique<HostSound>(name ? name : ""));
+    sounds.back()->play(0.0f);
+    return sounds.back().get();
 }
 
 int HostGameEngine::setupForceFeedback(const char* config)

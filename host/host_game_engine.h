@@ -1,10 +1,12 @@
 // The host's game engine: every node sits in air of density 1.2 with no water; the time scale,
-// JavaScript and the other calls are recorded.
+// JavaScript, sound sources, projections and the other calls are recorded.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "host/host_sound.h"
 #include "velkor/host.h"
 
 namespace VadiZov::host {
@@ -28,6 +30,8 @@ public:
     float timeScale = 1.0f;
     long environmentQueries = 0;
     std::vector<std::string> javaScript;
+    // Sound sources handed out and not deleted; they record what they are told.
+    std::vector<std::unique_ptr<HostSound>> sounds;
 };
 
 } // namespace VadiZov::host

@@ -7,7 +7,7 @@ namespace VadiZov::host {
 ResourceContainer* HostObjectRecord::getResourceContainer()
 {
     trace("HostObject::getResourceContainer()");
-    return nullptr;  // no meshes in the reference host
+    return resources_;
 }
 
 float3* HostObjectRecord::getPosition(float3* out)
@@ -34,10 +34,20 @@ void HostObjectRecord::setPosition(float3 newPosition)
     position = newPosition;
 }
 
-void HostObjectRecord::updateCamera(int internalCamera, int internalCameraCount, const CameraRecord*, float, float,
-                                    float, float)
+void HostObjectRecord::updateCamera(int internalCamera, int internalCameraCount, const CameraRecord* record,
+                                    float cameraValue, float factor1, float factor2, float camRelaxation)
 {
-    trace("HostObject::updateCamera(%d, %d)", internalCamera, internalCameraCount);
+    trace("HostObject::updateCamera(%d, %d, %g, %g, %g, %g)", internalCamera, internalCameraCount,
+          double(cameraValue), double(factor1), double(factor2), double(camRelaxation));
+    camera.received = true;
+    camera.internalCamera = internalCamera;
+    camera.internalCameraCount = internalCameraCount;
+    camera.reference = record->values[0];
+    camera.side = record->values[1];
+    camera.direction = record->values[2];
+    camera.external = record->values[3];
+    camera.internalNode = record->values[5];
+    camera.cameraValue = cameraValue;
 }
 
 Material* HostObjectRecord::getMaterial(const char* name)
@@ -49,11 +59,16 @@ Material* HostObjectRecord::getMaterial(const char* name)
 
 SpotLight* HostObjectRecord::createSpotLight()
 {
-    trace("HostObject::createSpotLight()");
-    return nullptr;
+    trace("HostObject::createSpotLight() -> %d", lightsMade_);
+    lights.push_back(std::make_unique<HostSpotLight>(lightsMade_++));
+    return lights.back().get();
 }
 
-void HostObjectRecord::deleteSpotLight(SpotLight*) { trace("HostObject::deleteSpotLight()"); }
+void HostObjectRecord::deleteSpotLight(SpotLight* light)
+{
+    trace("HostObject::deleteSpotLight(%d)", light ? static_cast<HostSpotLight*>(light)->number() : -1);
+    std::erase_if(lights, [light](const auto& held) { return held.get() == light; });
+}
 
 void HostObjectRecord::addTireMark(const float3* where, const float3*, float intensity)
 {

@@ -1,14 +1,22 @@
 // The host's side of one simulated object: remembers the position and bounding box the library
-// reports, and the tire marks it lays.
+// reports, the tire marks it lays, its last camera record and its spot lights, and hands out the
+// host's meshes.
 #pragma once
 
+#include <memory>
+#include <vector>
+
+#include "host/host_spot_light.h"
 #include "velkor/host.h"
 
 namespace VadiZov::host {
 
 class HostObjectRecord final : public HostObject {
 public:
-    explicit HostObjectRecord(float3 spawnPosition) : position(spawnPosition) {}
+    HostObjectRecord(float3 spawnPosition, ResourceContainer* resources)
+        : position(spawnPosition), resources_(resources)
+    {
+    }
     ResourceContainer* getResourceContainer() override;
     float3* getPosition(float3* out) override;
     void setBoundingBox(float3 minCorner, float3 maxCorner) override;
@@ -23,6 +31,18 @@ public:
     float3 position;
     float3 boxMin, boxMax;
     long tireMarks = 0;
+
+    struct CameraState {
+        bool received = false;
+        int internalCamera = -1, internalCameraCount = 0;
+        float3 reference, side, direction, external, internalNode;
+        float cameraValue = 0.0f;
+    } camera;
+    std::vector<std::unique_ptr<HostSpotLight>> lights;  // created and not deleted
+
+private:
+    ResourceContainer* resources_;
+    int lightsMade_ = 0;
 };
 
 } // namespace VadiZov::host

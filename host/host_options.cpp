@@ -4,12 +4,15 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace VadiZov::host {
 
 const char* const kUsage =
     "usage: velkor-host [--frames N] [--dt SECONDS] [--log FILE] [--trace] [--object DIR [--at X,Y,Z]]\n"
-    "                   [--terrain FILE [--square METRES] [--height-scale METRES]] [--static FILE] DATA_DIR\n"
+    "                   [--terrain FILE [--square METRES] [--height-scale METRES]] [--static FILE]\n"
+    "                   [--mesh-out DIR] [--debug-svg FILE] [--debug-png FILE] [--debug-view top|side]\n"
+    "                   DATA_DIR\n"
     "  --frames N     host frames to run (default 600)\n"
     "  --dt SECONDS   time of one host frame (default 1/60)\n"
     "  --log FILE     open FILE below DATA_DIR as the engine's log file\n"
@@ -19,7 +22,11 @@ const char* const kUsage =
     "  --terrain FILE    16-bit binary PGM height map below DATA_DIR, centred on the origin\n"
     "  --square METRES   grid spacing of the height map (default 1)\n"
     "  --height-scale METRES  metres per height unit (default 0.001)\n"
-    "  --static FILE     static triangles below DATA_DIR, one per line as nine numbers\n";
+    "  --static FILE     static triangles below DATA_DIR, one per line as nine numbers\n"
+    "  --mesh-out DIR    after the last frame, write each flexible mesh as DIR/<object>-<n>.obj\n"
+    "  --debug-svg FILE  after the last frame, draw the object's debug render into an SVG picture\n"
+    "  --debug-png FILE  the same as a PNG picture\n"
+    "  --debug-view top|side  seen from above (x right, y up; the default) or the side (x right, z up)\n";
 
 namespace {
 
@@ -83,7 +90,10 @@ bool parseOptions(int argc, char** argv, HostOptions* options, std::string* erro
             }
             return argv[++i];
         };
-        if (std::strcmp(arg, "--frames") == 0) {
+        if (parseDebugPictureOption(argc, argv, i, &options->debugPicture, error)) {
+            if (!error->empty())
+                return false;
+        } else if (std::strcmp(arg, "--frames") == 0) {
             const char* v = value(arg);
             if (!v)
                 return false;
@@ -108,6 +118,12 @@ bool parseOptions(int argc, char** argv, HostOptions* options, std::string* erro
             const char* v = value(arg);
             if (!v)
                 return false;
+            // The engine keeps object folder names in 1023 characters.
+            if (std::strlen(v) > kMaxObjectDirLength) {
+                *error = "--object takes a folder name of at most " + std::to_string(kMaxObjectDirLength) +
+                         " characters";
+                return false;
+            }
             options->objectDir = v;
         } else if (std::strcmp(arg, "--at") == 0) {
             const char* v = value(arg);
@@ -133,6 +149,11 @@ bool parseOptions(int argc, char** argv, HostOptions* options, std::string* erro
                 return false;
             }
             terrainScaleGiven = true;
+        } else if (std::strcmp(arg, "--mesh-out") == 0) {
+            const char* v = value(arg);
+            if (!v)
+                return false;
+            options->meshOutDir = v;
         } else if (std::strcmp(arg, "--trace") == 0) {
             options->trace = true;
         } else if (arg[0] == '-' && arg[1] != '\0') {
@@ -147,6 +168,10 @@ bool parseOptions(int argc, char** argv, HostOptions* options, std::string* erro
     }
     if (terrainScaleGiven && options->terrainFile.empty()) {
         *error = "--square and --height-scale need --terrain";
+        return false;
+    }
+    if (options->debugPicture.viewGiven && !options->debugPicture.wanted()) {
+        *error = "--debug-view needs --debug-svg or --debug-png";
         return false;
     }
     if (atGiven && options->objectDir.empty()) {

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "host/host_debug_output.h"
+
 namespace VadiZov::host {
 
 struct HostOptions {
@@ -17,9 +19,12 @@ struct HostOptions {
     float squareSize = 1.0f;      // metres between height samples
     float heightScale = 0.001f;   // metres per height unit: 16-bit samples span 65.5 m
     std::string staticFile;       // below dataDir; empty: no static triangles
+    std::string meshOutDir;       // empty: flexible meshes are not written
+    DebugPictureOptions debugPicture;
 };
 
 extern const char* const kUsage;
+constexpr size_t kMaxObjectDirLength = 1023;
 
 // False with a reason when the command line is not usable.
 bool parseOptions(int argc, char** argv, HostOptions* options, std::string* error);

@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 
 namespace VadiZov::host {
@@ -54,22 +53,6 @@ bool parseStaticTriangles(const std::string& text, std::vector<HostTriangle>* ou
         triangles.push_back({float3(v[0], v[1], v[2]), float3(v[3], v[4], v[5]), float3(v[6], v[7], v[8])});
     }
     out->swap(triangles);
-    return true;
-}
-
-bool readStaticTriangles(const std::string& path, std::vector<HostTriangle>* out, std::string* error)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        *error = "cannot read " + path;
-        return false;
-    }
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (!parseStaticTriangles(text.str(), out, error)) {
-        *error = path + ": " + *error;
-        return false;
-    }
     return true;
 }
 

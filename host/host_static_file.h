@@ -16,6 +16,5 @@ struct HostTriangle {
 
 // False with the line number and the reason when a line is not nine finite numbers.
 bool parseStaticTriangles(const std::string& text, std::vector<HostTriangle>* out, std::string* error);
-bool readStaticTriangles(const std::string& path, std::vector<HostTriangle>* out, std::string* error);
 
 } // namespace VadiZov::host

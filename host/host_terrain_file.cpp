@@ -1,9 +1,9 @@
 #include "host/host_terrain_file.h"
 
+#include <algorithm>
 #include <cctype>
 #include <climits>
-#include <fstream>
-#include <sstream>
+#include <cmath>
 
 namespace VadiZov::host {
 
@@ -57,7 +57,13 @@ bool parsePgmHeightMap(const std::string& bytes, HeightMap* out, std::string* er
         *error = "PGM maxval must be 65535 (16-bit samples), not " + std::to_string(maxval);
         return false;
     }
-    if (width < 1 || height < 1 || width > kMaxSide || height > kMaxSide || width * height > INT_MAX / 2) {
+    // A height field is made of cells between four samples: fewer than two a side has none.
+    if (width < 2 || height < 2) {
+        *error = "PGM of " + std::to_string(width) + " x " + std::to_string(height) +
+                 " samples has no cell: at least 2 x 2 are needed";
+        return false;
+    }
+    if (width > kMaxSide || height > kMaxSide || width * height > INT_MAX / 2) {
         *error = "PGM size out of range: " + std::to_string(width) + " x " + std::to_string(height);
         return false;
     }
@@ -83,17 +89,13 @@ bool parsePgmHeightMap(const std::string& bytes, HeightMap* out, std::string* er
     return true;
 }
 
-bool readPgmHeightMap(const std::string& path, HeightMap* out, std::string* error)
+bool checkTerrainScale(const HeightMap& map, float squareSize, float heightScale, std::string* error)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        *error = "cannot read " + path;
-        return false;
-    }
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    if (!parsePgmHeightMap(bytes.str(), out, error)) {
-        *error = path + ": " + *error;
+    // The highest sample and the far corner must stay finite numbers of metres.
+    const float top = 65535.0f * heightScale;
+    const float across = float(std::max(map.width, map.height) - 1) * squareSize;
+    if (!std::isfinite(top) || !std::isfinite(across)) {
+        *error = "--square or --height-scale too large: the terrain would not have a finite size";
         return false;
     }
     return true;

@@ -20,7 +20,10 @@ struct HeightMap {
 
 // False with a reason when the bytes are not a 16-bit binary PGM.
 bool parsePgmHeightMap(const std::string& bytes, HeightMap* out, std::string* error);
-bool readPgmHeightMap(const std::string& path, HeightMap* out, std::string* error);
+
+// False with a reason when the map's far corner or highest sample would not be a finite
+// number of metres.
+bool checkTerrainScale(const HeightMap& map, float squareSize, float heightScale, std::string* error);
 
 // Square grid cells of squareSize metres, heightScale metres per sample unit, no ground layers.
 // The record points into map, which must outlive the engine's setTerrain call.

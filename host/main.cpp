@@ -5,13 +5,15 @@
 #include <string>
 #include <vector>
 
+#include "host/host_debug_output.h"
 #include "host/host_file_system.h"
 #include "host/host_game_engine.h"
+#include "host/host_input_files.h"
 #include "host/host_object.h"
 #include "host/host_options.h"
-#include "host/host_static_file.h"
+#include "host/host_resources.h"
+#include "host/host_scene_summary.h"
 #include "host/host_summary.h"
-#include "host/host_terrain_file.h"
 #include "host/host_trace.h"
 #include "platform/process.h"
 #include "platform/shared_library.h"
@@ -63,28 +65,6 @@ bool loadLibrary(platform::SharedLibrary& library, LibraryExports* exports)
     return true;
 }
 
-struct GroundFiles {
-    HeightMap heightMap;
-    std::vector<HostTriangle> staticTriangles;
-};
-
-bool readGroundFiles(const HostOptions& options, GroundFiles* ground)
-{
-    const std::filesystem::path dataDir(options.dataDir);
-    std::string error;
-    if (!options.terrainFile.empty() &&
-        !readPgmHeightMap((dataDir / options.terrainFile).string(), &ground->heightMap, &error)) {
-        std::fprintf(stderr, "velkor-host: %s\n", error.c_str());
-        return false;
-    }
-    if (!options.staticFile.empty() &&
-        !readStaticTriangles((dataDir / options.staticFile).string(), &ground->staticTriangles, &error)) {
-        std::fprintf(stderr, "velkor-host: %s\n", error.c_str());
-        return false;
-    }
-    return true;
-}
-
 // The terrain is centred on the world's origin; the static triangles are one committed batch.
 void placeGround(BeamEngine& engine, const HostOptions& options, const GroundFiles& ground)
 {
@@ -124,8 +104,10 @@ int main(int argc, char** argv)
     }
     setTraceEnabled(options.trace);
     GroundFiles ground;
-    if (!readGroundFiles(options, &ground))
+    if (!readGroundFiles(options, &ground, &error) || !checkLogFile(options, &error)) {
+        std::fprintf(stderr, "velkor-host: %s\n", error.c_str());
         return 2;
+    }
 
     platform::SharedLibrary library;
     LibraryExports exports;
@@ -148,7 +130,8 @@ int main(int argc, char** argv)
     engine->init();
     placeGround(*engine, options, ground);
 
-    HostObjectRecord hostObject(float3(options.at[0], options.at[1], options.at[2]));
+    HostResources resources(std::filesystem::absolute(options.dataDir).string());
+    HostObjectRecord hostObject(float3(options.at[0], options.at[1], options.at[2]), &resources);
     BeamObject* object = nullptr;
     if (!options.objectDir.empty()) {
         object = engine->addObject(options.objectDir.c_str(), options.at[0], options.at[1], options.at[2], 0.0f,
@@ -167,9 +150,18 @@ int main(int argc, char** argv)
                 exports.getBeamEngineVersion(), options.frames, double(options.dt),
                 engine->getEnabled() ? "enabled" : "paused");
     summary.print(stdout, *engine, object, object ? &hostObject.position : nullptr);
+    if (object)
+        printSceneSummary(stdout, *object, hostObject, resources);
+    // The library wrote the vertices relative to the object, whose place it last gave the host.
+    if (object && !options.meshOutDir.empty() &&
+        !resources.writeFlexMeshes(options.meshOutDir, std::filesystem::path(options.objectDir).filename().string(),
+                                   hostObject.position))
+        std::fprintf(stderr, "velkor-host: some flexible meshes could not be written\n");
+    const bool picturesWritten = !options.debugPicture.wanted() ||
+                                 writeDebugPictures(*engine, object, hostObject.position, gameEngine, options.debugPicture);
     exports.destroyBeamEngine(engine);
     if (logFile)
         logFile->close();
     std::fflush(stdout);
-    return 0;
+    return picturesWritten ? 0 : 1;
 }

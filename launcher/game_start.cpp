@@ -35,7 +35,12 @@ int launchGame(const std::string& programPath, const std::optional<std::string>&
         return reportFailure("Unable to get command line options: " + platform::getLastErrorMessage(),
                              kExitNoCommandLine);
 
+    // Without its own directory the launcher would look for the game below the root.
     const std::string directory = getModuleDirectory();
+    if (directory.empty())
+        return reportFailure("Unable to start Rovanta: Game executable not found: the launcher's own directory is "
+                             "unknown: " + platform::getLastErrorMessage(),
+                             kExitGameNotFound);
     const std::string game32 = directory + kGame32Path;
     const std::string game64 = directory + kGame64Path;
     std::string chosen = game32;

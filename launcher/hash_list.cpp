@@ -9,10 +9,13 @@
 #include "launcher/module_directory.h"
 #include "platform/directory.h"
 #include "platform/file_info.h"
+#include "platform/last_error_message.h"
+#include "platform/path_below.h"
 
 namespace VadiZov {
 
-bool listFiles(const std::string& directory, const std::string& mask, std::vector<std::string>* files)
+bool listFiles(const std::string& directory, const std::string& mask, std::vector<std::string>* files,
+               std::string* failedDirectory)
 {
     files->clear();
     std::vector<std::string> pending{directory};
@@ -20,8 +23,11 @@ bool listFiles(const std::string& directory, const std::string& mask, std::vecto
     while (!pending.empty()) {
         const std::string current = pending.back();
         pending.pop_back();
-        if (!platform::listDirectory(current, mask, &entries))
+        if (!platform::listDirectory(current, mask, &entries)) {
+            if (failedDirectory)
+                *failedDirectory = current;
             return false;
+        }
         for (const platform::DirectoryEntry& entry : entries) {
             const std::string path = current + "/" + entry.name;
             if (entry.kind == platform::EntryKind::Directory)
@@ -71,15 +77,24 @@ uint64_t fileSize(const std::string& path)
 
 int writeHashList()
 {
+    // Without its own directory the walk would start at the file system's root.
     const std::string directory = getModuleDirectory();
+    if (directory.empty()) {
+        std::printf("Unable to find the launcher's directory: %s\n", platform::getLastErrorMessage().c_str());
+        return kExitDirectoryUnknown;
+    }
     std::vector<std::string> files;
-    if (!listFiles(directory, "*", &files)) {
+    std::string failedDirectory;
+    if (!listFiles(directory, "*", &files, &failedDirectory)) {
+        const std::string error = platform::getLastErrorMessage();
         std::printf("Unable to get file list.\n");
+        std::printf("Unable to read directory %s: %s\n", failedDirectory.c_str(), error.c_str());
         return kExitWalkFailed;
     }
 
+    // A link or a FIFO planted as the list is never written through or waited on.
     const std::string listPath = directory + "/" + kHashListName;
-    std::FILE* list = std::fopen(listPath.c_str(), "w");
+    std::FILE* list = platform::openFileBelow(directory, kHashListName, "w");
     if (!list) {
         std::printf("Unable to open hash file: %s\n", listPath.c_str());
         return kExitHashListNotOpened;

@@ -19,12 +19,14 @@ constexpr int kExitWalkFailed = 1;
 constexpr int kExitHashListNotOpened = 2;
 constexpr int kExitBufferNotAllocated = 3;
 constexpr int kExitHashListNotWritten = 4;
+constexpr int kExitDirectoryUnknown = 5;
 
 // All files below `directory` whose names match `mask`: a directory's own files in name order,
 // then its subdirectories from the last name to the first, each walked the same way. Links to
 // directories are not followed; only regular files are listed. False when a directory cannot
-// be read.
-bool listFiles(const std::string& directory, const std::string& mask, std::vector<std::string>* files);
+// be read, with that directory in `failedDirectory` when given and the last error set.
+bool listFiles(const std::string& directory, const std::string& mask, std::vector<std::string>* files,
+               std::string* failedDirectory = nullptr);
 
 // The XXH32 (seed 0) of the file as eight upper-case hex digits. False, with `hashText`
 // unchanged, when the file cannot be opened or a read fails.

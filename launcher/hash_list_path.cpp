@@ -45,6 +45,28 @@ size_t decodeUtf8(const std::string& text, size_t i, char32_t* codePoint)
 
 bool isControl(char32_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F); }
 
+void appendHex(std::string& out, unsigned value, int digits)
+{
+    static const char kDigits[] = "0123456789ABCDEF";
+    for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4)
+        out += kDigits[(value >> shift) & 0xF];
+}
+
+// '?' starts every escape and never stands for itself, so each name has one spelling.
+void appendEscapedCharacter(std::string& out, char32_t c)
+{
+    out += '?';
+    if (c <= 0xFF) {
+        appendHex(out, unsigned(c), 2);
+    } else if (c <= 0xFFFF) {
+        out += 'u';
+        appendHex(out, unsigned(c), 4);
+    } else {
+        out += 'U';
+        appendHex(out, unsigned(c), 6);
+    }
+}
+
 } // namespace
 
 std::string hashListPath(const std::string& path, const std::string& directory)
@@ -57,19 +79,18 @@ std::string hashListPath(const std::string& path, const std::string& directory)
         char32_t c = 0;
         const size_t length = decodeUtf8(relative, i, &c);
         if (length == 0) {
-            written += '?';
+            written += "?x";
+            appendHex(written, static_cast<unsigned char>(relative[i]), 2);
             ++i;
             continue;
         }
         i += length;
         if (c == '/')
             written += '\\';
-        else if (isControl(c))
-            written += '?';
-        else if (c <= 0xFF)
-            written += static_cast<char>(c);
+        else if (c == '\\' || c == '?' || isControl(c) || c > 0xFF)
+            appendEscapedCharacter(written, c);
         else
-            written += c <= 0xFFFF ? "?" : "??";  // one or two UTF-16 code units
+            written += static_cast<char>(c);
     }
     return written;
 }

@@ -5,7 +5,9 @@ JOBS="${JOBS:-$(nproc)}"
 
 ensure_packages() {
   local needed=(cmake g++ make pkg-config libluajit-5.1-dev lua-socket-dev lua-socket libxxhash-dev
-                libgtest-dev libgmock-dev libbenchmark-dev nodejs)
+                libgtest-dev libgmock-dev libbenchmark-dev nodejs
+                libcairo2-dev fonts-dejavu-core)
+  needed+=(libtinyobjloader-dev)  # the reference host reads its meshes with it
   local missing=()
   for p in "${needed[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -105,6 +105,25 @@ bool VelkorCefApp::IsWhitelisted(const std::string& url)
     return false;
 }
 
+std::string VelkorCefApp::OpenerUrl(const std::string& spec)
+{
+    // The parser has already trimmed the URL and dropped tabs and line breaks; a control
+    // character left inside (NUL would end the opener's argument) is percent-escaped.
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string url;
+    for (const char c : spec) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            url += '%';
+            url += kHex[byte >> 4];
+            url += kHex[byte & 0xF];
+        } else {
+            url += c;
+        }
+    }
+    return url;
+}
+
 bool VelkorCefApp::OnBeforeNavigation(CefRefPtr<CefBrowser> /*browser*/,
                                       CefRefPtr<CefFrame> /*frame*/, CefRefPtr<CefRequest> request,
                                       NavigationType /*navigation_type*/, bool /*is_redirect*/)
@@ -117,10 +136,11 @@ bool VelkorCefApp::OnBeforeNavigation(CefRefPtr<CefBrowser> /*browser*/,
     const bool whitelisted = IsWhitelisted(url);
 
     static const std::string kExternal = "http-external";  // 13 characters
-    if (scheme == kExternal && whitelisted && url.size() >= kExternal.size()) {
-        // "http-external://" becomes "http://"; the rest of the URL is unchanged. The
+    const std::string normalised = OpenerUrl(parts.spec.ToString());
+    if (scheme == kExternal && whitelisted && normalised.size() >= kExternal.size()) {
+        // "http-external://" becomes "http://"; the rest is the URL as the parser read it. The
         // URL reaches the opener as its only argument, never through a shell.
-        VadiZov::platform::openUrl("http" + url.substr(kExternal.size()));
+        VadiZov::platform::openUrl("http" + normalised.substr(kExternal.size()));
         return true;
     }
     if (whitelisted)

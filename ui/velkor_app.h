@@ -37,6 +37,8 @@ public:
 
     // True when `url` begins with one of the whitelist's prefixes (whitelist.h).
     static bool IsWhitelisted(const std::string& url);
+    // What the opener is given for a parsed URL: control characters percent-escaped.
+    static std::string OpenerUrl(const std::string& spec);
 
     const std::string& GetLanguage() const { return language; }
 

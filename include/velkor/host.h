@@ -156,7 +156,7 @@ protected:
 class RigidMesh {
 public:
     virtual void setPlacement(const float3* position, const float3* up, const float3* forward,
-                              const Quaternion* baseRotation, const Quaternion* rotation) = 0;
+                              const float3* baseRotation, const float3* rotation) = 0;
     virtual bool getInitialPosition(float3* position, void* sixteenBytes) = 0;
     virtual void detach() = 0;
 protected:
@@ -176,7 +176,7 @@ public:
     virtual void setLightArgs(float value, void* hostRecord) = 0;
     virtual void setLightArgs2(void* hostRecord) = 0;
     virtual void setPlacement(const float3* position, const float3* up, const float3* forward,
-                              const Quaternion* baseRotation, const Quaternion* rotation) = 0;
+                              const float3* baseRotation, const float3* rotation) = 0;
     virtual void setEnabled(bool on) = 0;
 protected:
     ~SpotLight() = default;

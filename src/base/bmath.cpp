@@ -1,5 +1,7 @@
 #include "base/bmath.h"
 
+#include <xmmintrin.h>
+
 
 #include <algorithm>
 #include <cmath>
@@ -156,6 +158,30 @@ void Matrix3::inverse(Matrix3& out, const Matrix3& in)
     out.m00 = col0.x; out.m01 = col1.x; out.m02 = col2.x;
     out.m10 = col0.y; out.m11 = col1.y; out.m12 = col2.y;
     out.m20 = col0.z; out.m21 = col1.z; out.m22 = col2.z;
+}
+
+float3 coefficientsInAxes(const float3& axis0, const float3& axis1, const float3& axis2, const float3& v)
+{
+    const Matrix3 rows{axis0.x, axis0.y, axis0.z, axis1.x, axis1.y, axis1.z, axis2.x, axis2.y, axis2.z};
+    Matrix3 inv;
+    Matrix3::inverse(inv, rows);
+    // Coefficient k is column k of the inverse dotted with v.
+    return float3(float3(inv.m00, inv.m10, inv.m20).dot(v), float3(inv.m01, inv.m11, inv.m21).dot(v),
+                  float3(inv.m02, inv.m12, inv.m22).dot(v));
+}
+
+void reciprocalRoots(const float* in, float* out, int count)
+{
+    const __m128 zero = _mm_setzero_ps();
+    const __m128 one = _mm_set1_ps(1.0f);
+    int i = 0;
+    for (; i + 4 <= count; i += 4) {
+        const __m128 x = _mm_loadu_ps(in + i);
+        const __m128 r = _mm_div_ps(one, _mm_sqrt_ps(x));
+        _mm_storeu_ps(out + i, _mm_and_ps(r, _mm_cmpgt_ps(x, zero)));
+    }
+    for (; i < count; ++i)
+        out[i] = in[i] > 0.0f ? approxRsqrt(in[i]) : 0.0f;
 }
 
 std::string colorToHex(const color& c)

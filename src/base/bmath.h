@@ -23,6 +23,12 @@ struct Matrix3 {
     static void inverse(Matrix3& out, const Matrix3& in);
 };
 
+// (a, b, c) with v = a * axis0 + b * axis1 + c * axis2, from the inverse of the matrix whose rows
+// are the axes. Axes that span no volume give non-finite coefficients.
+float3 coefficientsInAxes(const float3& axis0, const float3& axis1, const float3& axis2, const float3& v);
+
+inline bool isFinite(const float3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+
 // (p0 - p2) x (p1 - p2), not normalised.
 inline float3 triangleNormal(const float3& p0, const float3& p1, const float3& p2)
 {
@@ -51,13 +57,18 @@ inline float fastExp(float x)
     return std::bit_cast<float>(int32_t(v));
 }
 
-// The processor's reciprocal-square-root estimate (about 12 bits), never refined: the fast
-// paths that use it accept the error.
-inline float approxRsqrt(float value) { return _mm_cvtss_f32(_mm_rsqrt_ss(_mm_set_ss(value))); }
+// out[i] := 1 / sqrt(in[i]) for in[i] > 0, else 0, four at a time. The square root and the
+// division are exact IEEE operations, so every processor gives the same bits as approxRsqrt.
+void reciprocalRoots(const float* in, float* out, int count);
 
-// 1/sqrt(value), correctly rounded twice: the solver's forces use it because the estimate above
-// differs between processor makers, and results must be the same on every machine.
+// 1/sqrt(value), correctly rounded twice: the solver's forces use it, and results must be the
+// same on every machine.
 inline float portableRsqrt(float value) { return 1.0f / std::sqrt(value); }
+
+// Reciprocal square root for the fast paths. The processors' estimate instructions give
+// different bits from one maker to the next, so this is portableRsqrt: the same result on every
+// machine.
+inline float approxRsqrt(float value) { return portableRsqrt(value); }
 
 // The float's bits as a signed integer, negatives mirrored, so that integer order equals float
 // order and both zeros give 0.

@@ -146,9 +146,11 @@ bool BeamEngineImpl::setEnabled(bool value)
             // The hosts show each paused object where its reference node is.
             platform::CriticalSectionGuard guard(engineLock_);
             for (int i = 0; params_.objects && i < params_.objectCount; ++i) {
-                const BeamObjectImpl* object = params_.objects[i];
-                if (object && object->hostObject && object->refNode >= 0 && object->refNode < object->node_count)
+                BeamObjectImpl* object = params_.objects[i];
+                if (object && object->hostObject && object->refNode >= 0 && object->refNode < object->node_count) {
                     object->hostObject->setPosition(object->nodes[object->refNode].worldPos);
+                    object->hostPosition = object->nodes[object->refNode].worldPos;
+                }
             }
         }
         enabled_ = false;

@@ -1,18 +1,33 @@
 // What the engine answers besides stepping: status texts, the persistent data of objects and of
 // the game ("saves.json"), and debug rendering of one object.
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "base/blog.h"
 #include "engine/bengine.h"
 #include "object/bobject.h"
+#include "platform/last_error.h"
+#include "platform/path_below.h"
 
 namespace VadiZov {
 
 namespace {
 
 constexpr const char* kPersistentDataFile = "saves.json";
+// Saves are small texts; anything larger is not one (and a device would never end).
+constexpr uint64_t kMaxPersistentDataBytes = uint64_t(64) << 20;
+
+// A missing file is the normal first run and stays silent; anything else names its cause.
+void reportPersistentDataRefusal(const char* action)
+{
+    const int error = platform::getLastError();
+    if (error == ENOENT)
+        return;
+    logFormat(LOG_ERROR, "cannot %s %s: it %s", action, kPersistentDataFile, platform::refusalText(error).c_str());
+}
 
 // Copies at most size characters of text. The result is the text's length when it fits, else -1
 // (the buffer then holds as much as fits). The text is terminated whenever a character is left.
@@ -95,9 +110,13 @@ void BeamEngineImpl::renderObjectDebug(HostDebugDraw* draw, float3 focus, BeamOb
 
 void BeamEngineImpl::setPersistentData(const char* text)
 {
-    FILE* file = std::fopen(kPersistentDataFile, "w");
-    if (!file)
+    // Stored saves live in the working directory; a link or a non-file planted under the name
+    // is not written through.
+    FILE* file = platform::openFileBelow(".", kPersistentDataFile, "w");
+    if (!file) {
+        reportPersistentDataRefusal("write");
         return;
+    }
     if (text)
         std::fwrite(text, 1, std::strlen(text), file);
     std::fclose(file);
@@ -105,22 +124,18 @@ void BeamEngineImpl::setPersistentData(const char* text)
 
 const std::string* BeamEngineImpl::getPersistentData()
 {
-    FILE* file = std::fopen(kPersistentDataFile, "r");
-    if (!file)
-        return nullptr;
-    long size = -1;
-    if (std::fseek(file, 0, SEEK_END) == 0)
-        size = std::ftell(file);
-    std::fseek(file, 0, SEEK_SET);
-    if (size < 0) {
-        std::fclose(file);
+    FILE* file = platform::openFileBelow(".", kPersistentDataFile, "r");
+    if (!file) {
+        reportPersistentDataRefusal("read");
         return nullptr;
     }
-    // Read in text mode: the bytes read may be fewer than the size, and only those are the text.
-    persistentDataBuffer_.assign(size_t(size) + 1, '\0');
-    const size_t read = std::fread(persistentDataBuffer_.data(), 1, size_t(size), file);
+    // Read in text mode: only the bytes read are the text.
+    const bool read = platform::readWholeFile(file, kMaxPersistentDataBytes, &persistentDataBuffer_);
     std::fclose(file);
-    persistentDataBuffer_.resize(read);
+    if (!read) {
+        reportPersistentDataRefusal("read");
+        return nullptr;
+    }
     return &persistentDataBuffer_;
 }
 

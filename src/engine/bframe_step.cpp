@@ -154,12 +154,14 @@ void BeamEngineImpl::syncObjectsWithHost()
             // nothing was shifted and the frame must stay, or every position would count twice.
             object->originOffset = object->nodes[object->refNode].worldPos;
         }
-        if (host)
+        if (host) {
             host->setPosition(object->originOffset);
+            object->hostPosition = object->originOffset;  // reference positions and lights add it
+        }
         // A non-zero result (Lua disabled the engine, or deleted this object) ends this loop.
         if (object->updateLua(params_.frameTime) != 0)
             break;
-        // The object's camera update goes here.
+        object->updateCamera();
         if (host && object->node_count > 0)
             host->setBoundingBox(object->boundingBoxMin, object->boundingBoxMax);
     }

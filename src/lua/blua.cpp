@@ -80,7 +80,8 @@ int Lua::exec(const char* path)
         return -1;
     }
     if (g_fileSystem->fileExists(path) == 0) {
-        log(LOG_ERROR, "cannot open file '%s': not existing", path);
+        log(LOG_ERROR, "cannot open file '%s': %s", path,
+            g_fileSystem->directoryExists(path) ? "is a directory" : "not existing");
         return -2;
     }
     FilePure* file = g_fileSystem->openFile(path, "rb");

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "platform/path_below.h"
+
 namespace VadiZov {
 
 namespace {
@@ -31,7 +33,8 @@ bool startLuaStackTrace(lua_State* L, const char* path, bool full)
         std::fclose(s_traceFile);
         s_traceFile = nullptr;
     }
-    s_traceFile = std::fopen(path ? path : "", "w");
+    // Scripts name the file: it stays below the working directory and is never a link.
+    s_traceFile = platform::openFileBelow(".", path ? path : "", "w");
     if (!s_traceFile)
         return false;
     std::fputs("Lua stack trace start\n", s_traceFile);

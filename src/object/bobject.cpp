@@ -3,7 +3,9 @@
 #include <cmath>
 #include <new>
 
+#include "debug/bdebug_drawer.h"
 #include "ground/bground_models.h"
+#include "object/bobject_attachments.h"
 #include "base/blog.h"
 #include "object/bobject_script.h"
 #include "base/bsettings.h"
@@ -37,6 +39,9 @@ BeamObjectImpl::BeamObjectImpl()
     if (!lock_)
         reportWin32Error("VadiZov::BeamObject::BeamObject", "bobject", 95);
 
+    debugDrawer_ = std::make_unique<debugdrawer>(*this);
+    debugDrawProxy = debugDrawer_.get();
+
     createLua();
 }
 
@@ -54,6 +59,10 @@ void BeamObjectImpl::destroy()
         return;
     clear();
     destroyed_ = true;
+    // The lists go now; the collector object stays until the destructor, since the object's
+    // Lua may still hold it.
+    if (debugDrawer_)
+        debugDrawer_->releaseStorage();
     delete lock_;
     lock_ = nullptr;
 }
@@ -86,12 +95,7 @@ void BeamObjectImpl::clear()
     }
     spawnOrigin = originOffset;
 
-    // Flexible meshes and props are owned by later parts of the object; their slots are
-    // emptied here so that nothing refers to a rebuilt node set.
-    for (FlexMesh*& slot : flexmeshes)
-        slot = nullptr;
-    for (Prop*& slot : props)
-        slot = nullptr;
+    deleteAttachments(*this);
 
     for (wheelData& w : wheels)
         w = wheelData{};
@@ -206,6 +210,7 @@ void BeamObjectImpl::reset(bool rotationChangedArg)
 
     substepCount = 0;
     simTime = 0.0f;
+    restoreMeshTriangles(*this);
 
     callVehicleResetted(rotationChangedArg);
 }

@@ -5,6 +5,7 @@
 // copied nor moved, since wheels point into its node array.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -26,6 +27,7 @@ class Lua;
 class LuaObjectScript;
 class Material;
 class HostDebugDraw;
+class debugdrawer;
 struct ObjectLua;
 
 // Reset request bits (requestReset).
@@ -85,13 +87,17 @@ public:
     // attached sounds. 1 when the engine is disabled, and also when the object's own Lua
     // deleted it: the caller must then not touch the object again.
     int updateLua(float dt);
-    // Hands the swapped JavaScript and sound queues to the host.
+    // Hands the swapped JavaScript and sound queues to the host, then rewrites the flexible
+    // meshes and places the props.
     void updateGraphics(float dt);
+    // Sends the camera record to the host object once the camera nodes are set.
+    void updateCamera();
 
     // ---- loading
     // Runs "<dir>/init.lua" (or the default script), caches the callbacks, calls init(dir) and
     // places the object.
     void spawnVehicle(const char* dir, Vector3 position, Quaternion rotation);
+    // The collector's render; nothing for a null target or while the proxy is nil.
     void renderDebug(HostDebugDraw* draw, float3 focus);
     ObjectScript* script() const { return script_; }  // the solver's callbacks go through it
     void setGroundModelNames(const GroundModelNames* names) { groundModelNames_ = names; }
@@ -214,6 +220,11 @@ public:
     std::vector<HostParticle> hostParticles;
     ObjectFrameQueues frameQueues;
 
+    // The debug-draw collector as scripts see it (Lua member debugDrawProxy). Scripts may set it
+    // to nil, which skips drawing; the collector itself stays owned by the object.
+    debugdrawer* debugDrawProxy = nullptr;
+    debugdrawer* ownDebugDrawer() const { return debugDrawer_.get(); }
+
 private:
     bool validNode(int node) const { return node >= 0 && node < node_count; }
     bool validBeam(int beamId) const { return beamId >= 0 && beamId < beam_count; }
@@ -224,6 +235,7 @@ private:
 
     // The steps of updateLua, in the order it runs them.
     void runLuaCommands();
+    void runDebugDraw();
     void stepGraphicsLua(float dt);
     void deliverActivation();
     void sendTireMarks();
@@ -238,6 +250,8 @@ private:
     void createLua();
     void deleteLua();
     const GroundModelNames* groundModelNames_ = nullptr;
+    // Freed only after the Lua state, so no script ever holds a freed collector.
+    std::unique_ptr<debugdrawer> debugDrawer_;
 };
 
 } // namespace VadiZov

@@ -1,14 +1,35 @@
 #include "object/bobject_attachments.h"
 
+#include <algorithm>
 #include <iterator>
+#include <new>
 
 #include "base/blog.h"
+#include "object/bflexmesh.h"
 #include "object/bobject.h"
+#include "object/bprop.h"
 #include "velkor/host.h"
 
 namespace VadiZov {
 
 namespace {
+
+// Each occupied slot below the count; scripts may raise a count past the slots they filled.
+template <class T, size_t N, class F>
+void forEachOccupied(T* (&slots)[N], int count, F f)
+{
+    for (int i = 0; i < count && i < int(N); ++i)
+        if (slots[i])
+            f(*slots[i]);
+}
+
+void deleteAttachment(FlexMesh* mesh) { delete mesh; }
+
+void deleteAttachment(Prop* prop)
+{
+    prop->destroy();
+    delete prop;
+}
 
 // The shared part of the flexmesh and prop setters: the slot to fill, or -1 when the call is
 // refused. Names the log lines after the kind of attachment.
@@ -25,8 +46,9 @@ int attachmentSlot(BeamObjectImpl& object, T* (&slots)[300], int count, int slot
         logFormat(LOG_INFO, createdText, slot);
     }
     if (slots[slot]) {
-        // Filled slots come with the meshes and props themselves, which also free them here.
+        T* previous = slots[slot];
         slots[slot] = nullptr;
+        deleteAttachment(previous);
     }
     if (!object.hostObject) {
         logMessage(LOG_WARN, missingHostText, true);
@@ -39,14 +61,16 @@ int attachmentSlot(BeamObjectImpl& object, T* (&slots)[300], int count, int slot
 
 FlexMesh* setFlexmesh(BeamObjectImpl& object, int slot, const char* meshName)
 {
-    (void)meshName;
     slot = attachmentSlot(object, object.flexmeshes, object.flexmesh_count, slot, "creating new flexbody in slot %d ...",
                           "setFlexmesh: Flexmesh could not be loaded");
     if (slot < 0)
         return nullptr;
-    // Flexible meshes are made here from the host's mesh once they exist in the library.
-    logMessage(LOG_WARN, "setFlexmesh: Flexmesh could not be loaded", true);
-    return nullptr;
+    FlexMesh* mesh = new (std::nothrow) FlexMesh(&object, slot, meshName, object.mesh);
+    if (!mesh)
+        return nullptr;
+    object.flexmeshes[slot] = mesh;
+    object.flexmesh_count = std::max(object.flexmesh_count, slot + 1);
+    return mesh;
 }
 
 FlexMesh* getFlexmesh(BeamObjectImpl& object, int slot)
@@ -56,14 +80,16 @@ FlexMesh* getFlexmesh(BeamObjectImpl& object, int slot)
 
 Prop* setProp(BeamObjectImpl& object, int slot, const char* meshName)
 {
-    (void)meshName;
     slot = attachmentSlot(object, object.props, object.prop_count, slot, "creating new prop in slot %d ...",
                           "setProp: Prop could not be loaded");
     if (slot < 0)
         return nullptr;
-    // Props are made here from the host's mesh once they exist in the library.
-    logMessage(LOG_WARN, "setProp: Prop could not be loaded", true);
-    return nullptr;
+    Prop* prop = Prop::create(&object, slot, meshName, object.mesh);
+    if (!prop)
+        return nullptr;
+    object.props[slot] = prop;
+    object.prop_count = std::max(object.prop_count, slot + 1);
+    return prop;
 }
 
 Prop* getProp(BeamObjectImpl& object, int slot)
@@ -80,7 +106,45 @@ void breakMeshes(BeamObjectImpl& object, int beam)
 {
     if (beam < 0 || beam >= object.beam_count)
         return;
-    // TODO(flexmesh): every flexible mesh below the count is told of the beam.
+    forEachOccupied(object.flexmeshes, object.flexmesh_count, [beam](FlexMesh& m) { m.addBrokenNode(beam); });
+}
+
+// Every slot, not only those below the counts: scripts may lower a count, and nothing may be
+// left behind unfreed.
+void deleteAttachments(BeamObjectImpl& object)
+{
+    for (FlexMesh*& slot : object.flexmeshes) {
+        FlexMesh* mesh = slot;
+        slot = nullptr;
+        if (mesh)
+            deleteAttachment(mesh);
+    }
+    for (Prop*& slot : object.props) {
+        Prop* prop = slot;
+        slot = nullptr;
+        if (prop)
+            deleteAttachment(prop);
+    }
+}
+
+void updateFlexmeshes(BeamObjectImpl& object)
+{
+    forEachOccupied(object.flexmeshes, object.flexmesh_count, [](FlexMesh& m) { m.update(); });
+}
+
+void updateProps(BeamObjectImpl& object)
+{
+    forEachOccupied(object.props, object.prop_count, [](Prop& p) { p.updatePlacement(); });
+}
+
+void hideBrokenMeshTriangles(BeamObjectImpl& object)
+{
+    forEachOccupied(object.flexmeshes, object.flexmesh_count, [](FlexMesh& m) { m.updateBrokenTriangles(); });
+}
+
+void restoreMeshTriangles(BeamObjectImpl& object)
+{
+    forEachOccupied(object.flexmeshes, object.flexmesh_count, [](FlexMesh& m) { m.updateIndexBuffer(); });
 }
 
 } // namespace VadiZov

@@ -19,4 +19,12 @@ Material* getMaterial(BeamObjectImpl& object, const char* name);
 // Hands the beam to every flexible mesh, which hides the triangles at its two nodes.
 void breakMeshes(BeamObjectImpl& object, int beam);
 
+// Frees every flexible mesh and prop and empties the slots (clearing the object).
+void deleteAttachments(BeamObjectImpl& object);
+// The per-frame passes over the occupied slots below the counts.
+void updateFlexmeshes(BeamObjectImpl& object);       // graphics update: rewrite the vertices
+void updateProps(BeamObjectImpl& object);            // graphics update: place props and lights
+void hideBrokenMeshTriangles(BeamObjectImpl& object);  // Lua update: triangles of broken beams
+void restoreMeshTriangles(BeamObjectImpl& object);   // reset: every triangle back
+
 } // namespace VadiZov

@@ -7,6 +7,7 @@
 #include "base/blog.h"
 #include "base/bmath.h"
 #include "object/bobject.h"
+#include "object/bobject_attachments.h"
 #include "velkor/host.h"
 
 namespace VadiZov {
@@ -88,7 +89,8 @@ void BeamObjectImpl::updateGraphics(float)
             break;
         }
     });
-    // Flexible meshes and props are placed here.
+    updateFlexmeshes(*this);
+    updateProps(*this);
 }
 
 void executeJS(BeamObjectImpl& object, const char* script, int value)

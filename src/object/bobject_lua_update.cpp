@@ -4,11 +4,13 @@
 #include <utility>
 #include <vector>
 
+#include "debug/bdebug_drawer.h"
 #include "engine/bengine.h"
 #include "base/bglobals.h"
 #include "base/blog.h"
 #include "lua/blua.h"
 #include "object/bobject.h"
+#include "object/bobject_attachments.h"
 #include "object/bobject_lua_script.h"
 #include "velkor/host.h"
 
@@ -75,7 +77,7 @@ int BeamObjectImpl::updateLua(float dt)
 
     applyPendingResets();
     runLuaCommands();
-    // TODO(debug-draw): clear the debug-draw collector and call debugDraw while drawing is on.
+    runDebugDraw();
 
     int result = 0;
     if (engine && !engine->getEnabled()) {
@@ -89,7 +91,7 @@ int BeamObjectImpl::updateLua(float dt)
         sendTireMarks();
         emitContactParticles();
         updateAttachedSounds();
-        // TODO(flexmesh): each flexible mesh hides the triangles of broken nodes.
+        hideBrokenMeshTriangles(*this);
     }
 
     if (engine && engine->leaveObjectLua(this))
@@ -119,6 +121,16 @@ void BeamObjectImpl::runLuaCommands()
         if (state.executeChunk(text.data(), text.size(), kResultChunk, &result) == 0)
             luaResults.push_back(std::move(result));
     }
+}
+
+// While drawing is on, the collector starts each frame empty and the script draws it anew.
+void BeamObjectImpl::runDebugDraw()
+{
+    if (!debugDrawProxy || !debugDrawProxy->enabled)
+        return;
+    debugDrawProxy->clear();
+    std::string error;
+    logCallbackError(luaScript().debugDraw(error), error);
 }
 
 void BeamObjectImpl::stepGraphicsLua(float dt)

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "base/bglobals.h"
+#include "debug/bdebug_drawer.h"
 #include "base/blog.h"
 #include "lua/blua.h"
 #include "object/bobject.h"
@@ -29,10 +30,10 @@ void BeamObjectImpl::spawnVehicle(const char* dir, Vector3 position, Quaternion 
         logFormat(LOG_ERROR, "spawnVehicle: directory name too long: %.64s...", dir);
         return;
     }
-    if (g_fileSystem && g_fileSystem->fileExists(path))
-        state.exec(path);
-    else
-        state.exec(kDefaultObjectScript);
+    const char* script = g_fileSystem && g_fileSystem->fileExists(path) ? path : kDefaultObjectScript;
+    // A script that could not even be opened has already said why; calling its missing init
+    // would only add "attempt to call a nil value".
+    const bool loaded = state.exec(script) >= 0;
 
     char name[32];
     std::snprintf(name, sizeof name, "V%d", id);
@@ -40,10 +41,14 @@ void BeamObjectImpl::spawnVehicle(const char* dir, Vector3 position, Quaternion 
 
     luaScript().cacheCallbacks();
 
-    try {
-        callLuaFunction("init", dir);
-    } catch (const std::string& error) {
-        logFormat(LOG_ERROR, "spawnVehicle: got exception: %s", error.c_str());
+    if (!loaded) {
+        logFormat(LOG_ERROR, "spawnVehicle: %s could not be read: the object's init is not called", script);
+    } else {
+        try {
+            callLuaFunction("init", dir);
+        } catch (const std::string& error) {
+            logFormat(LOG_ERROR, "spawnVehicle: got exception: %s", error.c_str());
+        }
     }
 
     static_cast<BeamObject*>(this)->resetTransformation(position, rotation);
@@ -52,9 +57,10 @@ void BeamObjectImpl::spawnVehicle(const char* dir, Vector3 position, Quaternion 
     applyTransformation(rotation);
 }
 
-void BeamObjectImpl::renderDebug(HostDebugDraw*, float3)
+void BeamObjectImpl::renderDebug(HostDebugDraw* draw, float3 focus)
 {
-    // TODO(debug-draw): the object's debug-draw collector renders into the host's target.
+    if (draw && debugDrawProxy)
+        debugDrawProxy->render(*draw, focus);
 }
 
 } // namespace VadiZov

@@ -5,8 +5,11 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <sys/stat.h>
 
 #include "lua/blua.h"
+#include "tests/support/lua_test_support.h"
 #include "tests/support/objects_test_support.h"
 
 using namespace VadiZov;
@@ -119,6 +122,41 @@ TEST_F(EngineServices, PersistentDataRoundTripsThroughSavesJson)
               "9:{\"a\": 1}\n");
     EXPECT_EQ(runSystem("BeamEngine:setPersistentData('') return '[' .. BeamEngine:getPersistentData() .. ']'"),
               "[]");
+}
+
+// A link, a FIFO or a folder planted as "saves.json" is neither written through, nor waited on,
+// nor read as saves; each refusal says why. A missing file stays the silent first run.
+TEST_F(EngineServices, PersistentDataIsOnlyEverARegularFileOfTheWorkingDirectory)
+{
+    const std::filesystem::path outside = directory_.string() + "-outside.json";
+    std::ofstream(outside) << "kept";
+    struct Case {
+        const char* what;
+        std::function<void()> plant;
+        const char* readError;   // "" when reading is silent
+        const char* writeError;
+    } const cases[] = {
+        {"missing", [] {}, "", ""},
+        {"link out", [&] { std::filesystem::create_symlink(outside, "saves.json"); },
+         "cannot read saves.json: it leaves the directory it must stay below",
+         "cannot write saves.json: it is a symbolic link"},
+        {"FIFO", [] { ASSERT_EQ(mkfifo("saves.json", 0600), 0); }, "cannot read saves.json: it is not a regular file",
+         "cannot write saves.json: it is not a regular file"},
+        {"folder", [] { std::filesystem::create_directory("saves.json"); },
+         "cannot read saves.json: it is a directory", "cannot write saves.json: it is a directory"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove_all("saves.json");
+        c.plant();
+        sink.lines.clear();
+        EXPECT_EQ(runSystem("return tostring(BeamEngine:getPersistentData())"), "nil");
+        EXPECT_EQ(linesStartingWith("cannot read"), std::vector<std::string>(*c.readError ? 1 : 0, c.readError));
+        runSystem("BeamEngine:setPersistentData('overwritten')");
+        EXPECT_EQ(linesStartingWith("cannot write"), std::vector<std::string>(*c.writeError ? 1 : 0, c.writeError));
+        EXPECT_EQ(readWholeFile(outside.string()), "kept");
+    }
+    std::filesystem::remove(outside);
 }
 
 TEST_F(EngineServices, EngineEventsReachTheSystemStateInTheNextFrame)

@@ -36,14 +36,14 @@ TEST(PgmHeightMap, SamplesAreBigEndianInFileOrder)
 
     // The one whitespace after maxval may be a blank; the sample data may begin with a byte that
     // looks like whitespace.
-    ASSERT_TRUE(parsePgmHeightMap(pgm("P5 2 1 65535 ", {0x0A0A, 0x2020}), &map, &error)) << error;
-    EXPECT_EQ(map.samples, (std::vector<uint16_t>{0x0A0A, 0x2020}));
+    ASSERT_TRUE(parsePgmHeightMap(pgm("P5 2 2 65535 ", {0x0A0A, 0x2020, 1, 2}), &map, &error)) << error;
+    EXPECT_EQ(map.samples, (std::vector<uint16_t>{0x0A0A, 0x2020, 1, 2}));
 
     const TerrainConfig config = terrainConfigFor(map, 2.5f, 0.004f);
     EXPECT_EQ(config.heightMap, map.samples.data());
-    EXPECT_EQ(config.heightMapSize, 4);
+    EXPECT_EQ(config.heightMapSize, 8);
     EXPECT_EQ(config.width, 2);
-    EXPECT_EQ(config.height, 1);
+    EXPECT_EQ(config.height, 2);
     EXPECT_EQ(config.squareSizeX, 2.5f);
     EXPECT_EQ(config.squareSizeY, 2.5f);
     EXPECT_EQ(config.heightScale, 0.004f);
@@ -62,8 +62,11 @@ TEST(PgmHeightMap, RejectsWhatIsNotASixteenBitBinaryPgm)
         {"8-bit samples", pgm("P5\n2 2\n255\n", {0, 0}), "maxval must be 65535"},
         {"short data", pgm("P5\n2 2\n65535\n", {1, 2, 3}), "too short"},
         {"no maxval", "P5\n2 2\n", "width, height and maxval"},
-        {"zero width", pgm("P5\n0 2\n65535\n", {}), "out of range"},
-        {"no whitespace after the header", "P5\n1 1\n65535", "whitespace"},
+        {"zero width", pgm("P5\n0 2\n65535\n", {}), "0 x 2 samples has no cell"},
+        {"one row", pgm("P5\n50 1\n65535\n", std::vector<uint16_t>(50, 7)), "50 x 1 samples has no cell"},
+        {"one column", pgm("P5\n1 50\n65535\n", std::vector<uint16_t>(50, 7)), "1 x 50 samples has no cell"},
+        {"too wide", pgm("P5\n65536 2\n65535\n", {}), "out of range"},
+        {"no whitespace after the header", "P5\n2 2\n65535", "whitespace"},
         {"empty", "", "P5"},
     };
     for (const Case& c : cases) {
@@ -72,6 +75,25 @@ TEST(PgmHeightMap, RejectsWhatIsNotASixteenBitBinaryPgm)
         std::string error;
         EXPECT_FALSE(parsePgmHeightMap(c.bytes, &map, &error));
         EXPECT_NE(error.find(c.reason), std::string::npos) << error;
+    }
+}
+
+// The host announces the terrain's size: its far corner and top must be finite metres.
+TEST(PgmHeightMap, ScalesThatOverflowAreRefused)
+{
+    HeightMap map;
+    map.width = 3;
+    map.height = 2;
+    const struct {
+        float square, heightScale;
+        bool fits;
+    } cases[] = {
+        {1.0f, 0.001f, true}, {1e30f, 1e30f, true}, {1.0f, 3e38f, false}, {3e38f, 1.0f, false},
+    };
+    for (const auto& c : cases) {
+        std::string error;
+        EXPECT_EQ(checkTerrainScale(map, c.square, c.heightScale, &error), c.fits) << c.square << " " << c.heightScale;
+        EXPECT_EQ(error.empty(), c.fits) << error;
     }
 }
 

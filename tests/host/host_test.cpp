@@ -11,22 +11,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "tests/host/host_process.h"
+
 namespace fs = std::filesystem;
 
 namespace {
 
-struct HostRun {
-    int exitCode;
-    std::string out, err;
-};
-
-std::string readFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using VadiZov::testing::HostRun;
+using VadiZov::testing::readFile;
 
 class Host : public ::testing::Test {
 protected:
@@ -39,13 +31,7 @@ protected:
     }
     void TearDown() override { fs::remove_all(dir); }
 
-    HostRun run(const std::string& args)
-    {
-        const fs::path out = dir / "stdout.txt", err = dir / "stderr.txt";
-        std::string command = std::string(VELKOR_HOST_PATH) + " " + args + " >" + out.string() + " 2>" + err.string();
-        int status = std::system(command.c_str());
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(out), readFile(err)};
-    }
+    HostRun run(const std::string& args) { return VadiZov::testing::runHost(VELKOR_HOST_PATH, dir, args); }
     fs::path dir;
 };
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <filesystem>
 
 #include "platform/system_info.h"
@@ -100,6 +102,22 @@ TEST(GameStart, ReportsAMissingGameWithCodeThree)
     const RunResult run = sandbox.runLauncher({"x"});
     EXPECT_EQ(run.exitCode, 3);
     expectFailureBox(run, "Unable to start Rovanta: Game executable not found: " + sandbox.path(kGame32));
+}
+
+// Without /proc the launcher cannot know where it lies; it must not look for the game below the
+// file system's root.
+TEST(GameStart, ReportsAnUnknownOwnDirectoryAsAMissingGame)
+{
+    LauncherSandbox sandbox;
+    if (const std::string why = launcher_test::whyProcCannotBeHidden(); !why.empty())
+        GTEST_SKIP() << why;
+    const RunResult run = sandbox.runLauncher(
+        {"x"}, launcher_test::withoutProc());
+    EXPECT_EQ(run.exitCode, 3);
+    EXPECT_EQ(run.err.find("[warning] Unable to start Rovanta\nUnable to start Rovanta: Game executable not found: "
+                           "the launcher's own directory is unknown: "),
+              0u)
+        << run.err;
 }
 
 TEST(GameStart, ReportsAGameThatCannotStartWithCodeFour)

@@ -40,7 +40,7 @@ std::string hexOf(XXH32_hash_t value)
 
 } // namespace
 
-TEST(HashListPath, WritesRelativeBackslashPathsOneBytePerCharacter)
+TEST(HashListPath, WritesRelativeBackslashPathsOneBytePerCharacterAndEscapesTheRest)
 {
     const struct {
         std::string path;
@@ -49,11 +49,12 @@ TEST(HashListPath, WritesRelativeBackslashPathsOneBytePerCharacter)
         {"/opt/R/a.txt", "\\a.txt"},
         {"/opt/R/Bin32/Rovanta.x86.exe", "\\Bin32\\Rovanta.x86.exe"},
         {"/opt/R/caf\xC3\xA9/\xC3\xBF", "\\caf\xE9\\\xFF"},  // Latin-1 characters as their byte
-        {"/opt/R/\xE2\x82\xAC.txt", "\\?.txt"},               // U+20AC: one code unit
-        {"/opt/R/\xF0\x9F\x98\x80.txt", "\\??.txt"},          // U+1F600: a surrogate pair
-        {"/opt/R/tab\there\nnew\x01\x7F\xC2\x85", "\\tab?here?new???"},  // controls, C1 too
-        {"/opt/R/bad\xFF\xC3.txt", "\\bad??.txt"},            // no valid UTF-8
-        {"/opt/R/over\xC0\xAF", "\\over??"},                  // overlong '/' stays no separator
+        {"/opt/R/\xE2\x82\xAC.txt", "\\?u20AC.txt"},          // beyond Latin-1: escaped
+        {"/opt/R/\xF0\x9F\x98\x80.txt", "\\?U01F600.txt"},
+        {"/opt/R/tab\there\nnew\x01\x7F\xC2\x85", "\\tab?09here?0Anew?01?7F?85"},  // controls, C1 too
+        {"/opt/R/bad\xFF\xC3.txt", "\\bad?xFF?xC3.txt"},     // no valid UTF-8
+        {"/opt/R/over\xC0\xAF", "\\over?xC0?xAF"},          // overlong '/' stays no separator
+        {"/opt/R/what?\\", "\\what?3F?5C"},                // the escape and separator characters
         {"/opt/R/sub/opt/R/x", "\\sub\\opt\\R\\x"},           // only the first occurrence goes
     };
     for (const auto& c : cases)

@@ -69,9 +69,13 @@ TEST(HashMode, HashesOnlyRegularFilesAndNeverFollowsDirectoryLinks)
     fs::create_symlink(sandbox.path("s/gone"), sandbox.path("s/dangling"));
     fs::create_symlink("/proc/self/mem", sandbox.path("s/unreadable"));  // fails at its first read
     fs::create_symlink("/dev/null", sandbox.path("s/device"));
-    // Names that would break a line, outside Latin-1, or no UTF-8 at all.
+    // Names that would break a line, outside Latin-1, no UTF-8 at all, or spelled like another.
     sandbox.write("s/tab\tnew\nline", "abc");
+    sandbox.write("s/tab\nnew\tline", "abc");
+    sandbox.write("s/tab?new?line", "abc");
     sandbox.write("s/\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\xFF", "abc");
+    sandbox.write("s/back\\slash", "abc");
+    sandbox.write("s/back/slash", "abc");
     // Far beyond 260 characters.
     const std::string part(60, 'p');
     const std::string longPath = "s/" + part + "/" + part + "/" + part + "/" + part + "/" + part + "/f";
@@ -81,31 +85,72 @@ TEST(HashMode, HashesOnlyRegularFilesAndNeverFollowsDirectoryLinks)
     ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
     std::string longLine = "\\" + longPath + "\t3\t32D153FF\r\n";
     std::replace(longLine.begin(), longLine.end(), '/', '\\');
+    // Each name has its own line: '?' only ever starts an escape.
     const std::string expected = line("\\Rovanta", sandbox.read("Rovanta")) +
+                                 "\\s\\back?5Cslash\t3\t32D153FF\r\n"
                                  "\\s\\linked\t3\t32D153FF\r\n"
                                  "\\s\\real\t3\t32D153FF\r\n"
-                                 "\\s\\tab?new?line\t3\t32D153FF\r\n"
-                                 "\\s\\\xE9?\?\?\?\t3\t32D153FF\r\n" +
-                                 longLine;
+                                 "\\s\\tab?09new?0Aline\t3\t32D153FF\r\n"
+                                 "\\s\\tab?0Anew?09line\t3\t32D153FF\r\n"
+                                 "\\s\\tab?3Fnew?3Fline\t3\t32D153FF\r\n"
+                                 "\\s\\\xE9?u20AC?U01F600?xFF\t3\t32D153FF\r\n" +
+                                 longLine + "\\s\\back\\slash\t3\t32D153FF\r\n";
     EXPECT_EQ(sandbox.read("hashes.txt"), expected);
 }
 
-TEST(HashMode, ReportsAListThatCannotBeOpenedWithCodeTwo)
+// Only a regular file is ever written as the list: a link is not written through, a FIFO is
+// not waited on.
+TEST(HashMode, ReportsAListThatIsNoRegularFileWithCodeTwo)
 {
-    LauncherSandbox sandbox;
-    fs::create_directories(sandbox.path("hashes.txt"));
-    const RunResult run = sandbox.runLauncher({"-hash"});
-    EXPECT_EQ(run.exitCode, 2);
-    EXPECT_EQ(run.out, "Unable to open hash file: " + sandbox.path("hashes.txt") + "\n");
+    const struct {
+        const char* what;
+        void (*plant)(const LauncherSandbox&);
+    } cases[] = {
+        {"folder", [](const LauncherSandbox& s) { fs::create_directories(s.path("hashes.txt")); }},
+        {"link to a file", [](const LauncherSandbox& s) {
+             s.write("elsewhere/target", "kept");
+             fs::create_symlink(s.path("elsewhere/target"), s.path("hashes.txt"));
+         }},
+        {"link to a device", [](const LauncherSandbox& s) { fs::create_symlink("/dev/full", s.path("hashes.txt")); }},
+        {"FIFO", [](const LauncherSandbox& s) { ASSERT_EQ(mkfifo(s.path("hashes.txt").c_str(), 0600), 0); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        LauncherSandbox sandbox;
+        c.plant(sandbox);
+        const RunResult run = sandbox.runLauncher({"-hash"});
+        EXPECT_EQ(run.exitCode, 2);
+        EXPECT_EQ(run.out, "Unable to open hash file: " + sandbox.path("hashes.txt") + "\n");
+        if (fs::exists(sandbox.path("elsewhere/target"))) {
+            EXPECT_EQ(sandbox.read("elsewhere/target"), "kept");
+        }
+    }
 }
 
 TEST(HashMode, ReportsAListThatCannotBeWrittenWithCodeFour)
 {
     LauncherSandbox sandbox;
-    fs::create_symlink("/dev/full", sandbox.path("hashes.txt"));
-    const RunResult run = sandbox.runLauncher({"-hash"});
-    EXPECT_EQ(run.exitCode, 4);
+    for (int i = 0; i < 40; ++i)
+        sandbox.write("many/file-with-a-rather-long-name-" + std::to_string(i), "abc");
+    // No file may grow past 512 bytes, and the signal for it is ignored: the list's writes fail
+    // while the short message still fits.
+    const RunResult run =
+        sandbox.runLauncher({"-hash"}, {"sh", "-c", "ulimit -f 1; trap '' XFSZ; exec \"$0\" \"$@\""});
+    EXPECT_EQ(run.exitCode, 4) << run.err;
     EXPECT_EQ(run.out, "Unable to write hash file: " + sandbox.path("hashes.txt") + "\n");
+}
+
+// Without /proc the launcher cannot know where it lies: a failure, not a walk from the root.
+TEST(HashMode, UnknownOwnDirectoryIsAFailureWithCodeFive)
+{
+    LauncherSandbox sandbox;
+    if (const std::string why = launcher_test::whyProcCannotBeHidden(); !why.empty())
+        GTEST_SKIP() << why;
+    const RunResult run = sandbox.runLauncher(
+        {"-hash"}, launcher_test::withoutProc());
+    EXPECT_EQ(run.exitCode, 5) << run.err;
+    EXPECT_EQ(run.out.rfind("Unable to find the launcher's directory: ", 0), 0u) << run.out;
+    EXPECT_FALSE(fs::exists(sandbox.path("hashes.txt")));
 }
 
 TEST(HashMode, ReportsAFailedWalkWithCodeOneAndLeavesTheListAlone)
@@ -120,6 +165,7 @@ TEST(HashMode, ReportsAFailedWalkWithCodeOneAndLeavesTheListAlone)
         wrapper = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
     const RunResult run = sandbox.runLauncher({"-hash"}, wrapper);
     EXPECT_EQ(run.exitCode, 1) << run.err;
-    EXPECT_EQ(run.out, "Unable to get file list.\n");
+    EXPECT_EQ(run.out, "Unable to get file list.\nUnable to read directory " + sandbox.path("locked") +
+                           ": Permission denied\n");
     EXPECT_EQ(sandbox.read("hashes.txt"), "old list\r\n");
 }

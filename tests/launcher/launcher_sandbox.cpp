@@ -4,12 +4,27 @@
 #include <random>
 #include <sstream>
 #include <stdexcept>
+#include <unistd.h>
 
 #include "platform/process.h"
 
 namespace fs = std::filesystem;
 
 namespace launcher_test {
+
+std::vector<std::string> withoutProc()
+{
+    return {"unshare", "-m", "--propagation", "private", "sh", "-c", "mount -t tmpfs none /proc && exec \"$0\" \"$@\""};
+}
+
+std::string whyProcCannotBeHidden()
+{
+#ifdef __SANITIZE_ADDRESS__
+    return "the address sanitizer's runtime needs /proc";
+#else
+    return geteuid() == 0 ? "" : "hiding /proc needs a private mount namespace (root)";
+#endif
+}
 
 LauncherSandbox::LauncherSandbox(const std::string& installName)
 {

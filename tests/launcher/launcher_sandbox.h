@@ -14,6 +14,13 @@ struct RunResult {
     std::string err;
 };
 
+// A wrapper that runs the command in a private mount namespace with an empty /proc, so that a
+// program cannot find its own path.
+std::vector<std::string> withoutProc();
+// Why withoutProc() cannot be used here, or "" when it can: it needs root, and the address
+// sanitizer's runtime cannot work without /proc.
+std::string whyProcCannotBeHidden();
+
 class LauncherSandbox {
 public:
     // `installName` is the installation directory's own name inside a fresh temporary folder.

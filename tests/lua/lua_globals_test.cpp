@@ -1,5 +1,8 @@
 // The global functions every state gets, and the colour helpers of the wrapper.
+#include <filesystem>
+#include <fstream>
 #include <string>
+#include <sys/stat.h>
 
 #include "base/blog.h"
 #include "lua/blua.h"
@@ -91,7 +94,8 @@ TEST_F(LuaGlobalsTest, BenchDoesNothing)
 
 TEST_F(LuaGlobalsTest, DumpTableToFileWritesTheFramedTable)
 {
-    const std::string path = tempPath("table.txt");
+    const InWorkingFolder folder;
+    const std::string path = "table.txt";
     ASSERT_EQ(run("t = {name = 'car', count = 3, flags = {true, false}, quote = 'a\"b'}\n"
                   "t.self = t\n"  // a cycle must not hang the dump
                   "assert(dumpTableToFile(t, '" + path + "') == true)"),
@@ -105,6 +109,48 @@ TEST_F(LuaGlobalsTest, DumpTableToFileWritesTheFramedTable)
     EXPECT_NE(text.find("[1] = true,"), std::string::npos) << text;
     EXPECT_NE(text.find("[\"quote\"] = \"a\\\"b\","), std::string::npos) << text;
     EXPECT_NE(text.find("-- cycle"), std::string::npos) << text;
+}
+
+// The two files scripts name are written below the working directory only, never through a link
+// and never into a FIFO or folder; each refusal is logged with its cause.
+TEST_F(LuaGlobalsTest, ScriptNamedFilesStayBelowTheWorkingDirectory)
+{
+    const InWorkingFolder folder;
+    const std::string outside = folder.path() + "-outside.txt";
+    std::ofstream(outside) << "kept";
+    std::filesystem::create_symlink(outside, "link.txt");
+    std::filesystem::create_directory("sub");
+    ASSERT_EQ(mkfifo("fifo", 0600), 0);
+    const struct {
+        std::string path;
+        const char* cause;
+    } cases[] = {
+        {outside, "leaves the directory it must stay below"},
+        {"../escaped.txt", "leaves the directory it must stay below"},
+        {"sub/../../escaped.txt", "leaves the directory it must stay below"},
+        {"link.txt", "is a symbolic link"},
+        {"fifo", "is not a regular file"},
+        {"sub", "is a directory"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        sink.lines.clear();
+        ASSERT_EQ(run("assert(dumpTableToFile({1}, '" + c.path + "') == false)"), "");
+        ASSERT_EQ(run("Lua:enableStackTraceFile('" + c.path + "', false)"), "");
+        EXPECT_EQ(sink.texts(),
+                  (std::vector<std::string>{"dumpTableToFile: cannot write '" + c.path + "': it " + c.cause,
+                                            "S0|unable to open lua stack log for writing: " + c.path}));
+    }
+    EXPECT_EQ(readWholeFile(outside), "kept");
+    EXPECT_FALSE(std::filesystem::exists(folder.path() + "/../escaped.txt"));
+    std::filesystem::remove(outside);
+
+    // Below the folder, new files are written as before.
+    ASSERT_EQ(run("assert(dumpTableToFile({1}, 'sub/dump.txt') == true) Lua:enableStackTraceFile('sub/trace.txt', false)"),
+              "");
+    ASSERT_EQ(run("Lua:enableStackTraceFile('sub/closer.txt', false)"), "");  // closes the trace
+    EXPECT_NE(readWholeFile("sub/dump.txt").find("[1] = 1,"), std::string::npos);
+    EXPECT_EQ(readWholeFile("sub/trace.txt").rfind("Lua stack trace start\n", 0), 0u);
 }
 
 TEST_F(LuaGlobalsTest, DumpTableToFileReleasesTheTableEvenWhenTheFileCannotBeCreated)

@@ -304,9 +304,10 @@ TEST_F(LuaStateTest, CloseForgetsStateAndName)
 
 TEST_F(LuaStateTest, StackTraceFileRecordsCallsOnlyUnlessFull)
 {
-    const std::string callsOnly = tempPath("calls.txt");
-    const std::string full = tempPath("full.txt");
-    const std::string closer = tempPath("closer.txt");
+    const InWorkingFolder folder;
+    const std::string callsOnly = "calls.txt";
+    const std::string full = "full.txt";
+    const std::string closer = "closer.txt";
     const char* code = "local function helper(a)\n  return a + 1\nend\nvalue = helper(1)\n";
 
     auto lua = makeState();

@@ -70,6 +70,19 @@ std::string readWholeFile(const std::string& path)
     return text.str();
 }
 
+InWorkingFolder::InWorkingFolder() : path_(tempPath("cwd")), previous_(std::filesystem::current_path().string())
+{
+    std::filesystem::remove_all(path_);
+    std::filesystem::create_directories(path_);
+    std::filesystem::current_path(path_);
+}
+
+InWorkingFolder::~InWorkingFolder()
+{
+    std::filesystem::current_path(previous_);
+    std::filesystem::remove_all(path_);
+}
+
 std::string runProtected(Lua& lua, const std::string& code)
 {
     lua_State* L = lua.state();

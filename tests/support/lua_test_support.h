@@ -83,4 +83,19 @@ std::string runProtected(Lua& lua, const std::string& code);
 std::string tempPath(const std::string& name);
 std::string readWholeFile(const std::string& path);
 
+// Makes a fresh folder of the test's own the working directory while it lives: files that
+// scripts name by relative paths land there.
+class InWorkingFolder {
+public:
+    InWorkingFolder();
+    ~InWorkingFolder();
+    InWorkingFolder(const InWorkingFolder&) = delete;
+    InWorkingFolder& operator=(const InWorkingFolder&) = delete;
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+    std::string previous_;
+};
+
 } // namespace VadiZov::testing

@@ -482,6 +482,34 @@ TEST(UiProcess, EveryExternalHostOpensOnceAndShellTextStaysText)
     EXPECT_NE(access(marker.c_str(), F_OK), 0);
 }
 
+// The opener gets the URL as the parser read it: blanks around it trimmed, tabs and line breaks
+// inside dropped, and a NUL escaped instead of cutting the URL short.
+TEST(UiProcess, ExternalLinksReachTheOpenerNormalised)
+{
+    ui_test::TempDir dir;
+    const struct {
+        const char* command;  // the URL as the page wrote it, escaped for the command line
+        const char* opened;
+    } cases[] = {
+        {"http-external://www.velkor.example/a\\tb\\r\\nc", "1|http://www.velkor.example/abc"},
+        {"http-external://forum.velkor.example/x\\u0000y", "1|http://forum.velkor.example/x%00y"},
+        {"http-external://wiki.velkor.example/end \\u0001 ", "1|http://wiki.velkor.example/end"},
+        {"http-external://store.velkor.example/\\u001fz\\u007f", "1|http://store.velkor.example/%1Fz%7F"},
+    };
+    std::string script;
+    std::vector<std::string> expected;
+    for (const auto& c : cases) {
+        script += std::string("navigate \"") + c.command + "\"\n";
+        expected.push_back(c.opened);
+    }
+    UiRun r = runUi(dir, {"--type=renderer"}, script);
+    EXPECT_EQ(r.events("error").size(), 0u);
+    auto opened = ui_test::waitForOpenerLines(r.openerLog, expected.size());
+    std::sort(opened.begin(), opened.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(opened, expected);
+}
+
 TEST(UiProcess, UnknownCommandsAreReportedNotFatal)
 {
     ui_test::TempDir dir;

@@ -5,6 +5,7 @@
 #include <initializer_list>
 #include <vector>
 
+#include "debug/bdebug_drawer.h"
 #include "engine/bengine.h"
 #include "base/bglobals.h"
 #include "ground/bground_models.h"
@@ -17,11 +18,6 @@
 #include "velkor/host.h"
 
 namespace VadiZov {
-
-// Classes whose native side is built elsewhere; the binding needs only their names here.
-class debugdrawer;
-class FlexMesh;
-class Prop;
 
 namespace {
 
@@ -49,28 +45,28 @@ const std::vector<ClassRegistration>& apiClasses()
         apiClass<particleData>("particleData", {&addParticleDataMembers}),
         apiClass<groundModel>("groundModel", {&addGroundModelMembers}),
         apiClass<color>("color", {&addColorMembers}),
-        apiClass<debugdrawer>("debugdrawer", {}),
+        apiClass<debugdrawer>("debugdrawer", {&addDebugDrawerMembers}),
         apiClass<beam>("beam", {&addBeamHandleMembers}),
         apiClass<Vector3>("Vector3", {}),
         apiClass<float3>("float3", {&addFloat3Members}),
         apiClass<Quaternion>("Quaternion", {&addQuaternionMembers}),
-        apiClass<FlexMesh>("FlexMesh", {}),
-        apiClass<Prop>("Prop", {}),
+        apiClass<FlexMesh>("FlexMesh", {&addFlexMeshMembers}),
+        apiClass<Prop>("Prop", {&addPropMembers}),
         apiClass<beamstats>("beamstats", {&addBeamstatsMembers}),
-        apiClass<ResourceContainer>("ResourceContainer", {}),
-        apiClass<SpotLight>("SpotLight", {}),
-        apiClass<BeamObjectImpl>("BeamObject", {&addObjectBuildingMembers, &addObjectServiceMembers}),
+        apiClass<ResourceContainer>("ResourceContainer", {&addResourceContainerMembers}),
+        apiClass<SpotLight>("SpotLight", {&addSpotLightMembers}),
+        apiClass<BeamObjectImpl>("BeamObject", {&addObjectBuildingMembers, &addObjectServiceMembers, &addObjectAttachmentMembers, &addObjectDebugMembers}),
         apiClass<wheel>("wheel", {&addWheelHandleMembers}),
         apiClass<HighPerfTimer>("HighPerfTimer", {&addHighPerfTimerMembers}),
         apiClass<Lua>("Lua", {&addLuaStateMembers}),
         apiClass<Settings>("Settings", {&addSettingsMembers}),
-        apiClass<FS>("FS", {}),
-        apiClass<FSDirectory>("FSDirectory", {}),
-        apiClass<Material>("Material", {}),
-        apiClass<FilePure>("FilePure", {}),
-        apiClass<SFXSource>("SFXSource", {}),
+        apiClass<FS>("FS", {&addFSMembers}),
+        apiClass<FSDirectory>("FSDirectory", {&addFSDirectoryMembers}),
+        apiClass<Material>("Material", {&addMaterialMembers}),
+        apiClass<FilePure>("FilePure", {&addFilePureMembers}),
+        apiClass<SFXSource>("SFXSource", {&addSFXSourceMembers}),
         apiClass<TerrainBlock>("TerrainBlock", {&addTerrainBlockMembers}),
-        apiClass<GameEngine>("GameEngine", {}),
+        apiClass<GameEngine>("GameEngine", {&addGameEngineMembers}),
     };
     return classes;
 }

@@ -25,6 +25,7 @@ class HighPerfTimer;
 class TerrainBlock;
 class beam;
 class wheel;
+class debugdrawer;
 struct Settings;
 struct float3;
 struct Quaternion;
@@ -33,6 +34,16 @@ struct wheelData;
 struct particleData;
 struct beamstats;
 struct groundModel;
+class FlexMesh;
+class Prop;
+class FS;
+class FSDirectory;
+class FilePure;
+class Material;
+class ResourceContainer;
+class SpotLight;
+class SFXSource;
+class GameEngine;
 
 namespace LuaBinding {
 class Namespace;
@@ -70,5 +81,21 @@ void addTerrainBlockMembers(LuaBinding::Class<TerrainBlock>& c);
 // blua_api_object_services.cpp
 void addEngineSlotMembers(LuaBinding::Class<BeamEngineImpl>& c);
 void addObjectServiceMembers(LuaBinding::Class<BeamObjectImpl>& c);
+// blua_api_attachments.cpp
+void addObjectAttachmentMembers(LuaBinding::Class<BeamObjectImpl>& c);
+void addFlexMeshMembers(LuaBinding::Class<FlexMesh>& c);
+void addPropMembers(LuaBinding::Class<Prop>& c);
+// blua_api_host.cpp
+void addFSMembers(LuaBinding::Class<FS>& c);
+void addFSDirectoryMembers(LuaBinding::Class<FSDirectory>& c);
+void addFilePureMembers(LuaBinding::Class<FilePure>& c);
+void addMaterialMembers(LuaBinding::Class<Material>& c);
+void addResourceContainerMembers(LuaBinding::Class<ResourceContainer>& c);
+void addSpotLightMembers(LuaBinding::Class<SpotLight>& c);
+void addSFXSourceMembers(LuaBinding::Class<SFXSource>& c);
+void addGameEngineMembers(LuaBinding::Class<GameEngine>& c);
+// blua_api_debug.cpp
+void addDebugDrawerMembers(LuaBinding::Class<debugdrawer>& c);
+void addObjectDebugMembers(LuaBinding::Class<BeamObjectImpl>& c);
 
 } // namespace VadiZov

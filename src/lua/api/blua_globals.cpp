@@ -7,6 +7,8 @@
 #include "lua/api/blua_api.h"
 #include "lua/binding/blua_binding.h"
 #include "lua/blua_table_ref.h"
+#include "platform/last_error.h"
+#include "platform/path_below.h"
 #include "velkor/types.h"
 
 namespace VadiZov {
@@ -110,8 +112,11 @@ bool dumpTableToFile(LuaTableRef table, const char* path)
     lua_State* L = table.state();
     // Room for the deepest walk up front, so no Lua error can leave the file open.
     luaL_checkstack(L, 3 * kMaxDumpDepth + 8, "dumpTableToFile");
-    FILE* file = std::fopen(path, "wt");
+    // Scripts name the file: it stays below the working directory and is never a link.
+    FILE* file = platform::openFileBelow(".", path, "wt");
     if (!file) {
+        logFormat(LOG_ERROR, "dumpTableToFile: cannot write '%s': it %s", path,
+                  platform::refusalText(platform::getLastError()).c_str());
         table.release();
         return false;
     }

@@ -325,6 +325,17 @@ public:
         return *this;
     }
 
+    // A data member read by a hand-written function and not writable from Lua: an assignment
+    // raises "no member named".
+    Class& addReadOnlyCProperty(const char* name, lua_CFunction getter)
+    {
+        lua_pushcfunction(L_, getter);
+        lua_pushvalue(L_, -1);
+        storeIn(constTable_, "__propget", name);
+        storeIn(classTable_, "__propget", name);
+        return *this;
+    }
+
     template <class V>
     Class& addStaticProperty(const char* name, V* variable)
     {

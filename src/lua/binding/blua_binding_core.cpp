@@ -386,20 +386,42 @@ void* getReference(lua_State* L, int index, const void* classKey, bool canBeCons
     return object;
 }
 
+namespace {
+
+// A new userdata block of `size` bytes carrying the metatable stored under key. Nothing runs
+// between the block's creation and the caller's construction in it, so the finaliser never
+// sees it unbuilt.
+void* newUserdataWithMetatable(lua_State* L, size_t size, const void* key)
+{
+    pushRegistryValue(L, key);
+    if (!lua_istable(L, -1)) {
+        lua_pop(L, 1);
+        luaL_error(L, "cannot push an object of an unregistered class");
+    }
+    void* block = lua_newuserdata(L, size);
+    lua_insert(L, -2);
+    lua_setmetatable(L, -2);
+    return block;
+}
+
+} // namespace
+
 void pushObjectPointer(lua_State* L, void* pointer, const void* key)
 {
     if (!pointer) {
         lua_pushnil(L);
         return;
     }
-    pushRegistryValue(L, key);
-    if (!lua_istable(L, -1)) {
-        lua_pop(L, 1);
-        luaL_error(L, "cannot push an object of an unregistered class");
+    new (newUserdataWithMetatable(L, sizeof(UserdataPointer), key)) UserdataPointer(pointer);
+}
+
+void pushCheckedPointer(lua_State* L, void* pointer, const void* key, uint64_t serial, UserdataChecked::AliveTest alive)
+{
+    if (!pointer) {
+        lua_pushnil(L);
+        return;
     }
-    new (lua_newuserdata(L, sizeof(UserdataPointer))) UserdataPointer(pointer);
-    lua_insert(L, -2);
-    lua_setmetatable(L, -2);
+    new (newUserdataWithMetatable(L, sizeof(UserdataChecked), key)) UserdataChecked(pointer, serial, alive);
 }
 
 void pushClassTableForValue(lua_State* L, const void* classKey)

@@ -48,12 +48,14 @@ public:
     Userdata(const Userdata&) = delete;
     Userdata& operator=(const Userdata&) = delete;
 
-    void* object() const { return object_; }
+    // Null once the object is gone.
+    void* object() const { return liveObject(); }
     // True when the userdata holds the object itself, so the finaliser must destroy it.
     virtual bool ownsObject() const { return false; }
 
 protected:
     explicit Userdata(void* object) : object_(object) {}
+    virtual void* liveObject() const { return object_; }
     void* object_;
 };
 
@@ -61,6 +63,23 @@ protected:
 class UserdataPointer final : public Userdata {
 public:
     explicit UserdataPointer(void* object) : Userdata(object) {}
+};
+
+// An object the library may free while a script still holds it: each use asks whether the
+// object with this serial still lives, and a freed one reads as gone.
+class UserdataChecked final : public Userdata {
+public:
+    using AliveTest = bool (*)(const void* object, uint64_t serial);
+    UserdataChecked(void* object, uint64_t serial, AliveTest alive) : Userdata(object), serial_(serial), alive_(alive)
+    {
+    }
+
+protected:
+    void* liveObject() const override { return alive_(object_, serial_) ? object_ : nullptr; }
+
+private:
+    uint64_t serial_;
+    AliveTest alive_;
 };
 
 // The object lives inside the userdata block, after this record, aligned for T.
@@ -127,6 +146,9 @@ void* getReference(lua_State* L, int index, const void* classKey, bool canBeCons
 // Pushes a by-pointer userdata with the metatable stored under key (the class or const key),
 // nil for a null pointer.
 void pushObjectPointer(lua_State* L, void* pointer, const void* key);
+
+// Like pushObjectPointer for an object whose lifetime the alive test knows under serial.
+void pushCheckedPointer(lua_State* L, void* pointer, const void* key, uint64_t serial, UserdataChecked::AliveTest alive);
 
 // Pushes the metatable of the class for a new by-value object; raises a Lua error when the
 // class was never registered in this state.

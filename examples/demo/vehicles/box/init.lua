@@ -26,6 +26,8 @@ function init(dir)
     obj:setCollisionTriangle(-1, corners[f[1]], corners[f[3]], corners[f[4]], 0, 0, -1, 0, "asphalt")
   end
   obj:finishLoading()
+  -- Beams and node numbers drawn every frame; the host draws them with --debug-svg or --debug-png.
+  obj.debugDrawProxy:showDebug(true)
   logInfo(string.format("box: %d nodes, %d beams, %d triangles", obj.node_count, obj.beam_count,
                         obj:getTriangleCount()))
 end
@@ -42,4 +44,7 @@ function vehicleResetted(rotationChanged) logInfo("box: reset") end
 function vehicleDestroy() logInfo("box: destroyed after " .. frames .. " frames") end
 function particleEmitted(p) end
 function activated(value) end
-function debugDraw() end
+function debugDraw()
+  obj.debugDrawProxy:drawBeams(0)
+  obj.debugDrawProxy:drawNodeNumbers(color(255, 255, 255, 255), 0)
+end

@@ -1,0 +1,95 @@
+#include "host/host_input_files.h"
+
+#include "platform/last_error.h"
+#include "platform/path_below.h"
+
+namespace VadiZov::host {
+
+namespace {
+
+// Far above any height map or triangle list the host is meant for; a file without end (a
+// device, a growing file) is refused instead of filling memory.
+constexpr uint64_t kMaxGroundFileBytes = uint64_t(256) << 20;
+
+bool readInputBelow(const std::string& dataDir, const char* option, const std::string& file, std::string* bytes,
+                    std::string* error)
+{
+    if (!platform::isPathBelow(file)) {
+        *error = std::string(option) + " " + file + ": must be a path below DATA_DIR";
+        return false;
+    }
+    if (!platform::readFileBelow(dataDir, file, kMaxGroundFileBytes, bytes)) {
+        *error = "cannot read " + file + ": it " + platform::refusalText(platform::getLastError());
+        return false;
+    }
+    return true;
+}
+
+// The folders of `path` from the outermost, without the file's own name.
+std::vector<std::string> foldersOf(const std::string& path)
+{
+    std::vector<std::string> folders;
+    for (size_t at = path.find_first_of("/\\"); at != std::string::npos; at = path.find_first_of("/\\", at + 1))
+        folders.push_back(path.substr(0, at));
+    return folders;
+}
+
+bool endsWith(const std::string& text, const std::string& tail)
+{
+    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+} // namespace
+
+bool readGroundFiles(const HostOptions& options, GroundFiles* ground, std::string* error)
+{
+    std::string bytes;
+    if (!options.terrainFile.empty()) {
+        if (!readInputBelow(options.dataDir, "--terrain", options.terrainFile, &bytes, error))
+            return false;
+        if (!parsePgmHeightMap(bytes, &ground->heightMap, error) ||
+            !checkTerrainScale(ground->heightMap, options.squareSize, options.heightScale, error)) {
+            *error = options.terrainFile + ": " + *error;
+            return false;
+        }
+    }
+    if (!options.staticFile.empty()) {
+        if (!readInputBelow(options.dataDir, "--static", options.staticFile, &bytes, error))
+            return false;
+        if (!parseStaticTriangles(bytes, &ground->staticTriangles, error)) {
+            *error = options.staticFile + ": " + *error;
+            return false;
+        }
+    }
+    return true;
+}
+
+bool checkLogFile(const HostOptions& options, std::string* error)
+{
+    const std::string& log = options.logFile;
+    if (log.empty())
+        return true;
+    auto refuse = [&](const std::string& reason) {
+        *error = "--log " + log + ": " + reason;
+        return false;
+    };
+    if (!platform::isPathBelow(log))
+        return refuse("must be a path below DATA_DIR");
+    const std::vector<std::string> folders = foldersOf(log);
+    if (!folders.empty() && folders.front() == "lua")
+        return refuse("would replace a file below lua/, which holds the scripts");
+    for (const std::string& folder : folders) {
+        if (folder == options.objectDir ||
+            platform::kindBelow(options.dataDir, folder + "/init.lua") == platform::BelowKind::File)
+            return refuse("would replace a file in the object folder " + folder);
+    }
+    if (log == options.terrainFile || log == options.staticFile)
+        return refuse("would replace a ground file");
+    const platform::BelowKind kind = platform::kindBelow(options.dataDir, log);
+    if (kind != platform::BelowKind::Missing && !(kind == platform::BelowKind::File && endsWith(log, ".log")))
+        return refuse("would replace an existing file that is not a log (only a missing file or one ending in "
+                      "\".log\" is written)");
+    return true;
+}
+
+} // namespace VadiZov::host

@@ -1,0 +1,26 @@
+// The host's own input files below DATA_DIR (--terrain, --static) and the check that --log
+// never replaces one of the inputs.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "host/host_options.h"
+#include "host/host_static_file.h"
+#include "host/host_terrain_file.h"
+
+namespace VadiZov::host {
+
+struct GroundFiles {
+    HeightMap heightMap;
+    std::vector<HostTriangle> staticTriangles;
+};
+
+// Reads and checks the terrain and static files the options name. False with the reason.
+bool readGroundFiles(const HostOptions& options, GroundFiles* ground, std::string* error);
+
+// False with the reason when --log would leave DATA_DIR or overwrite something that is not a
+// log: a file below "lua/" or in an object's folder, a ground file, an existing non-log file.
+bool checkLogFile(const HostOptions& options, std::string* error);
+
+} // namespace VadiZov::host

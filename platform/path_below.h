@@ -1,0 +1,50 @@
+// Files below a root directory, reached so that nothing outside the root can be touched: no
+// absolute paths, no "..", no link whose target leaves the root, and only regular files are
+// opened (a FIFO or device would block or never end). This is the one place that decides
+// whether a path stays below a root.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace VadiZov::platform {
+
+// True when `path` is relative, not empty and has no ".." component. '/' and '\' both
+// separate components.
+bool isPathBelow(const std::string& path);
+
+enum class BelowKind {
+    Missing,    // absent, or reachable only by leaving the root
+    File,       // a regular file
+    Directory,
+    Other,      // FIFO, device, socket
+};
+
+// What `path` below `root` names; links are followed only while they stay below the root.
+BelowKind kindBelow(const std::string& root, const std::string& path);
+
+// Opens the regular file `path` below `root` with a C runtime mode ("r", "rb", "w", "wt",
+// "a", "r+", ...). Reading follows links that stay below the root; writing follows none, so a
+// link planted where a file is expected is never written through. nullptr with the last error
+// set (EXDEV when the path leaves the root, ELOOP for a link, EISDIR or EINVAL for something
+// that is not a regular file).
+std::FILE* openFileBelow(const std::string& root, const std::string& path, const char* mode);
+
+// The names in the directory `path` below `root`, without "." and "..", sorted by their bytes.
+// False with the last error set when it is no directory below the root.
+bool listNamesBelow(const std::string& root, const std::string& path, std::vector<std::string>* names);
+
+// Reads the whole of an open file, at most `limit` bytes. False with the last error set (EFBIG
+// when the file holds more) on failure.
+bool readWholeFile(std::FILE* file, uint64_t limit, std::string* bytes);
+
+// The whole regular file `path` below `root`, at most `limit` bytes.
+bool readFileBelow(const std::string& root, const std::string& path, uint64_t limit, std::string* bytes);
+
+// Why a path below a root was refused, in words for a message ("is a directory", "leaves the
+// directory it must stay below", ...): the cause behind the last error of the calls above.
+std::string refusalText(int code);
+
+} // namespace VadiZov::platform

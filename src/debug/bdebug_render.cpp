@@ -1,0 +1,141 @@
+// One render of a collector into the host's HostDebugDraw, and the static-collision view.
+#include <cmath>
+
+#include "base/bglobals.h"
+#include "debug/bdebug_drawer.h"
+#include "engine/bengine.h"
+#include "ground/bground_models.h"
+#include "ground/bstatic_collider.h"
+#include "velkor/host.h"
+
+namespace VadiZov {
+
+DebugWorld DebugWorld::current()
+{
+    DebugWorld world;
+    world.collider = g_engine ? g_engine->staticCollider() : nullptr;
+    world.terrain = g_engine ? g_engine->terrain() : g_terrain;
+    world.groundModels = &groundModelTable();
+    world.gameEngine = g_gameEngine;
+    return world;
+}
+
+void debugdrawer::render(HostDebugDraw& host, const float3& focus) { render(host, focus, DebugWorld::current()); }
+
+void debugdrawer::render(HostDebugDraw& host, const float3& focus, const DebugWorld& world)
+{
+    lastFocusPos = focus;
+    if (drawTerrainDebug)
+        drawTerrainGroundModels(focus, world);
+    if (drawCollisionTris)
+        drawStaticCollision(host, focus, world.collider);
+    if (!linePoints.empty())
+        host.drawLines(linePoints.data(), lineColors.data(), int32_t(linePoints.size()));
+    if (!trianglePoints.empty())
+        host.drawTriangles(trianglePoints.data(), triangleColors.data(), int32_t(trianglePoints.size()));
+    for (const DebugSphere& s : spheres)
+        host.drawSpheres(s.radius, s.centre, s.colour);
+    for (const DebugBeam3d& b : beams3d)
+        host.drawBeams3d(b.first, b.second, b.radius, b.colour);
+    for (const DebugText& t : texts)
+        host.drawTexts(t.position, t.colour, t.text);
+}
+
+namespace {
+
+constexpr float kSelectRadiusSquared = 400.0f;  // centroids closer than 20
+constexpr float kOneThird = 0.33333334f;
+constexpr float kShrink = 0.95f;
+constexpr float kLift = 0.06f;
+constexpr float kNormalLength = 0.6f;
+constexpr color kFaceColor{0, 255, 0, 60};
+constexpr color kEdgeColor{255, 0, 0, 230};
+constexpr color kNormalColor{255, 255, 0, 255};
+
+struct SelectedTriangle {
+    float3 centroid;
+    float3 normal;
+    float3 corners[3];  // shrunk towards the centroid and lifted along the normal
+};
+
+bool selectTriangle(const RawTriangle& t, const float3& focus, SelectedTriangle& out)
+{
+    out.centroid = ((t.c0 + t.c1) + t.c2) * kOneThird;
+    if (!((out.centroid - focus).squaredLength() < kSelectRadiusSquared))
+        return false;
+    const float3 n = (t.c2 - t.c0).cross(t.c1 - t.c0);
+    out.normal = n * (1.0f / (std::sqrt(n.squaredLength()) + 1e-25f));
+    const float3* corners[3] = {&t.c0, &t.c1, &t.c2};
+    for (int i = 0; i < 3; ++i)
+        out.corners[i] = (out.centroid + (*corners[i] - out.centroid) * kShrink) + out.normal * kLift;
+    return true;
+}
+
+// Writes `write`'s points for each selected triangle in list order until the scratch holds the
+// capacity or more; returns the number of points written.
+template <int PointsPerTriangle, class Write>
+int fillScratch(const std::vector<RawTriangle>& triangles, const float3& focus, float3* vertices, color* colours,
+                int capacity, color c, Write write)
+{
+    int count = 0;
+    SelectedTriangle s;
+    for (const RawTriangle& t : triangles) {
+        if (count >= capacity)
+            break;
+        if (!selectTriangle(t, focus, s))
+            continue;
+        if (count + PointsPerTriangle > capacity)
+            break;
+        write(s, vertices + count);
+        for (int i = 0; i < PointsPerTriangle; ++i)
+            colours[count + i] = c;
+        count += PointsPerTriangle;
+    }
+    return count;
+}
+
+} // namespace
+
+void debugdrawer::allocateCollisionScratch()
+{
+    if (!collisionVertexScratch_) {
+        collisionVertexScratch_ = std::make_unique<float3[]>(kCollisionScratch);
+        collisionColorScratch_ = std::make_unique<color[]>(kCollisionScratch);
+    }
+}
+
+void debugdrawer::drawStaticCollision(HostDebugDraw& host, const float3& focus, const StaticCollider* collider)
+{
+    allocateCollisionScratch();
+    if (!collider)
+        return;
+    const std::vector<RawTriangle>& triangles = collider->debugTriangles();
+    float3* v = collisionVertexScratch_.get();
+    color* c = collisionColorScratch_.get();
+
+    int n = fillScratch<3>(triangles, focus, v, c, kCollisionScratch, kFaceColor, [](const SelectedTriangle& s, float3* out) {
+        out[0] = s.corners[0];
+        out[1] = s.corners[1];
+        out[2] = s.corners[2];
+    });
+    if (n > 0)
+        host.drawTriangles(v, c, n);
+
+    n = fillScratch<6>(triangles, focus, v, c, kCollisionScratch, kEdgeColor, [](const SelectedTriangle& s, float3* out) {
+        for (int i = 0; i < 3; ++i) {
+            out[2 * i] = s.corners[i];
+            out[2 * i + 1] = s.corners[(i + 1) % 3];
+        }
+    });
+    if (n > 0)
+        host.drawLines(v, c, n);
+
+    n = fillScratch<2>(triangles, focus, v, c, kCollisionScratch, kNormalColor, [](const SelectedTriangle& s, float3* out) {
+        out[0] = s.centroid;
+        out[1] = s.centroid + s.normal * kNormalLength;
+    });
+    if (n > 0)
+        host.drawLines(v, c, n);
+}
+
+} // namespace VadiZov

@@ -1,0 +1,117 @@
+#include "object/bcamera.h"
+
+#include <cmath>
+
+#include "base/bglobals.h"
+#include "base/blog.h"
+#include "base/bmath.h"
+#include "object/bobject.h"
+#include "velkor/host.h"
+
+namespace VadiZov {
+
+namespace {
+
+bool isNodeOf(const BeamObjectImpl& object, int node) { return node >= 0 && node < object.node_count; }
+
+bool isNodeOrUnset(const BeamObjectImpl& object, int node) { return node == -1 || isNodeOf(object, node); }
+
+// Camera frame axes u = S - R, v = D - R, n = unit(u x v); false when they span no frame.
+bool cameraAxes(const BeamObjectImpl& object, float3& u, float3& v, float3& n)
+{
+    const float3& r = object.nodes[object.axisRef].pos;
+    u = object.nodes[object.axisSide].pos - r;
+    v = object.nodes[object.axisBack].pos - r;
+    const float3 c = u.cross(v);
+    const float squared = c.squaredLength();
+    if (!(squared > 0.0f) || !std::isfinite(squared))
+        return false;
+    n = c * (1.0f / std::sqrt(squared));
+    return true;
+}
+
+} // namespace
+
+void setReferenceNodes(BeamObjectImpl& object, int ref, int dir, int side, int up, int position1, int position2)
+{
+    if (!isNodeOf(object, ref) || !isNodeOrUnset(object, dir) || !isNodeOrUnset(object, side) ||
+        !isNodeOrUnset(object, up) || !isNodeOf(object, position1) || !isNodeOf(object, position2)) {
+        logFormat(LOG_ERROR, "*** setReferenceNodes: invalid node id: %d, %d, %d, %d, %d, %d", ref, dir, side, up,
+                  position1, position2);
+        return;
+    }
+    object.axisRef = ref;
+    object.refNode = ref;
+    object.axisBack = dir;
+    object.axisSide = side;
+    object.axisUp = up;
+    object.refPositionNodes[0] = position1;
+    object.refPositionNodes[1] = position2;
+}
+
+void setExternalCamera(BeamObjectImpl& object, float x, float y, float z, float factor1, float factor2, float view)
+{
+    float3 u, v, n;
+    if (!isNodeOf(object, object.axisRef) || !isNodeOf(object, object.axisSide) ||
+        !isNodeOf(object, object.axisBack) || !cameraAxes(object, u, v, n)) {
+        logMessage(LOG_ERROR, "*** setExternalCamera: the camera nodes span no frame", true);
+        return;
+    }
+    const float3 coefficients = coefficientsInAxes(u, v, n, float3(x, y, z));
+    if (!isFinite(coefficients)) {
+        logMessage(LOG_ERROR, "*** setExternalCamera: the camera nodes span no frame", true);
+        return;
+    }
+    object.externalCameraOffset = coefficients;
+    object.cameraParams[0] = factor1;
+    object.cameraParams[1] = factor2;
+    object.cameraParams[2] = view;
+}
+
+void addInternalCamera(BeamObjectImpl& object, int node, float value)
+{
+    if (!isNodeOf(object, node)) {
+        logFormat(LOG_ERROR, "*** addInternalCamera: invalid node id: %d", node);
+        return;
+    }
+    if (object.internal_camera_count < 0 || object.internal_camera_count >= kMaxInternalCameras) {
+        logFormat(LOG_ERROR, "*** addInternalCamera: no room for more than %d internal cameras", kMaxInternalCameras);
+        return;
+    }
+    object.internalCameras[object.internal_camera_count] = InternalCamera{node, value};
+    ++object.internal_camera_count;
+}
+
+float3 getProjectedNodePosition(BeamObjectImpl& object, int node)
+{
+    if (!isNodeOf(object, node) || !g_gameEngine)
+        return float3();
+    float3 projected;
+    g_gameEngine->projectPosition(&projected, &object.nodes[node].worldPos);
+    return float3(projected.x, projected.y, 0.0f);
+}
+
+void BeamObjectImpl::updateCamera()
+{
+    if (!hostObject || !validNode(axisRef) || !validNode(axisSide) || !validNode(axisBack))
+        return;
+    CameraRecord record{};
+    record.values[0] = nodes[axisRef].pos;
+    record.values[1] = nodes[axisSide].pos;
+    record.values[2] = nodes[axisBack].pos;
+    record.values[3] = externalCameraOffset;
+    record.values[4] = nodes[axisRef].vel;
+    float cameraValue = cameraParams[2];
+    const int choice = internalCameraChoice;
+    // The count is a Lua data member: it is bounded by the table before it indexes it.
+    if (choice >= 0 && choice < internal_camera_count && choice < kMaxInternalCameras) {
+        const InternalCamera& camera = internalCameras[choice];
+        if (validNode(camera.node))
+            record.values[5] = nodes[camera.node].pos;
+        cameraValue = camera.value;
+    }
+    hostObject->updateCamera(choice, internal_camera_count, &record, cameraValue, cameraParams[0], cameraParams[1],
+                             camRelaxation);
+}
+
+} // namespace VadiZov

@@ -1,0 +1,134 @@
+// Files below a root: what a link, a FIFO or a climbing path may and may not reach.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/last_error.h"
+#include "platform/path_below.h"
+
+using namespace VadiZov::platform;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string readAll(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// root/ holds a file, a folder, a FIFO and links inside and out; outside/ is next to it.
+class PathBelow : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        base = fs::temp_directory_path() /
+               ("velkor-below-" + std::to_string(getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        root = (base / "root").string();
+        fs::create_directories(base / "root" / "sub");
+        fs::create_directories(base / "outside");
+        std::ofstream(base / "root" / "file.txt") << "inside";
+        std::ofstream(base / "root" / "sub" / "deep.txt") << "deep";
+        std::ofstream(base / "outside" / "secret.txt") << "secret";
+        ASSERT_EQ(mkfifo((base / "root" / "fifo").c_str(), 0600), 0);
+        fs::create_symlink("file.txt", base / "root" / "link-inside");
+        fs::create_symlink("../file.txt", base / "root" / "sub" / "link-up-inside");
+        fs::create_symlink("../outside/secret.txt", base / "root" / "link-out");
+        fs::create_symlink(base / "root" / "file.txt", base / "root" / "link-absolute");
+        fs::create_directory_symlink("../outside", base / "root" / "dir-out");
+        fs::create_symlink("/dev/zero", base / "root" / "zero");
+    }
+    void TearDown() override { fs::remove_all(base); }
+
+    fs::path base;
+    std::string root;
+};
+
+} // namespace
+
+TEST(IsPathBelow, RefusesAbsoluteEmptyAndClimbingPaths)
+{
+    const struct {
+        const char* path;
+        bool below;
+    } cases[] = {
+        {"a.txt", true},         {"lua/system/main.lua", true}, {"./a", true},
+        {"a..b/c", true},        {"", false},                   {"/etc/passwd", false},
+        {"\\etc", false},        {"..", false},                 {"../x", false},
+        {"a/../../x", false},    {"a\\..\\x", false},           {"a/..", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(isPathBelow(c.path), c.below) << c.path;
+}
+
+TEST_F(PathBelow, ReadsFollowOnlyLinksThatStayBelowTheRoot)
+{
+    const struct {
+        const char* path;
+        bool served;
+        BelowKind kind;
+    } cases[] = {
+        {"file.txt", true, BelowKind::File},
+        {"sub/deep.txt", true, BelowKind::File},
+        {"link-inside", true, BelowKind::File},
+        {"sub/link-up-inside", true, BelowKind::File},
+        {"link-out", false, BelowKind::Missing},
+        {"dir-out/secret.txt", false, BelowKind::Missing},
+        {"dir-out", false, BelowKind::Missing},
+        {"link-absolute", false, BelowKind::Missing},  // an absolute target is never below
+        {"zero", false, BelowKind::Missing},
+        {"../outside/secret.txt", false, BelowKind::Missing},
+        {"fifo", false, BelowKind::Other},  // must not block
+        {"sub", false, BelowKind::Directory},
+        {"missing", false, BelowKind::Missing},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(kindBelow(root, c.path), c.kind) << c.path;
+        std::string bytes;
+        EXPECT_EQ(readFileBelow(root, c.path, 1000, &bytes), c.served) << c.path;
+        if (c.served)
+            EXPECT_FALSE(bytes.empty()) << c.path;
+        else
+            EXPECT_NE(getLastError(), 0) << c.path;
+    }
+    EXPECT_EQ(kindBelow(root, ""), BelowKind::Directory);
+}
+
+TEST_F(PathBelow, WritesFollowNoLinkAndCreateOnlyBelowTheRoot)
+{
+    std::FILE* file = openFileBelow(root, "sub/new.txt", "w");
+    ASSERT_NE(file, nullptr);
+    std::fputs("written", file);
+    std::fclose(file);
+    EXPECT_EQ(readAll(base / "root" / "sub" / "new.txt"), "written");
+
+    for (const char* path : {"link-inside", "link-out", "dir-out/new.txt", "fifo", "sub", "/tmp/x", "../x"}) {
+        EXPECT_EQ(openFileBelow(root, path, "w"), nullptr) << path;
+        EXPECT_EQ(openFileBelow(root, path, "a"), nullptr) << path;
+    }
+    // Nothing was written through a link or created outside.
+    EXPECT_EQ(readAll(base / "root" / "file.txt"), "inside");
+    EXPECT_EQ(readAll(base / "outside" / "secret.txt"), "secret");
+    EXPECT_FALSE(fs::exists(base / "outside" / "new.txt"));
+    EXPECT_EQ(openFileBelow(root, "file.txt", "bogus"), nullptr);
+}
+
+TEST_F(PathBelow, ReadsAreCappedAndDirectoriesListedInByteOrder)
+{
+    std::string bytes;
+    EXPECT_TRUE(readFileBelow(root, "file.txt", 6, &bytes));
+    EXPECT_EQ(bytes, "inside");
+    EXPECT_FALSE(readFileBelow(root, "file.txt", 5, &bytes));
+    EXPECT_EQ(getLastError(), EFBIG);
+
+    std::vector<std::string> names;
+    ASSERT_TRUE(listNamesBelow(root, "sub", &names));
+    EXPECT_EQ(names, (std::vector<std::string>{"deep.txt", "link-up-inside"}));
+    EXPECT_FALSE(listNamesBelow(root, "dir-out", &names));
+    EXPECT_FALSE(listNamesBelow(root, "file.txt", &names));
+}
