@@ -61,7 +61,7 @@ void BeamEngineImpl::init()
 
     initGround();
 
-    // TODO(triangle-contact): the collision tree joins the workers' context.
+    // The worker manager adds the collision tree it owns.
     ThreadContext<core_parameters_t> context;
     context.collider = collider_;
     context.engineLock = engineLock_;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "base/blifetime.h"
+#include "contact/btriangle_contact.h"
 #include "object/bbeam_handles.h"
 #include "object/bobject_frame_queues.h"
 #include "object/bobject_records.h"
@@ -171,6 +172,10 @@ public:
     std::vector<Rail> builtRails;
     std::vector<SlideNode> slideNodes;
     std::vector<SlideNode> builtSlideNodes;
+    // Filled by the triangle search each substep: nodes of other objects near this object's
+    // triangles (resolved by the worker), and the reactions of self-contacts.
+    std::vector<CollisionCandidate> collisionCandidates;
+    std::vector<TriangleContact> selfContacts;
 
     int node_count = 0;
     int beam_count = 0;

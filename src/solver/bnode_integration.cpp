@@ -18,7 +18,7 @@ inline void writeKeys(TreeSlot& slot, const float3& p)
 }
 
 template <bool WithSlots>
-void integrateScalar(NodeCore* nodes, int count, float dt, float3 origin, TreeSlot* slot)
+void integrateScalar(NodeCore* nodes, int count, float dt, float3 origin, TreeSlot* slot, TreeSlot* slotEnd)
 {
     for (int i = 0; i < count; ++i) {
         NodeCore& n = nodes[i];
@@ -33,7 +33,7 @@ void integrateScalar(NodeCore* nodes, int count, float dt, float3 origin, TreeSl
         n.worldPos.y = n.pos.y + origin.y;
         n.worldPos.z = n.pos.z + origin.z;
         if constexpr (WithSlots)
-            if (n.collides)
+            if (n.collides && slot != slotEnd)
                 writeKeys(*slot++, n.worldPos);
         n.force = float3(0.0f, 0.0f, n.gravityForce);
     }
@@ -85,7 +85,7 @@ struct Avx2Rows {
 
 // Written once; each kernel below flattens it with its own row assembly.
 template <class Rows, bool WithSlots>
-inline void integrateWide(NodeCore* nodes, int count, float dt, float3 origin, TreeSlot* slot)
+inline void integrateWide(NodeCore* nodes, int count, float dt, float3 origin, TreeSlot* slot, TreeSlot* slotEnd)
 {
     using namespace simd;
     const Float4 dtv = splat4(dt);
@@ -100,42 +100,44 @@ inline void integrateWide(NodeCore* nodes, int count, float dt, float3 origin, T
         store4(&n.pos.y, pick<1, 2, 0, 1>(pos, vel));  // [py pz vx vy]
         store4(&n.vel.z, Rows::last(tail, vel));
         if constexpr (WithSlots)
-            if (n.collides)
+            if (n.collides && slot != slotEnd)
                 writeKeys(*slot++, n.worldPos);
     }
 }
 
 template <bool WithSlots>
-__attribute__((flatten)) void integrateSse2(NodeCore* nodes, int count, float dt, float3 origin, TreeSlot* slot)
+__attribute__((flatten)) void integrateSse2(NodeCore* nodes, int count, float dt, float3 origin, TreeSlot* slot,
+                                                TreeSlot* slotEnd)
 {
-    integrateWide<Sse2Rows, WithSlots>(nodes, count, dt, origin, slot);
+    integrateWide<Sse2Rows, WithSlots>(nodes, count, dt, origin, slot, slotEnd);
 }
 
 template <bool WithSlots>
 VELKOR_AVX2 __attribute__((flatten)) void integrateAvx2(NodeCore* nodes, int count, float dt, float3 origin,
-                                                        TreeSlot* slot)
+                                                        TreeSlot* slot, TreeSlot* slotEnd)
 {
-    integrateWide<Avx2Rows, WithSlots>(nodes, count, dt, origin, slot);
+    integrateWide<Avx2Rows, WithSlots>(nodes, count, dt, origin, slot, slotEnd);
 }
 
 #endif
 
 template <bool WithSlots>
-void integrate(SimdKernel kernel, NodeCore* nodes, int count, float dt, float3 origin, TreeSlot* slot)
+void integrate(SimdKernel kernel, NodeCore* nodes, int count, float dt, float3 origin, TreeSlot* slot, TreeSlot* slotEnd)
 {
 #ifdef VELKOR_HAVE_SIMD
     if (kernel == SimdKernel::Avx2)
-        return integrateAvx2<WithSlots>(nodes, count, dt, origin, slot);
+        return integrateAvx2<WithSlots>(nodes, count, dt, origin, slot, slotEnd);
     if (kernel == SimdKernel::Sse2)
-        return integrateSse2<WithSlots>(nodes, count, dt, origin, slot);
+        return integrateSse2<WithSlots>(nodes, count, dt, origin, slot, slotEnd);
 #endif
     (void)kernel;
-    integrateScalar<WithSlots>(nodes, count, dt, origin, slot);
+    integrateScalar<WithSlots>(nodes, count, dt, origin, slot, slotEnd);
 }
 
 } // namespace
 
-void integrateNodesWith(SimdKernel kernel, NodeCore* nodes, int count, float dt, float3 origin, TreeSlot* treeSlots)
+void integrateNodesWith(SimdKernel kernel, NodeCore* nodes, int count, float dt, float3 origin, TreeSlot* treeSlots,
+                        int slotCount)
 {
     if (dt == 0.0f) {
         for (int i = 0; i < count; ++i)
@@ -144,10 +146,10 @@ void integrateNodesWith(SimdKernel kernel, NodeCore* nodes, int count, float dt,
     }
     if (!simdKernelSupported(kernel))
         kernel = SimdKernel::Scalar;
-    if (treeSlots)
-        integrate<true>(kernel, nodes, count, dt, origin, treeSlots);
+    if (treeSlots && slotCount > 0)
+        integrate<true>(kernel, nodes, count, dt, origin, treeSlots, treeSlots + slotCount);
     else
-        integrate<false>(kernel, nodes, count, dt, origin, nullptr);
+        integrate<false>(kernel, nodes, count, dt, origin, nullptr, nullptr);
 }
 
 } // namespace VadiZov

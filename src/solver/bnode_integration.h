@@ -14,8 +14,10 @@
 namespace VadiZov {
 
 // Steps nodes[0, count). When treeSlots is given (and dt != 0), each colliding node writes the
-// sortable keys of its new worldPos to the next slot, in node order; the slots' ids are not
+// sortable keys of its new worldPos to the next slot, in node order, up to slotCount slots (a
+// script may have added colliding nodes since the slots were counted); the slots' ids are not
 // touched. A kernel this CPU does not support falls back to the plain loop.
-void integrateNodesWith(SimdKernel kernel, NodeCore* nodes, int count, float dt, float3 origin, TreeSlot* treeSlots);
+void integrateNodesWith(SimdKernel kernel, NodeCore* nodes, int count, float dt, float3 origin, TreeSlot* treeSlots,
+                        int slotCount);
 
 } // namespace VadiZov

@@ -22,9 +22,13 @@ public:
     // signals half-done.
     void run() override;
     void substep();
+    // Room for entries query results (0: none); a failed allocation leaves none, and the
+    // search then does nothing.
+    void sizeQueryResults(int entries);
 
     CollisionTriangleTree* tree;
     uint32_t* queryResults = nullptr;  // node and object index per entry, sized by the tree
+    int queryCapacity = 0;
     StaticCollider* collider;
 };
 

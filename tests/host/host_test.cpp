@@ -206,3 +206,27 @@ TEST_F(Host, DrivenWheelSpinsUpAndBrakedWheelHolds)
     EXPECT_LT(turned, 0.1) << r.out;
     EXPECT_GT(turned, 0.0) << r.out;  // the brake is a spring: it gives a little
 }
+
+// ---- the fold example: an object's triangles hold its own nodes
+
+TEST_F(Host, FoldedFlapRestsOnThePlateWithinTheContactBand)
+{
+    const std::string fold = std::string(VELKOR_EXAMPLES_DIR) + "/fold";
+    std::string args = readFile(fold + "/args");
+    args.erase(args.find_last_not_of(" \n") + 1);
+    HostRun r = run(args + " " + fold);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out.find("ERR"), std::string::npos) << r.out;
+    // The flap is down by the first report; from then on, for ten more seconds, every flap node
+    // stays on the plate's front side within the band (0.1 mm allowed for the tape measure).
+    for (int second = 2; second <= 12; ++second) {
+        const std::string report = "fold after " + std::to_string(second) + " s: ";
+        const size_t at = r.out.find(report);
+        ASSERT_NE(at, std::string::npos) << report << "\n" << r.out;
+        const std::string line = r.out.substr(at, r.out.find('\n', at) - at);
+        const double lowest = numberAfter(line, "lowest flap node ");
+        const double highest = numberAfter(line, "highest ");
+        EXPECT_GE(lowest, 0.0) << line;
+        EXPECT_LE(highest, 0.0251) << line;
+    }
+}

@@ -226,7 +226,8 @@ struct NodeKernels : ::testing::TestWithParam<SimdKernel> {
         Nodes got = start, want = start;
         Slots slots = patternSlots(start), refSlots = slots;
         const Slots before = slots;
-        integrateNodesWith(GetParam(), got.data(), int(got.size()), dt, origin, withSlots ? slots.data() : nullptr);
+        integrateNodesWith(GetParam(), got.data(), int(got.size()), dt, origin, withSlots ? slots.data() : nullptr,
+                           int(slots.size()));
         referenceStep(want, dt, origin, withSlots ? refSlots.data() : nullptr);
         EXPECT_TRUE(sameNodes(got, want, nan)) << "dt " << hexBits(dt);
         if (!withSlots || dt == 0.0f) {
@@ -392,7 +393,7 @@ TEST(NodeIntegration, TheObjectStepMatchesTheReferenceExactly)
     for (int substep = 0; substep < 3; ++substep) {
         for (int i = 0; i < object->node_count; ++i)  // some force besides the weight
             object->nodes[i].force.x = want[size_t(i)].force.x = float(i % 13) - 6.0f;
-        BeamSubstep::integrateNodes(*object, kSubstepTime, slots.data());
+        BeamSubstep::integrateNodes(*object, kSubstepTime, slots.data(), int(slots.size()));
         referenceStep(want, kSubstepTime, object->originOffset, refSlots.data());
         const Nodes got(object->nodes, object->nodes + object->node_count);
         ASSERT_TRUE(sameNodes(got, want, Nan::Exact)) << "substep " << substep;
