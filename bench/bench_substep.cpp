@@ -54,7 +54,7 @@ BENCHMARK(BM_BeamForcesOnly)->Unit(benchmark::kMicrosecond);
 static void BM_BeamForcesBy(benchmark::State& state)
 {
     const int which = int(state.range(0));
-    if (which == 2 && !beamKernelSupported(BeamKernel::Avx2)) {
+    if (which == 2 && !simdKernelSupported(SimdKernel::Avx2)) {
         state.SkipWithError("no AVX2");
         return;
     }
@@ -63,7 +63,7 @@ static void BM_BeamForcesBy(benchmark::State& state)
         if (which == 0)
             BeamSubstep::computeBeamForcesReference(*object);
         else
-            computeBeamForcesWith(*object, which == 1 ? BeamKernel::Portable : BeamKernel::Avx2);
+            computeBeamForcesWith(*object, which == 1 ? SimdKernel::Scalar : SimdKernel::Avx2);
         for (int i = 0; i < object->node_count; ++i)
             object->nodes[i].force = float3();
     }

@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-namespace velkor_ui {
+namespace VadiZov::ui {
 
 inline void Diagnostic(const char* text)
 {
@@ -13,4 +13,4 @@ inline void Diagnostic(const char* text)
     std::fflush(stdout);
 }
 
-} // namespace velkor_ui
+} // namespace VadiZov::ui

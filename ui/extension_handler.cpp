@@ -83,7 +83,7 @@ bool OurClientAppExtensionHandler::SendToParent(const CefString& name,
         else
             continue;  // any other value sets nothing at this index
         if (!stored)
-            velkor_ui::Diagnostic("CEF|Error|Message SetString failed");
+            VadiZov::ui::Diagnostic("CEF|Error|Message SetString failed");
     }
     return browser->SendProcessMessage(PID_BROWSER, message);
 }

@@ -1,6 +1,6 @@
 #include "extension_script.h"
 
-namespace velkor_ui {
+namespace VadiZov::ui {
 
 namespace {
 
@@ -83,4 +83,4 @@ std::string BuildExtensionScript(const std::string& language)
     return s;
 }
 
-} // namespace velkor_ui
+} // namespace VadiZov::ui

@@ -59,10 +59,10 @@ void VelkorCefApp::OnBeforeChildProcessLaunch(CefRefPtr<CefCommandLine> /*comman
 
 void VelkorCefApp::OnWebKitInitialized()
 {
-    const std::string script = velkor_ui::BuildExtensionScript(language);
+    const std::string script = VadiZov::ui::BuildExtensionScript(language);
     CefRefPtr<OurClientAppExtensionHandler> handler = new OurClientAppExtensionHandler(this);
     if (!CefRegisterExtension(CefString("v8/velkor"), CefString(script), handler.get()))
-        velkor_ui::Diagnostic("CEF|Error|JS registration failed");
+        VadiZov::ui::Diagnostic("CEF|Error|JS registration failed");
 }
 
 bool VelkorCefApp::OnProcessMessageReceived(CefRefPtr<CefBrowser> browser,
@@ -96,7 +96,7 @@ void VelkorCefApp::OnRegisterCustomSchemes(CefRefPtr<CefSchemeRegistrar> registr
 
 bool VelkorCefApp::IsWhitelisted(const std::string& url)
 {
-    for (const char* prefix : velkor_ui::kNavigationWhitelist) {
+    for (const char* prefix : VadiZov::ui::kNavigationWhitelist) {
         const size_t length = std::strlen(prefix);
         // The comparison stops at the end of a URL shorter than the prefix.
         if (url.size() >= length && url.compare(0, length, prefix) == 0)

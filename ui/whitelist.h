@@ -5,7 +5,7 @@
 
 #include <array>
 
-namespace velkor_ui {
+namespace VadiZov::ui {
 
 // Order 1: the maker's package repository (loaded inside the interface).
 inline constexpr const char* kRepositoryPrefix = "http://repo.velkor.example/";
@@ -23,4 +23,4 @@ inline constexpr std::array<const char*, 5> kNavigationWhitelist = {
     kExternalPrefixes[3],
 };
 
-} // namespace velkor_ui
+} // namespace VadiZov::ui

@@ -4,6 +4,7 @@
 #include <bit>
 #include <cmath>
 
+#include "base/bconstants.h"
 #include "step/bcore_parameters.h"
 #include "ground/bground_models.h"
 #include "base/bmath.h"
@@ -17,7 +18,6 @@ namespace VadiZov {
 
 namespace {
 
-constexpr float kLengthEpsilon = 1e-25f;
 // Written as 0.01, not 0.1f squared: that product rounds up to the next float.
 constexpr float kStaticRequeryDistanceSq = 0.01f;
 constexpr float kTireMarkSpacingSq = 0.02f;

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "velkor/types.h"
+#include "base/bconstants.h"
 
 namespace VadiZov {
 
@@ -18,7 +19,7 @@ struct core_parameters_t;
 // again until it has moved that far.
 constexpr float kStaticQueryRadius = 0.1f;
 // A node whose medium is denser than air is in water: no tire marks, no solid-ground particles.
-constexpr float kWaterMediumThreshold = 1.2f;
+constexpr float kWaterMediumThreshold = kAirDensity;
 constexpr int kTireMaterial = 4;
 
 // Every colliding node of the object, in index order, against the collider and then the terrain

@@ -1,6 +1,7 @@
 // One render of a collector into the host's HostDebugDraw, and the static-collision view.
 #include <cmath>
 
+#include "base/bconstants.h"
 #include "base/bglobals.h"
 #include "debug/bdebug_drawer.h"
 #include "engine/bengine.h"
@@ -64,7 +65,7 @@ bool selectTriangle(const RawTriangle& t, const float3& focus, SelectedTriangle&
     if (!((out.centroid - focus).squaredLength() < kSelectRadiusSquared))
         return false;
     const float3 n = (t.c2 - t.c0).cross(t.c1 - t.c0);
-    out.normal = n * (1.0f / (std::sqrt(n.squaredLength()) + 1e-25f));
+    out.normal = n * (1.0f / (std::sqrt(n.squaredLength()) + kLengthEpsilon));
     const float3* corners[3] = {&t.c0, &t.c1, &t.c2};
     for (int i = 0; i < 3; ++i)
         out.corners[i] = (out.centroid + (*corners[i] - out.centroid) * kShrink) + out.normal * kLift;

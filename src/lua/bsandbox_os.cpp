@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "lua/bsandbox_stdio.h"
 
@@ -69,12 +70,28 @@ int osTmpname(lua_State* L)
     return 1;
 }
 
+// The locale belongs to the whole process: a script that switched it would change how every
+// other state and the library itself format and read numbers. Scripts may ask, and may ask for
+// the locale already in force; any other request fails as an unknown locale does.
+int osSetlocale(lua_State* L)
+{
+    const char* wanted = luaL_optstring(L, 1, nullptr);
+    static const char* const categories[] = {"all", "collate", "ctype", "monetary", "numeric", "time", nullptr};
+    luaL_checkoption(L, 2, "all", categories);
+    if (!wanted || std::strcmp(wanted, "C") == 0 || std::strcmp(wanted, "POSIX") == 0)
+        lua_pushstring(L, "C");
+    else
+        lua_pushnil(L);
+    return 1;
+}
+
 } // namespace
 
 void openSandboxOs(lua_State* L)
 {
     const luaL_Reg functions[] = {{"execute", osExecute}, {"exit", osExit},     {"getenv", osGetenv},
                                   {"remove", osRemove},   {"rename", osRename}, {"tmpname", osTmpname},
+                                  {"setlocale", osSetlocale},
                                   {nullptr, nullptr}};
     lua_getglobal(L, "os");
     luaL_register(L, nullptr, functions);

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <new>
 
+#include "base/bconstants.h"
 #include "debug/bdebug_drawer.h"
 #include "ground/bground_models.h"
 #include "object/bobject_attachments.h"
@@ -14,7 +15,6 @@ namespace VadiZov {
 
 namespace {
 
-constexpr unsigned kLockSpinCount = 1024;
 
 void writeRenderPosition(RenderPosition (&buffers)[2][kMaxNodes], int node, const float3& pos)
 {
@@ -49,6 +49,8 @@ BeamObjectImpl::~BeamObjectImpl()
 {
     destroy();
     deleteLua();
+    // A script may have attached props or meshes after destroy emptied the object.
+    deleteAttachments(*this);
 }
 
 void BeamObjectImpl::destroy()
@@ -134,6 +136,7 @@ void BeamObjectImpl::clear()
 
 void BeamObjectImpl::reset(bool rotationChangedArg)
 {
+    nonFiniteReported = false;
     originOffset = spawnOrigin;
     wind = float3();
     waterFlow = float3();

@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "base/blifetime.h"
+#include "contact/btriangle_contact.h"
 #include "object/bbeam_handles.h"
 #include "object/bobject_frame_queues.h"
 #include "object/bobject_records.h"
@@ -71,15 +73,19 @@ public:
     // Clears and frees what the object holds outside its records; later calls do nothing.
     void destroy();
     bool isDestroyed() const { return destroyed_; }
+    // Shared with every script handle into this object; cleared when the object is deleted.
+    LifeFlag lifeFlag() const { return lifetime_.flag(); }
+    // The engine has logged that the reference node is no longer finite (until the next reset).
+    bool nonFiniteReported = false;
 
     void setScript(ObjectScript* script) { script_ = script; }
 
     // ---- the object's own Lua state
     Lua& lua();
     LuaObjectScript& luaScript();
-    // Calls the global function with one text argument (nil for null); a Lua error is thrown
-    // as its text (std::string).
-    void callLuaFunction(const char* name, const char* argument);
+    // Calls the global function with one text argument (nil for null). False with the Lua
+    // error's text in `error` when there is no state or the call fails.
+    bool callLuaFunction(const char* name, const char* argument, std::string& error);
 
     // ---- per frame, on the host thread
     // Pending resets, queued commands, graphicsStep, activation, tire marks, particles,
@@ -166,6 +172,10 @@ public:
     std::vector<Rail> builtRails;
     std::vector<SlideNode> slideNodes;
     std::vector<SlideNode> builtSlideNodes;
+    // Filled by the triangle search each substep: nodes of other objects near this object's
+    // triangles (resolved by the worker), and the reactions of self-contacts.
+    std::vector<CollisionCandidate> collisionCandidates;
+    std::vector<TriangleContact> selfContacts;
 
     int node_count = 0;
     int beam_count = 0;
@@ -221,6 +231,10 @@ public:
     debugdrawer* ownDebugDrawer() const { return debugDrawer_.get(); }
 
 private:
+    // Registered before the constructor's body makes the Lua state; it dies after the body of
+    // the destructor, so vehicleDestroy may still use the object.
+    TrackedLifetime lifetime_{this, sizeof(BeamObjectImpl)};
+
     bool validNode(int node) const { return node >= 0 && node < node_count; }
     bool validBeam(int beamId) const { return beamId >= 0 && beamId < beam_count; }
     void addCollisionNode(int node);

@@ -1,5 +1,6 @@
 #include "object/bobject_beam_lengths.h"
 
+#include "base/bconstants.h"
 #include "base/bmath.h"
 #include "object/bobject.h"
 
@@ -7,7 +8,6 @@ namespace VadiZov {
 
 namespace {
 
-constexpr float kLengthEpsilon = 1e-25f;
 
 bool inUse(const BeamObjectImpl& object, int beam) { return beam >= 0 && beam < object.beam_count; }
 

@@ -26,11 +26,13 @@ Lua& BeamObjectImpl::lua() { return objectLua_->lua; }
 
 LuaObjectScript& BeamObjectImpl::luaScript() { return objectLua_->script; }
 
-void BeamObjectImpl::callLuaFunction(const char* name, const char* argument)
+bool BeamObjectImpl::callLuaFunction(const char* name, const char* argument, std::string& error)
 {
     lua_State* L = objectLua_->lua.state();
-    if (!L)
-        throw std::string("no Lua state");
+    if (!L) {
+        error = "no Lua state";
+        return false;
+    }
     const LuaStackRestore restore(L);
     lua_getglobal(L, name);
     if (argument)
@@ -39,8 +41,10 @@ void BeamObjectImpl::callLuaFunction(const char* name, const char* argument)
         lua_pushnil(L);
     if (lua_pcall(L, 1, 0, 0) != 0) {
         const char* message = lua_tostring(L, -1);
-        throw std::string(message ? message : "(null)");
+        error = message ? message : "(null)";
+        return false;
     }
+    return true;
 }
 
 } // namespace VadiZov

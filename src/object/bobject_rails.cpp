@@ -2,6 +2,7 @@
 
 #include <cfloat>
 
+#include "base/bconstants.h"
 #include "base/blog.h"
 #include "object/bobject.h"
 
@@ -163,7 +164,7 @@ bool attachSlidenodeToRail(BeamObjectImpl& object, int slideNode, bool snap)
         const float3& a = object.nodes[links[size_t(search.segment)].node].pos;
         const float3& b = object.nodes[links[size_t(search.segment) + 1].node].pos;
         const float3 onRail = a + (b - a) * search.parameter;
-        moveNode(object, record.node, onRail + search.offset * (record.slack / (search.best + 1e-25f)));
+        moveNode(object, record.node, onRail + search.offset * (record.slack / (search.best + kLengthEpsilon)));
     }
     return true;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "velkor/types.h"
+#include "base/bconstants.h"
 
 namespace VadiZov {
 
@@ -12,7 +13,7 @@ class BeamObjectImpl;
 // Where the nearest point of the line through a and b lies: 0 at a, 1 at b.
 inline float railParameter(const float3& a, const float3& b, const float3& x)
 {
-    return (a - x).dot(a - b) / ((a - b).squaredLength() + 1e-25f);
+    return (a - x).dot(a - b) / ((a - b).squaredLength() + kLengthEpsilon);
 }
 
 int addRail(BeamObjectImpl& object, int looped);

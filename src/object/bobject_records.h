@@ -7,22 +7,12 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/bconstants.h"
 #include "velkor/types.h"
 
 namespace VadiZov {
 
-constexpr int kMaxNodes = 2000;
-constexpr int kMaxBeams = 10000;
-constexpr int kMaxWheels = 40;
-constexpr int kMaxWheelNodes = 100;
-constexpr int kMaxInternalCameras = 50;
-constexpr int kMaxFlexmeshes = 300;
-constexpr int kMaxProps = 300;
-constexpr int kMaxPressureGroup = 127;  // the triangle keeps its group in a signed byte
-
-constexpr int16_t kNoWheel = 40;  // wheelId of a node that belongs to no wheel
-constexpr float kAirDensity = 1.2f;
-constexpr float kAtmosphericPressure = 101325.0f;
+constexpr int16_t kNoWheel = kMaxWheels;  // wheelId of a node that belongs to no wheel
 // Pressure-group constants: the ambient pressure and g, both divided by 6.
 constexpr float kGroupAmbient = 16887.5f;
 constexpr float kGroupHydroFactor = 1.6344417f;

@@ -44,11 +44,9 @@ void BeamObjectImpl::spawnVehicle(const char* dir, Vector3 position, Quaternion 
     if (!loaded) {
         logFormat(LOG_ERROR, "spawnVehicle: %s could not be read: the object's init is not called", script);
     } else {
-        try {
-            callLuaFunction("init", dir);
-        } catch (const std::string& error) {
+        std::string error;
+        if (!callLuaFunction("init", dir, error))
             logFormat(LOG_ERROR, "spawnVehicle: got exception: %s", error.c_str());
-        }
     }
 
     static_cast<BeamObject*>(this)->resetTransformation(position, rotation);

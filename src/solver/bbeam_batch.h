@@ -6,13 +6,12 @@
 
 #include <cstdint>
 
+#include "base/bsimd.h"
 #include "object/bobject_records.h"
 
 namespace VadiZov {
 
 class BeamObjectImpl;
-
-constexpr float kBeamLengthEpsilon = 1e-25f;
 
 struct BeamBatch {
     static constexpr int kSize = 256;  // small enough to stay in L1 alongside the nodes
@@ -22,20 +21,14 @@ struct BeamBatch {
     uint8_t plain[kSize];
 };
 
-enum class BeamKernel { Portable, Avx2 };
-
 // Fills out[0, count) for beams[0, count). Only reads nodes and beams.
 void beamBatchPortable(const NodeCore* nodes, const BeamCore* beams, int count, BeamBatch& out);
-// Requires a CPU with AVX2 (beamKernelSupported).
+// Requires a CPU with AVX2 (simdKernelSupported).
 void beamBatchAvx2(const NodeCore* nodes, const BeamCore* beams, int count, BeamBatch& out);
 
-bool beamKernelSupported(BeamKernel kernel);
-// The fastest kernel this CPU runs.
-BeamKernel bestBeamKernel();
-
-// The batched beam-force loop with a chosen kernel. computeBeamForces runs it with AVX2 and
-// otherwise runs the plain loop; the portable kernel serves as the AVX2 kernel's tail and
-// lets tests check the batching on any CPU.
-void computeBeamForcesWith(BeamObjectImpl& object, BeamKernel kernel);
+// The batched beam-force loop with a chosen kernel: AVX2 or, for any other, the portable one.
+// computeBeamForces runs it with AVX2 and otherwise runs the plain loop; the portable kernel
+// serves as the AVX2 kernel's tail and lets tests check the batching on any CPU.
+void computeBeamForcesWith(BeamObjectImpl& object, SimdKernel kernel);
 
 } // namespace VadiZov

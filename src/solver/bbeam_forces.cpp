@@ -7,6 +7,8 @@
 #endif
 
 #include "solver/bbeam_batch.h"
+#include "base/bassert.h"
+#include "base/bconstants.h"
 #include "solver/bbeam_events.h"
 #include "solver/bsubstep.h"
 #include "object/bobject.h"
@@ -15,7 +17,6 @@ namespace VadiZov {
 
 namespace {
 
-constexpr float kLengthEpsilon = kBeamLengthEpsilon;
 constexpr float kMinimumYieldRestLength = 0.01f;
 
 // Damping of a bounded beam at speed s: the slow value up to the cut-off speed, then blended
@@ -41,6 +42,9 @@ float deformTracked(BeamObjectImpl& object, int b, float a, float k, float len, 
     const int type = beam.type;
     if (type == BEAM_BROKEN)
         return false;
+    VELKOR_ASSERT(beam.node1 >= 0 && beam.node1 < object.node_count && beam.node2 >= 0 &&
+                      beam.node2 < object.node_count,
+                  "a beam names a node past node_count: the builder must reject it");
     NodeCore& a = nodes[beam.node1];
     NodeCore& c = nodes[beam.node2];
     const float dx = a.pos.x - c.pos.x;
@@ -189,9 +193,9 @@ void BeamSubstep::computeBeamForcesReference(BeamObjectImpl& object)
 // A batch depends only on node positions and velocities and on beam fields, which within the
 // loop change only through a break or yield (and the script callbacks those run). So a batch
 // stays exact up to the first such event, and the next batch starts right after it.
-void computeBeamForcesWith(BeamObjectImpl& object, BeamKernel kernel)
+void computeBeamForcesWith(BeamObjectImpl& object, SimdKernel kernel)
 {
-    const auto batchKernel = kernel == BeamKernel::Avx2 ? beamBatchAvx2 : beamBatchPortable;
+    const auto batchKernel = kernel == SimdKernel::Avx2 ? beamBatchAvx2 : beamBatchPortable;
     NodeCore* const nodes = object.nodes;
     BeamBatch batch;
     const int count = object.beam_count;
@@ -221,8 +225,8 @@ void computeBeamForcesWith(BeamObjectImpl& object, BeamKernel kernel)
 void BeamSubstep::computeBeamForces(BeamObjectImpl& object)
 {
     // Without AVX2 the portable batch gains nothing over the plain loop.
-    if (bestBeamKernel() == BeamKernel::Avx2)
-        computeBeamForcesWith(object, BeamKernel::Avx2);
+    if (bestSimdKernel() == SimdKernel::Avx2)
+        computeBeamForcesWith(object, SimdKernel::Avx2);
     else
         computeBeamForcesReference(object);
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "base/bconstants.h"
 #include "object/bobject.h"
 #include "object/bobject_rails.h"
 
@@ -31,7 +32,7 @@ struct SlideContext {
         const float f = spring * std::max(distance - slide.slack, 0.0f);
         if (!(f < limit))
             return false;
-        const float3 pull = away * (f / (distance + 1e-25f));
+        const float3 pull = away * (f / (distance + kLengthEpsilon));
         object.nodes[slide.node].force -= pull;
         object.nodes[links[size_t(link)].node].force += pull;
         return true;
@@ -50,7 +51,7 @@ struct SlideContext {
             slide.segment = kDetached;
             return;
         }
-        const float3 pull = d * (f / (distance + 1e-25f));
+        const float3 pull = d * (f / (distance + kLengthEpsilon));
         object.nodes[slide.node].force += pull;
         object.nodes[links[size_t(segment)].node].force -= pull * (1.0f - q);
         object.nodes[links[size_t(segment) + 1].node].force -= pull * q;

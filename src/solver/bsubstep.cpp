@@ -2,6 +2,7 @@
 
 #include "base/blog.h"
 #include "contact/bground_contact.h"
+#include "contact/btriangle_contact.h"
 #include "object/bobject.h"
 #include "object/bobject_script.h"
 #include "solver/bnode_integration.h"
@@ -21,7 +22,8 @@ inline void widen(float v, float& lo, float& hi)
 }
 } // namespace
 
-void BeamSubstep::beginSubstep(BeamObjectImpl& object, const core_parameters_t& params, TreeSlot* treeSlots)
+void BeamSubstep::beginSubstep(BeamObjectImpl& object, const core_parameters_t& params, TreeSlot* treeSlots,
+                               int slotCount)
 {
     object.simTime += params.dt;
     object.substepCount += 1;
@@ -30,7 +32,7 @@ void BeamSubstep::beginSubstep(BeamObjectImpl& object, const core_parameters_t& 
             script->updateCore();
         callGraphicsStepLocal(object, params.frameTime);
     }
-    integrateNodes(object, params.dt, treeSlots);
+    integrateNodes(object, params.dt, treeSlots, slotCount);
 }
 
 void BeamSubstep::forceStage(BeamObjectImpl& object, const core_parameters_t& params)
@@ -44,18 +46,22 @@ void BeamSubstep::forceStage(BeamObjectImpl& object, const core_parameters_t& pa
     applyWheelForces(object, params.dt);
     groundContactStep(object, params);  // a sticking node's force replaces the forces above
     callPhysicsStep(object, params.dt);
-    // TODO(triangle-contact): empty the object's candidate and self-contact lists.
+    object.collisionCandidates.clear();
+    object.selfContacts.clear();
 }
 
-void BeamSubstep::contactStage(BeamObjectImpl&, const core_parameters_t&)
+void BeamSubstep::contactStage(BeamObjectImpl& object, const core_parameters_t& params, const TriangleSearch& search)
 {
-    // TODO(triangle-contact): triangle candidates and self-contact, then their reactions
-    // (applyTriangleReactions); they read the tree the worker has just built.
+    // The tree the worker has just built: self-contacts are resolved at once, nodes of other
+    // objects are left as candidates for the worker.
+    searchTriangleContacts(object, params, search);
+    applyTriangleReactions(object, object.selfContacts);
 }
 
-void BeamSubstep::integrateNodes(BeamObjectImpl& object, float dt, TreeSlot* treeSlots)
+void BeamSubstep::integrateNodes(BeamObjectImpl& object, float dt, TreeSlot* treeSlots, int slotCount)
 {
-    integrateNodesWith(bestNodeKernel(), object.nodes, object.node_count, dt, object.originOffset, treeSlots);
+    integrateNodesWith(bestSimdKernel(), object.nodes, object.node_count, dt, object.originOffset, treeSlots,
+                       slotCount);
 }
 
 void BeamSubstep::updateRenderSnapshot(BeamObjectImpl& object, int renderBuffer)

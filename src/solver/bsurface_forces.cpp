@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/bassert.h"
+#include "base/bconstants.h"
 #include "base/bmath.h"
 #include "object/bobject.h"
 
@@ -12,7 +14,6 @@ namespace {
 
 constexpr float kAltitudeFalloff = -0.00011855832f;  // per metre, as the air density uses
 constexpr float kDragScale = 0.0833f;
-constexpr float kTinyLength = 1e-25f;
 
 float outsidePressure(const PressureGroup& g, const NodeCore& node, const NodeProperties& props)
 {
@@ -42,7 +43,7 @@ void updatePressureGroups(BeamObjectImpl& object)
     object.collapsedGroups.resize(object.pressureGroups.size(), 0);  // allocates only when groups are added
     for (size_t i = 0; i < object.pressureGroups.size(); ++i) {
         PressureGroup& g = object.pressureGroups[i];
-        const float sum = g.area + kTinyLength;
+        const float sum = g.area + kLengthEpsilon;
         object.collapsedGroups[i] = g.area < kCollapsedGroupArea;
         g.pressure = object.collapsedGroups[i] ? 0.0f : g.amount * (portableRsqrt(sum) / sum);
         g.area = 0.0f;
@@ -56,9 +57,12 @@ void applyTriangleSurfaceForces(BeamObjectImpl& object)
     for (CollisionTriangle& t : object.collisionTriangles) {
         if (t.broken == 1)
             continue;
+        VELKOR_ASSERT(t.node1 >= 0 && t.node1 < object.node_count && t.node2 >= 0 && t.node2 < object.node_count &&
+                          t.node3 >= 0 && t.node3 < object.node_count,
+                      "a triangle names a node past node_count: the builder must reject it");
         const float3& p0 = object.nodes[t.node1].pos;
         t.normal = (object.nodes[t.node2].pos - p0).cross(object.nodes[t.node3].pos - p0);
-        t.invNormLen = portableRsqrt(t.normal.squaredLength() + kTinyLength);
+        t.invNormLen = portableRsqrt(t.normal.squaredLength() + kLengthEpsilon);
     }
     for (CollisionTriangle& t : object.collisionTriangles) {
         if (t.broken == 1)

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "base/bconstants.h"
 #include "base/bmath.h"
 #include "object/bobject.h"
 
@@ -9,7 +10,6 @@ namespace VadiZov {
 
 namespace {
 
-constexpr float kTinyLength = 1e-25f;
 
 // A point's lever about the axis: the tangent a x r (as long as the radius) and 1/|r|^2.
 struct Lever {
@@ -20,7 +20,7 @@ struct Lever {
 Lever leverAbout(const float3& axis, float3 r)
 {
     r = r - axis * axis.dot(r);
-    return Lever{axis.cross(r), 1.0f / (r.squaredLength() + kTinyLength)};
+    return Lever{axis.cross(r), 1.0f / (r.squaredLength() + kLengthEpsilon)};
 }
 
 float signOf(float v) { return v < 0.0f ? -1.0f : 1.0f; }
@@ -55,7 +55,7 @@ void applyWheel(wheelData& w, float dt)
         return;
     }
     const float3 d = w.axisNode2->pos - w.axisNode1->pos;
-    const float3 axis = d * portableRsqrt(d.squaredLength() + kTinyLength);
+    const float3 axis = d * portableRsqrt(d.squaredLength() + kLengthEpsilon);
     const float share = w.invNodeCount;
 
     Lever levers[kMaxWheelNodes];

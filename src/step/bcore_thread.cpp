@@ -1,5 +1,8 @@
 #include "step/bcore_thread.h"
 
+#include <new>
+
+#include "contact/bcollision_tree.h"
 #include "object/bobject.h"
 #include "solver/bsubstep.h"
 
@@ -14,9 +17,9 @@ BeamCoreThread::~BeamCoreThread() { delete[] queryResults; }
 
 void BeamCoreThread::run()
 {
-    if (mode == 0)
+    if (mode == kThreadModeWork)
         substep();
-    else if (mode == 1)
+    else if (mode == kThreadModeSignalOnly)
         signalHalfDone();
 }
 
@@ -29,12 +32,20 @@ void BeamCoreThread::substep()
         waitForRelease();
         return;
     }
-    // The collision tree comes with triangle contact; until then no slots are written.
-    BeamSubstep::beginSubstep(*object, *params, nullptr);
+    TreeSlot* slots = tree ? tree->objectSlots(index) : nullptr;
+    const int slotCount = tree ? tree->objectSlotCount(index) : 0;
+    BeamSubstep::beginSubstep(*object, *params, slots, slotCount);
     signalHalfDone();
     BeamSubstep::forceStage(*object, *params);
     waitForRelease();  // the worker's second release: the tree is built
-    BeamSubstep::contactStage(*object, *params);
+    BeamSubstep::contactStage(*object, *params, TriangleSearch{tree, queryResults, queryCapacity});
+}
+
+void BeamCoreThread::sizeQueryResults(int entries)
+{
+    delete[] queryResults;
+    queryResults = entries > 0 ? new (std::nothrow) uint32_t[size_t(entries)] : nullptr;
+    queryCapacity = queryResults ? entries : 0;
 }
 
 } // namespace VadiZov

@@ -18,12 +18,17 @@ public:
     BeamCoreThread(ThreadEventTable* eventTable, const ThreadContext<core_parameters_t>& context);
     ~BeamCoreThread() override;
 
-    // Mode 0 steps the object in this thread's slot; mode 1 only signals half-done.
+    // kThreadModeWork steps the object in this thread's slot; kThreadModeSignalOnly only
+    // signals half-done.
     void run() override;
     void substep();
+    // Room for entries query results (0: none); a failed allocation leaves none, and the
+    // search then does nothing.
+    void sizeQueryResults(int entries);
 
     CollisionTriangleTree* tree;
     uint32_t* queryResults = nullptr;  // node and object index per entry, sized by the tree
+    int queryCapacity = 0;
     StaticCollider* collider;
 };
 

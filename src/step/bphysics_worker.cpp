@@ -32,35 +32,59 @@ void PhysicsWorker::run()
             p.lastSubstep = true;
         cores->release(0);
         cores->waitForAllHalfDone();
-        // The collision tree is built here from the slots the core threads just wrote.
+        buildTree();  // from the slots the core threads just wrote
         cores->release(0);
         cores->waitForAllDone();
-        applyInterObjectContacts();
+        resolveInterObjectContacts(p, contacts);
     }
 }
 
 void PhysicsWorker::rebuildCoreThreads()
 {
     core_parameters_t& p = *params;
-    // The collision tree takes its new slot offsets here.
+    if (tree)
+        tree->resize(p);
     cores->exitThreads();
-    cores->addThreads(p.objectCount, 0, 0);
+    cores->addThreads(p.objectCount, 0, kThreadModeWork);
+    // Every core thread can hold all the tree's slots as query results.
+    const int results = tree ? tree->resultCapacity() : 0;
+    for (int n = 0; n < cores->threadCount; ++n)
+        cores->threads[n]->sizeQueryResults(results);
     p.objectsChanged = false;
-    // The tree slots get their node and object indices here.
+    if (tree)
+        tree->writeSlotIds(p);
 }
 
-void PhysicsWorker::applyInterObjectContacts()
+void PhysicsWorker::buildTree()
 {
-    const core_parameters_t& p = *params;
-    for (int j = 0; j < p.objectCount; ++j) {
-        BeamObjectImpl* object = p.objects[j];
-        if (!object)
-            continue;
-        contacts.clear();
-        // Each of the object's collision candidates is resolved here; a resolved contact pushes
-        // the other object's node at once and leaves its reaction in contacts.
-        applyTriangleReactions(*object, contacts);
+    if (!tree)
+        return;
+    tree->beginBuild();
+    tree->build();
+}
+
+namespace {
+ThreadContext<core_parameters_t> withNewTree(ThreadContext<core_parameters_t> context)
+{
+    context.tree = new CollisionTriangleTree();
+    return context;
+}
+} // namespace
+
+WorkerManager::WorkerManager(const ThreadContext<core_parameters_t>& context)
+    : VelkorThreadManager(withNewTree(context))
+{
+}
+
+WorkerManager::~WorkerManager()
+{
+    {
+        // The worker must be stopped before its tree goes.
+        platform::CriticalSectionGuard guard(context.engineLock);
+        exitThreads();
     }
+    delete context.tree;
+    context.tree = nullptr;
 }
 
 } // namespace VadiZov

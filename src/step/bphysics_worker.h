@@ -7,6 +7,7 @@
 #include "step/bcore_parameters.h"
 #include "step/bcore_thread.h"
 #include "step/bthread.h"
+#include "contact/bcollision_tree.h"
 #include "contact/btriangle_contact.h"
 
 namespace VadiZov {
@@ -29,10 +30,16 @@ public:
 
 private:
     void rebuildCoreThreads();
-    void applyInterObjectContacts();
+    void buildTree();
 };
 
-using WorkerManager = VelkorThreadManager<PhysicsWorker, core_parameters_t>;
+// The manager of the physics worker. It owns the collision tree the worker builds and the core
+// threads query: made with the manager, freed once the worker has stopped.
+class WorkerManager : public VelkorThreadManager<PhysicsWorker, core_parameters_t> {
+public:
+    explicit WorkerManager(const ThreadContext<core_parameters_t>& context);
+    ~WorkerManager() override;
+};
 
 // The engine asks for one worker; a manager never holds more than two.
 template <>

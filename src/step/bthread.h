@@ -42,42 +42,39 @@ struct ThreadContext {
     P* params = nullptr;
 };
 
-// The failure reports name the function and line the way the engine's log readers know them.
-namespace thread_reports {
-inline constexpr const char* kThreadCreate = "VadiZov::VelkorThread<struct VadiZov::core_parameters_t>::create";
-inline constexpr const char* kThreadStop = "VadiZov::VelkorThread<struct VadiZov::core_parameters_t>::stop";
-inline constexpr int kCreateThreadLine = 131;
-inline constexpr int kStopSetEventLine = 146;
-inline constexpr int kStopCloseThreadLine = 152;
-inline constexpr int kExitCloseThreadEventLine = 219;
-inline constexpr int kExitCloseGoEventLine = 226;
-inline constexpr int kAddGoEventLine = 243;
-inline constexpr int kAddThreadEventLine = 253;
-inline constexpr int kOutOfMemory = 12;
-} // namespace thread_reports
+// What a managed thread does on each release.
+enum ThreadMode : int {
+    kThreadModeWork = 0,        // run its pass (a core thread steps its object)
+    kThreadModeSignalOnly = 1,  // only signal half-done: the hand-offs without the work
+};
 
+// Which manager a failure report names: the log readers know each by its full type name.
+enum class ThreadRole { Other, Core, Worker };
 template <class T>
-struct ThreadManagerNames {
-    static constexpr const char* addThreads = "VadiZov::VelkorThreadManager::addThreads";
-    static constexpr const char* exitThreads = "VadiZov::VelkorThreadManager::exitThreads";
-};
+inline constexpr ThreadRole kThreadRoleOf = ThreadRole::Other;
 template <>
-struct ThreadManagerNames<BeamCoreThread> {
-    static constexpr const char* addThreads =
-        "VadiZov::VelkorThreadManager<class VadiZov::BeamCoreThread,struct VadiZov::core_parameters_t>::addThreads";
-    static constexpr const char* exitThreads =
-        "VadiZov::VelkorThreadManager<class VadiZov::BeamCoreThread,struct VadiZov::core_parameters_t>::exitThreads";
-};
+inline constexpr ThreadRole kThreadRoleOf<BeamCoreThread> = ThreadRole::Core;
 template <>
-struct ThreadManagerNames<PhysicsWorker> {
-    static constexpr const char* addThreads =
-        "VadiZov::VelkorThreadManager<class VadiZov::PhysicsWorker,struct VadiZov::core_parameters_t>::addThreads";
-    static constexpr const char* exitThreads =
-        "VadiZov::VelkorThreadManager<class VadiZov::PhysicsWorker,struct VadiZov::core_parameters_t>::exitThreads";
+inline constexpr ThreadRole kThreadRoleOf<PhysicsWorker> = ThreadRole::Worker;
+
+// The places a thread or manager call can fail; each is reported with the function name and
+// line the log readers expect.
+enum class ThreadFailure {
+    CreateThread,
+    StopSetEvent,
+    StopCloseThread,
+    ExitCloseThreadEvent,
+    ExitCloseGoEvent,
+    AddGoEvent,
+    AddThreadEvent,
 };
 
+// Logs the last OS error for the failure.
+void reportThreadFailure(ThreadFailure failure, ThreadRole role);
 // Reports a failed call on a handle that does not exist, the way the OS would.
-void reportMissingHandle(const char* function, int line);
+void reportMissingHandle(ThreadFailure failure, ThreadRole role);
+// Sets the OS's out-of-memory error, which the following report logs.
+void setOutOfMemoryError();
 
 // True on a thread started by a thread manager: such a thread must not take the engine lock,
 // since the worker holds it for the frame and waits for this thread.
@@ -103,7 +100,7 @@ public:
         running = true;
         handle = new (std::nothrow) platform::Thread();
         if (!handle) {
-            platform::setLastError(thread_reports::kOutOfMemory);
+            setOutOfMemoryError();
         } else if (handle->start(&VelkorThread::threadProc, this)) {
             return true;
         }
@@ -123,10 +120,10 @@ public:
             if (go)
                 go->set();
             else
-                reportMissingHandle(thread_reports::kThreadStop, thread_reports::kStopSetEventLine);
+                reportMissingHandle(ThreadFailure::StopSetEvent, ThreadRole::Other);
         }
         if (!handle) {
-            reportMissingHandle(thread_reports::kThreadStop, thread_reports::kStopCloseThreadLine);
+            reportMissingHandle(ThreadFailure::StopCloseThread, ThreadRole::Other);
             return;
         }
         handle->join();
@@ -148,7 +145,7 @@ public:
     }
 
     int index = 0;
-    int mode = 0;
+    int mode = kThreadModeWork;  // a ThreadMode
     ThreadEventTable* events;
     P* params;
     platform::Thread* handle = nullptr;
@@ -191,9 +188,8 @@ public:
     VelkorThreadManager(const VelkorThreadManager&) = delete;
     VelkorThreadManager& operator=(const VelkorThreadManager&) = delete;
 
-    void addThreads(int count, int group, int mode)
+    void addThreads(int count, int group, int mode)  // mode: a ThreadMode
     {
-        using Names = ThreadManagerNames<T>;
         if (group < 0 || group >= kMaxThreadGroups || count < 0)
             return;
         groupRange[group][0] = threadCount;
@@ -208,8 +204,8 @@ public:
             }
             go = new (std::nothrow) platform::Event(true, false);
             if (!go) {
-                platform::setLastError(thread_reports::kOutOfMemory);
-                reportWin32Error(Names::addThreads, "bthread", thread_reports::kAddGoEventLine);
+                setOutOfMemoryError();
+                reportThreadFailure(ThreadFailure::AddGoEvent, kRole);
                 groupRange[group][1] = threadCount;
                 return;
             }
@@ -224,8 +220,8 @@ public:
             events.done[n] = new (std::nothrow) platform::Event(false, false);
             events.halfDone[n] = events.done[n] ? new (std::nothrow) platform::Event(false, false) : nullptr;
             if (!events.halfDone[n]) {
-                platform::setLastError(thread_reports::kOutOfMemory);
-                reportWin32Error(Names::addThreads, "bthread", thread_reports::kAddThreadEventLine);
+                setOutOfMemoryError();
+                reportThreadFailure(ThreadFailure::AddThreadEvent, kRole);
                 freeThreadEvents(n);
                 break;
             }
@@ -241,7 +237,7 @@ public:
             thread->phase = 0;
             if (!thread->create()) {
                 // Not counted: nobody may wait for a thread that never runs.
-                reportWin32Error(thread_reports::kThreadCreate, "bthread", thread_reports::kCreateThreadLine);
+                reportThreadFailure(ThreadFailure::CreateThread, ThreadRole::Other);
                 delete thread;
                 threads[n] = nullptr;
                 freeThreadEvents(n);
@@ -254,7 +250,6 @@ public:
 
     void exitThreads()
     {
-        using Names = ThreadManagerNames<T>;
         if (threadCount == 0)
             return;
         for (int n = 0; n < threadCount; ++n)
@@ -266,7 +261,7 @@ public:
             threads[n] = nullptr;
             for (platform::Event** table : {events.done, events.halfDone}) {
                 if (!table[n])
-                    reportMissingHandle(Names::exitThreads, thread_reports::kExitCloseThreadEventLine);
+                    reportMissingHandle(ThreadFailure::ExitCloseThreadEvent, kRole);
                 delete table[n];
                 table[n] = nullptr;
             }
@@ -274,7 +269,7 @@ public:
         for (int g = 0; g < groupCount; ++g)
             for (platform::Event*& go : events.go[g]) {
                 if (!go)
-                    reportMissingHandle(Names::exitThreads, thread_reports::kExitCloseGoEventLine);
+                    reportMissingHandle(ThreadFailure::ExitCloseGoEvent, kRole);
                 delete go;
                 go = nullptr;
             }
@@ -313,6 +308,8 @@ public:
     ThreadContext<P> context;
 
 private:
+    static constexpr ThreadRole kRole = kThreadRoleOf<T>;
+
     void freeThreadEvents(int n)
     {
         delete events.done[n];

@@ -88,6 +88,28 @@ TEST_F(Host, ExampleDataRuns)
     EXPECT_NE(r.out.find("SOLVANTE"), std::string::npos);
 }
 
+// A body that blows up is reported once, and the summary does not pass the spawn point off as
+// where it is.
+TEST_F(Host, ABodyThatTurnsToNaNIsLoggedOnceAndSummarisedAsNotFinite)
+{
+    fs::create_directories(dir / "data" / "vehicles" / "v");
+    std::ofstream(dir / "data" / "vehicles" / "v" / "init.lua")
+        << "function init()\n"
+           "  obj:setNode(-1, float3(0, 0, 1), 10, NORMALTYPE, 1, -1, false, false)\n"
+           "  obj:setNode(-1, float3(1, 0, 1), 10, NORMALTYPE, 1, -1, false, false)\n"
+           "  obj:setBeam(-1, 0, 1, 1e9, 1000, 10, 1e9, 1)\n"
+           "  obj:finishLoading()\n"
+           "  obj:setGravity(0/0)\n"
+           "end\n";
+    HostRun r = run("--frames 6 --object vehicles/v --at 3,4,5 " + (dir / "data").string());
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const std::string message = "*** object 0: reference node 0 position is not finite";
+    const size_t first = r.out.find(message);
+    ASSERT_NE(first, std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find(message, first + 1), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("summary: reference node world position not finite\n"), std::string::npos) << r.out;
+}
+
 // The socket module needs the Lua runtime's symbols, which a host's private load of the library
 // does not make global: scripts must still get it.
 TEST_F(Host, ScriptsGetTheSocketModule)
@@ -214,4 +236,28 @@ TEST_F(Host, DemoCartPrintsItsSummaryAndRepeatsItselfExactly)
     EXPECT_GT(meshes[0].size(), 1000u);
     EXPECT_EQ(meshes[0], meshes[1]);
     EXPECT_EQ(summaries[0], summaries[1]);
+}
+
+// ---- the fold example: an object's triangles hold its own nodes
+
+TEST_F(Host, FoldedFlapRestsOnThePlateWithinTheContactBand)
+{
+    const std::string fold = std::string(VELKOR_EXAMPLES_DIR) + "/fold";
+    std::string args = readFile(fold + "/args");
+    args.erase(args.find_last_not_of(" \n") + 1);
+    HostRun r = run(args + " " + fold);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out.find("ERR"), std::string::npos) << r.out;
+    // The flap is down by the first report; from then on, for ten more seconds, every flap node
+    // stays on the plate's front side within the band (0.1 mm allowed for the tape measure).
+    for (int second = 2; second <= 12; ++second) {
+        const std::string report = "fold after " + std::to_string(second) + " s: ";
+        const size_t at = r.out.find(report);
+        ASSERT_NE(at, std::string::npos) << report << "\n" << r.out;
+        const std::string line = r.out.substr(at, r.out.find('\n', at) - at);
+        const double lowest = numberAfter(line, "lowest flap node ");
+        const double highest = numberAfter(line, "highest ");
+        EXPECT_GE(lowest, 0.0) << line;
+        EXPECT_LE(highest, 0.0251) << line;
+    }
 }

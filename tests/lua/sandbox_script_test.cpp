@@ -2,6 +2,8 @@
 // only the host file system, the log and the process's standard input.
 #include <gtest/gtest.h>
 
+#include <clocale>
+
 #include <cstdio>
 #include <pthread.h>
 #include <memory>
@@ -228,6 +230,23 @@ TEST_F(SandboxScriptTest, ProcessesAndFileChangesAreRefused)
     EXPECT_EQ(fs.files, (std::map<std::string, std::string>{{"keep.txt", "kept"}}));
     EXPECT_EQ(eval("return tostring(os.getenv('PATH')) .. tostring(os.getenv('HOME'))"), "nilnil");
     EXPECT_EQ(eval("return type(os.time()) .. type(os.clock()) .. type(os.date('%Y'))"), "numbernumberstring");
+}
+
+// A script must not switch the process's locale under the library's number formatting.
+TEST_F(SandboxScriptTest, LocaleStaysAsTheProcessHasIt)
+{
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"return os.setlocale()", "C"},
+        {"return os.setlocale('C')", "C"},
+        {"return os.setlocale('POSIX', 'numeric')", "C"},
+        {"return tostring(os.setlocale(''))", "nil"},
+        {"return tostring(os.setlocale('de_DE.UTF-8', 'numeric'))", "nil"},
+        {"return select(2, pcall(os.setlocale, 'C', 'bogus')):match('invalid option') ~= nil", "true"},
+        {"os.setlocale('de_DE.UTF-8') return tostring(1.5)", "1.5"},
+    };
+    for (const auto& [code, result] : cases)
+        EXPECT_EQ(eval(code), result) << code;
+    EXPECT_STREQ(std::setlocale(LC_ALL, nullptr), "C");
 }
 
 TEST_F(SandboxScriptTest, CodeLoadsFromTheHostFileSystem)

@@ -143,7 +143,7 @@ bool sameBits(const BeamParams& a, const BeamParams& b)
 
 // Runs substeps on two equal bodies, the first with the sequential loop and the second with
 // the batched one, and checks every node, beam and callback after each substep.
-void compareOverSubsteps(BeamKernel kernel)
+void compareOverSubsteps(SimdKernel kernel)
 {
     Settings::gravity = -9.81f;
     Body reference = makeBody();
@@ -191,14 +191,14 @@ void compareOverSubsteps(BeamKernel kernel)
 
 TEST(BeamBatch, PortableKernelMatchesSequentialLoopThroughYieldsBreaksAndCallbacks)
 {
-    compareOverSubsteps(BeamKernel::Portable);
+    compareOverSubsteps(SimdKernel::Scalar);
 }
 
 TEST(BeamBatch, Avx2KernelMatchesSequentialLoopThroughYieldsBreaksAndCallbacks)
 {
-    if (!beamKernelSupported(BeamKernel::Avx2))
+    if (!simdKernelSupported(SimdKernel::Avx2))
         GTEST_SKIP() << "this CPU has no AVX2";
-    compareOverSubsteps(BeamKernel::Avx2);
+    compareOverSubsteps(SimdKernel::Avx2);
 }
 
 // Random bit patterns: every class of float, in every field the law reads.
@@ -251,8 +251,8 @@ std::unique_ptr<BeamObjectImpl> makeArbitrary(uint32_t seed)
 
 TEST(BeamBatch, EveryKernelMatchesSequentialLoopOnArbitraryFloats)
 {
-    for (BeamKernel kernel : {BeamKernel::Portable, BeamKernel::Avx2}) {
-        if (!beamKernelSupported(kernel))
+    for (SimdKernel kernel : {SimdKernel::Scalar, SimdKernel::Avx2}) {
+        if (!simdKernelSupported(kernel))
             continue;
         for (uint32_t seed = 1; seed <= 40; ++seed) {
             auto r = makeArbitrary(seed);
@@ -271,7 +271,7 @@ TEST(BeamBatch, EveryKernelMatchesSequentialLoopOnArbitraryFloats)
 
 TEST(BeamBatch, KernelsGiveTheSameBitsForEveryPlainBeam)
 {
-    if (!beamKernelSupported(BeamKernel::Avx2))
+    if (!simdKernelSupported(SimdKernel::Avx2))
         GTEST_SKIP() << "this CPU has no AVX2";
     auto portable = std::make_unique<BeamBatch>();
     auto avx2 = std::make_unique<BeamBatch>();

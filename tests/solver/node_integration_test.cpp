@@ -199,23 +199,23 @@ Nodes latticeNodes()
     return nodes;
 }
 
-const char* kernelName(NodeKernel k)
+const char* kernelName(SimdKernel k)
 {
     switch (k) {
-    case NodeKernel::Scalar:
+    case SimdKernel::Scalar:
         return "Scalar";
-    case NodeKernel::Sse2:
+    case SimdKernel::Sse2:
         return "Sse2";
-    case NodeKernel::Avx2:
+    case SimdKernel::Avx2:
         return "Avx2";
     }
     return "Unknown";
 }
 
-struct NodeKernels : ::testing::TestWithParam<NodeKernel> {
+struct NodeKernels : ::testing::TestWithParam<SimdKernel> {
     void SetUp() override
     {
-        if (!nodeKernelSupported(GetParam()))
+        if (!simdKernelSupported(GetParam()))
             GTEST_SKIP() << kernelName(GetParam()) << " is not supported on this CPU or build";
     }
 
@@ -226,7 +226,8 @@ struct NodeKernels : ::testing::TestWithParam<NodeKernel> {
         Nodes got = start, want = start;
         Slots slots = patternSlots(start), refSlots = slots;
         const Slots before = slots;
-        integrateNodesWith(GetParam(), got.data(), int(got.size()), dt, origin, withSlots ? slots.data() : nullptr);
+        integrateNodesWith(GetParam(), got.data(), int(got.size()), dt, origin, withSlots ? slots.data() : nullptr,
+                           int(slots.size()));
         referenceStep(want, dt, origin, withSlots ? refSlots.data() : nullptr);
         EXPECT_TRUE(sameNodes(got, want, nan)) << "dt " << hexBits(dt);
         if (!withSlots || dt == 0.0f) {
@@ -367,15 +368,15 @@ TEST_P(NodeKernels, ZeroDtOnlyResetsTheForces)
 }
 
 INSTANTIATE_TEST_SUITE_P(AllKernels, NodeKernels,
-                         ::testing::Values(NodeKernel::Scalar, NodeKernel::Sse2, NodeKernel::Avx2),
-                         [](const ::testing::TestParamInfo<NodeKernel>& info) { return kernelName(info.param); });
+                         ::testing::Values(SimdKernel::Scalar, SimdKernel::Sse2, SimdKernel::Avx2),
+                         [](const ::testing::TestParamInfo<SimdKernel>& info) { return kernelName(info.param); });
 
 TEST(NodeIntegration, TheBestKernelRunsHere)
 {
-    EXPECT_TRUE(nodeKernelSupported(NodeKernel::Scalar));
-    EXPECT_TRUE(nodeKernelSupported(bestNodeKernel()));
+    EXPECT_TRUE(simdKernelSupported(SimdKernel::Scalar));
+    EXPECT_TRUE(simdKernelSupported(bestSimdKernel()));
 #if defined(__SSE2__)
-    EXPECT_NE(bestNodeKernel(), NodeKernel::Scalar);
+    EXPECT_NE(bestSimdKernel(), SimdKernel::Scalar);
 #endif
 }
 
@@ -392,7 +393,7 @@ TEST(NodeIntegration, TheObjectStepMatchesTheReferenceExactly)
     for (int substep = 0; substep < 3; ++substep) {
         for (int i = 0; i < object->node_count; ++i)  // some force besides the weight
             object->nodes[i].force.x = want[size_t(i)].force.x = float(i % 13) - 6.0f;
-        BeamSubstep::integrateNodes(*object, kSubstepTime, slots.data());
+        BeamSubstep::integrateNodes(*object, kSubstepTime, slots.data(), int(slots.size()));
         referenceStep(want, kSubstepTime, object->originOffset, refSlots.data());
         const Nodes got(object->nodes, object->nodes + object->node_count);
         ASSERT_TRUE(sameNodes(got, want, Nan::Exact)) << "substep " << substep;

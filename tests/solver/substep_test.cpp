@@ -115,7 +115,7 @@ TEST_F(Substeps, CollidingNodesWriteTheirKeysInNodeOrder)
     node(-200.0f, 7.0f, -1.0f, 1.0f, true);
     TreeSlot slots[3];
     std::memset(slots, 0x55, sizeof slots);
-    BeamSubstep::integrateNodes(*object, kSubstepTime, slots);
+    BeamSubstep::integrateNodes(*object, kSubstepTime, slots, 3);
     EXPECT_EQ(slots[0].key[0], sortableKey(101.0f));
     EXPECT_EQ(slots[0].key[1], sortableKey(-4.0f));
     EXPECT_EQ(slots[1].key[0], sortableKey(-100.0f));

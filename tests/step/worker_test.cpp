@@ -141,6 +141,46 @@ TEST_F(WorkerFixture, AnEmptySlotDoesNotStallTheFrame)
     EXPECT_EQ(a->substepCount, 4);
 }
 
+// Heavy, weightless nodes stay put; node 0 at the origin keeps the floating frame unshifted,
+// since this fixture has no frame step to move the origin offsets.
+int fixedNode(BeamObjectImpl& o, const float3& p)
+{
+    const int n = o.setNode(-1, p, 1e9f, 0, 1.0f, -1, false, false);
+    o.nodes[n].gravityForce = 0.0f;
+    return n;
+}
+
+TEST_F(WorkerFixture, ANodeOfOneObjectComesToRestOnAnotherObjectsTriangle)
+{
+    params.contactRampFront = 25.0f;
+    params.contactRampBack = 99.99999f;
+    auto plate = std::make_unique<BeamObjectImpl>(), dropped = std::make_unique<BeamObjectImpl>();
+    fixedNode(*plate, float3(0, 0, 0));
+    fixedNode(*plate, float3(1, 0, 0));
+    fixedNode(*plate, float3(0, 1, 0));
+    plate->setCollisionTriangle(-1, 0, 1, 2, 0.0f, -1.0f, -1, 0, nullptr);
+    fixedNode(*dropped, float3(0, 0, 0));
+    for (int i = 0; i < 5; ++i)
+        dropped->setNode(-1, float3(0.1f + 0.1f * float(i), 0.2f, 0.3f), 1.0f, 0, 1.0f, -1, true, true);
+    setObjects({plate.get(), dropped.get()});
+    for (int f = 0; f < 30; ++f)  // 0.6 s: the nodes fall 0.3 m in 0.25 s
+        frame(40);
+    settle();
+    // Query buffers hold every slot of the tree: the five colliding nodes.
+    ASSERT_NE(worker()->tree, nullptr);
+    EXPECT_EQ(worker()->tree->total(), 5);
+    for (int n = 0; n < worker()->cores->threadCount; ++n)
+        EXPECT_EQ(worker()->cores->threads[n]->queryCapacity, 5);
+    for (int i = 1; i <= 5; ++i) {
+        EXPECT_GE(dropped->nodes[i].pos.z, 0.0f) << i;
+        EXPECT_LE(dropped->nodes[i].pos.z, 0.025f) << i;
+        EXPECT_NEAR(dropped->nodes[i].vel.z, 0.0f, 1e-3f) << i;
+    }
+    // The reactions reached the plate's nodes (tiny motions of a heavy plate).
+    EXPECT_LT(plate->nodes[1].vel.z, 0.0f);
+    EXPECT_TRUE(plate->selfContacts.empty());
+}
+
 TEST_F(WorkerFixture, SoakOfRandomFramesAndObjectChanges)
 {
     std::vector<std::unique_ptr<BeamObjectImpl>> pool;

@@ -13,9 +13,9 @@ namespace {
 struct Capture {
     Capture()
     {
-        cefrt::SetReportSink([this](const std::string& l) { lines.push_back(l); });
+        VadiZov::cef_runtime::SetReportSink([this](const std::string& l) { lines.push_back(l); });
     }
-    ~Capture() { cefrt::SetReportSink(nullptr); }
+    ~Capture() { VadiZov::cef_runtime::SetReportSink(nullptr); }
     std::vector<std::string> lines;
 };
 
@@ -130,15 +130,15 @@ TEST(VelkorCefApp, ExtensionRegistrationAndHandlerLifetime)
         Capture cap;
         CefRefPtr<VelkorCefApp> app = new VelkorCefApp();
         app->OnBeforeCommandLineProcessing("renderer", commandLine({"Velkor.ui", "--lang=de-DE"}));
-        cefrt::RunWebKitInitialized(app.get());
-        ASSERT_EQ(cefrt::Extensions().size(), 1u);
-        EXPECT_EQ(cefrt::Extensions()[0].name.ToString(), "v8/velkor");
-        EXPECT_EQ(cefrt::Extensions()[0].code.ToString(), velkor_ui::BuildExtensionScript("de-DE"));
+        VadiZov::cef_runtime::RunWebKitInitialized(app.get());
+        ASSERT_EQ(VadiZov::cef_runtime::Extensions().size(), 1u);
+        EXPECT_EQ(VadiZov::cef_runtime::Extensions()[0].name.ToString(), "v8/velkor");
+        EXPECT_EQ(VadiZov::cef_runtime::Extensions()[0].code.ToString(), VadiZov::ui::BuildExtensionScript("de-DE"));
         EXPECT_EQ(OurClientAppExtensionHandler::LiveInstances(), handlers + 1);
         EXPECT_EQ(app->GetRefCt(), 2);  // ours and the handler's
         app = nullptr;                  // the handler keeps the application alive
         EXPECT_EQ(VelkorCefApp::LiveInstances(), apps + 1);
-        cefrt::ClearExtensions();
+        VadiZov::cef_runtime::ClearExtensions();
     }
     EXPECT_EQ(VelkorCefApp::LiveInstances(), apps);
     EXPECT_EQ(OurClientAppExtensionHandler::LiveInstances(), handlers);
@@ -150,13 +150,13 @@ TEST(VelkorCefApp, RefusedRegistrationFreesTheHandler)
     Capture cap;
     CefRefPtr<VelkorCefApp> app = new VelkorCefApp();
     app->OnBeforeCommandLineProcessing("renderer", commandLine({"Velkor.ui"}));
-    cefrt::InjectedFaults().refuseExtensions = true;
+    VadiZov::cef_runtime::InjectedFaults().refuseExtensions = true;
     testing::internal::CaptureStdout();
-    cefrt::RunWebKitInitialized(app.get());
+    VadiZov::cef_runtime::RunWebKitInitialized(app.get());
     const std::string out = testing::internal::GetCapturedStdout();
-    cefrt::InjectedFaults().refuseExtensions = false;
+    VadiZov::cef_runtime::InjectedFaults().refuseExtensions = false;
     EXPECT_EQ(out, "CEF|Error|JS registration failed");
-    EXPECT_TRUE(cefrt::Extensions().empty());
+    EXPECT_TRUE(VadiZov::cef_runtime::Extensions().empty());
     EXPECT_EQ(OurClientAppExtensionHandler::LiveInstances(), handlers);
     EXPECT_EQ(app->GetRefCt(), 1);
 }
@@ -166,11 +166,11 @@ TEST(OurClientAppExtensionHandler, ExecuteInProcess)
     Capture cap;
     CefRefPtr<VelkorCefApp> app = new VelkorCefApp();
     CefRefPtr<OurClientAppExtensionHandler> handler = new OurClientAppExtensionHandler(app.get());
-    CefRefPtr<CefBrowser> browser = cefrt::CreateBrowser(7);
+    CefRefPtr<CefBrowser> browser = VadiZov::cef_runtime::CreateBrowser(7);
     CefRefPtr<CefV8Value> retval;
     CefString exception;
     {
-        cefrt::ScopedCurrentContext scope(cefrt::CreateContext(browser));
+        VadiZov::cef_runtime::ScopedCurrentContext scope(VadiZov::cef_runtime::CreateContext(browser));
         CefV8ValueList args{CefV8Value::CreateString("print(1)")};
         EXPECT_TRUE(handler->Execute("sendSLua", nullptr, args, retval, exception));
         EXPECT_TRUE(exception.empty());
@@ -186,7 +186,7 @@ TEST(OurClientAppExtensionHandler, ExecuteInProcess)
     // SendToParent stores strings and 32-bit integers and skips everything else.
     cap.lines.clear();
     {
-        cefrt::ScopedCurrentContext scope(cefrt::CreateContext(browser));
+        VadiZov::cef_runtime::ScopedCurrentContext scope(VadiZov::cef_runtime::CreateContext(browser));
         CefV8ValueList mixed{CefV8Value::CreateInt(-5),       CefV8Value::CreateBool(true),
                              CefV8Value::CreateString("s"),    CefV8Value::CreateDouble(1.5),
                              CefV8Value::CreateUInt(3000000000u), CefV8Value::CreateNull()};

@@ -122,7 +122,7 @@ TEST(CefListValue, GrowsWithNullsAndReportsTypes)
     EXPECT_EQ(list->GetInt(0), -7);
     EXPECT_EQ(list->GetString(2).ToString(), "x");
 
-    CefRefPtr<CefProcessMessage> incoming = cefrt::CreateIncomingMessage("m", list);
+    CefRefPtr<CefProcessMessage> incoming = VadiZov::cef_runtime::CreateIncomingMessage("m", list);
     EXPECT_TRUE(incoming->IsReadOnly());
     EXPECT_FALSE(incoming->GetArgumentList()->SetInt(0, 1));
     EXPECT_EQ(incoming->GetArgumentList()->GetSize(), 3u);
@@ -130,8 +130,8 @@ TEST(CefListValue, GrowsWithNullsAndReportsTypes)
 
 TEST(CefRuntime, JsonQuoteEscapesEverythingOutsidePrintableAscii)
 {
-    EXPECT_EQ(cefrt::JsonQuote(CefString("a\"b\\c\n")), "\"a\\\"b\\\\c\\n\"");
-    EXPECT_EQ(cefrt::JsonQuote(CefString(u"\u00e9\u2028\x01")), "\"\\u00e9\\u2028\\u0001\"");
+    EXPECT_EQ(VadiZov::cef_runtime::JsonQuote(CefString("a\"b\\c\n")), "\"a\\\"b\\\\c\\n\"");
+    EXPECT_EQ(VadiZov::cef_runtime::JsonQuote(CefString(u"\u00e9\u2028\x01")), "\"\\u00e9\\u2028\\u0001\"");
 }
 
 TEST(CefRuntime, NoBrowserProcessWork)
@@ -141,8 +141,8 @@ TEST(CefRuntime, NoBrowserProcessWork)
     char arg[] = "--lang=de-DE";
     char* argv[] = {prog, arg, nullptr};
     std::vector<std::string> lines;
-    cefrt::SetReportSink([&](const std::string& l) { lines.push_back(l); });
+    VadiZov::cef_runtime::SetReportSink([&](const std::string& l) { lines.push_back(l); });
     EXPECT_EQ(CefExecuteProcess(CefMainArgs(2, argv), nullptr, nullptr), -1);
-    cefrt::SetReportSink(nullptr);
+    VadiZov::cef_runtime::SetReportSink(nullptr);
     EXPECT_TRUE(lines.empty());
 }

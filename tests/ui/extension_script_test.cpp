@@ -4,13 +4,13 @@
 #include "extension_script.h"
 #include "test_support.h"
 
-using velkor_ui::BuildExtensionScript;
-using velkor_ui::JsStringLiteral;
+using VadiZov::ui::BuildExtensionScript;
+using VadiZov::ui::JsStringLiteral;
 
 TEST(ExtensionScript, FixedTextIs777CharactersExactly)
 {
-    EXPECT_EQ(velkor_ui::ExtensionScriptFixedText(), ui_test::kFixedScript);
-    EXPECT_EQ(velkor_ui::ExtensionScriptFixedText().size(), 777u);
+    EXPECT_EQ(VadiZov::ui::ExtensionScriptFixedText(), ui_test::kFixedScript);
+    EXPECT_EQ(VadiZov::ui::ExtensionScriptFixedText().size(), 777u);
 }
 
 TEST(ExtensionScript, EnUs)

@@ -92,7 +92,7 @@ UiRun runUi(const ui_test::TempDir& dir, const std::vector<std::string>& args,
     return run;
 }
 
-std::string q(const std::string& s) { return cefrt::JsonQuote(CefString(s)); }
+std::string q(const std::string& s) { return VadiZov::cef_runtime::JsonQuote(CefString(s)); }
 
 std::string extensionLine(const std::string& code)
 {

@@ -23,7 +23,7 @@
 // VELKOR_CEF_INJECT (comma-separated FAULT names) turns faults on before the first callback.
 //
 // Events: process, callback, command-line, scheme, extension, call, send, execute-js,
-// message, navigation, error, exit. See cef_runtime.cpp for their members.
+// message, navigation, error, exit. See cef_report.cpp for their members.
 #pragma once
 
 #include <functional>
@@ -33,7 +33,7 @@
 
 #include "cef/cef_app.h"
 
-namespace cefrt {
+namespace VadiZov::cef_runtime {
 
 // Report channel. An empty sink restores the default (VELKOR_CEF_REPORT or standard error).
 using ReportSink = std::function<void(const std::string& line)>;
@@ -81,4 +81,4 @@ void ClearExtensions();  // releases the handlers
 void ServeCommands(std::istream& in, CefRefPtr<CefRenderProcessHandler> handler,
                    CefRefPtr<CefBrowser> browser);
 
-} // namespace cefrt
+} // namespace VadiZov::cef_runtime

@@ -2,7 +2,7 @@
 
 #include "cef/cef_runtime.h"
 
-namespace cefrt {
+namespace VadiZov::cef_runtime {
 
 CefRefPtr<CefListValue> ListValueImpl::Copy()
 {
@@ -121,6 +121,6 @@ bool ListValueImpl::SetString(size_t index, const CefString& value)
     return true;
 }
 
-} // namespace cefrt
+} // namespace VadiZov::cef_runtime
 
-CefRefPtr<CefListValue> CefListValue::Create() { return new cefrt::ListValueImpl(); }
+CefRefPtr<CefListValue> CefListValue::Create() { return new VadiZov::cef_runtime::ListValueImpl(); }

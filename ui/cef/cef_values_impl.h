@@ -5,7 +5,7 @@
 
 #include "cef/cef_values.h"
 
-namespace cefrt {
+namespace VadiZov::cef_runtime {
 
 class ListValueImpl : public CefListValue {
 public:
@@ -55,4 +55,4 @@ private:
     IMPLEMENT_REFCOUNTING(ListValueImpl)
 };
 
-} // namespace cefrt
+} // namespace VadiZov::cef_runtime

@@ -57,28 +57,28 @@ void registerLuaApi(lua_State* L, Lua& lua, BeamObjectImpl* owner);
 
 void registerLuaGlobalFunctions(LuaBinding::Namespace& scope);  // logInfo ... hexdump
 
-// Member lists, by file.
-// blua_api_engine.cpp
+// Member lists, by subsystem.
+// engine, timer, Lua state, settings
 void addBeamEngineMembers(LuaBinding::Class<BeamEngineImpl>& c);
 void addHighPerfTimerMembers(LuaBinding::Class<HighPerfTimer>& c);
 void addLuaStateMembers(LuaBinding::Class<Lua>& c);
 void addSettingsMembers(LuaBinding::Class<Settings>& c);
-// blua_api_math.cpp
+// math types
 void addColorMembers(LuaBinding::Class<color>& c);
 void addFloat3Members(LuaBinding::Class<float3>& c);
 void addQuaternionMembers(LuaBinding::Class<Quaternion>& c);
-// blua_api_object.cpp
+// object records, handles and building
 void addWheelDataMembers(LuaBinding::Class<wheelData>& c);
 void addParticleDataMembers(LuaBinding::Class<particleData>& c);
 void addBeamHandleMembers(LuaBinding::Class<beam>& c);
 void addBeamstatsMembers(LuaBinding::Class<beamstats>& c);
 void addObjectBuildingMembers(LuaBinding::Class<BeamObjectImpl>& c);
 void addWheelHandleMembers(LuaBinding::Class<wheel>& c);
-// blua_api_ground.cpp
+// ground
 void addGroundModelEngineMembers(LuaBinding::Class<BeamEngineImpl>& c);
 void addGroundModelMembers(LuaBinding::Class<groundModel>& c);
 void addTerrainBlockMembers(LuaBinding::Class<TerrainBlock>& c);
-// blua_api_object_services.cpp
+// engine slots and object services
 void addEngineSlotMembers(LuaBinding::Class<BeamEngineImpl>& c);
 void addObjectServiceMembers(LuaBinding::Class<BeamObjectImpl>& c);
 // blua_api_attachments.cpp

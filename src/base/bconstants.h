@@ -1,0 +1,32 @@
+// The library's fixed numbers in one place, each with its unit and why it has this value.
+#pragma once
+
+#include <cstdint>
+
+namespace VadiZov {
+
+// Capacities of one object's plain arrays (counts). The solver keeps fixed-size arrays so a
+// substep never allocates; 2000 nodes and 10000 beams are the largest object run in real time.
+constexpr int kMaxNodes = 2000;
+constexpr int kMaxBeams = 10000;
+constexpr int kMaxWheels = 40;
+constexpr int kMaxWheelNodes = 100;
+constexpr int kMaxInternalCameras = 50;
+constexpr int kMaxFlexmeshes = 300;
+constexpr int kMaxProps = 300;
+constexpr int kMaxPressureGroup = 127;  // the triangle keeps its group in a signed byte
+
+// Metres. Added to a length before dividing by it, so a zero-length beam, lever or offset gives a
+// zero direction instead of NaN; far below any length a real object has.
+constexpr float kLengthEpsilon = 1e-25f;
+
+// Rounds a contended lock spins before it sleeps: the physics holds its locks for microseconds,
+// so a short spin saves the cost of a sleep and wake-up.
+constexpr unsigned kLockSpinCount = 1024;
+
+// kg/m^3, air at sea level. It is also the medium density below which a node counts as in air.
+constexpr float kAirDensity = 1.2f;
+// Pa, the standard atmosphere at sea level.
+constexpr float kAtmosphericPressure = 101325.0f;
+
+} // namespace VadiZov

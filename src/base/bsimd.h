@@ -1,0 +1,98 @@
+// The one place that picks the instruction set of the hot kernels, and the few wide operations
+// they are written over. SSE2 is part of x86-64; AVX2 is chosen at run time, after one cached
+// CPU check, by functions marked VELKOR_AVX2. Every operation here is exact IEEE arithmetic or a
+// pure lane move, so a kernel built on them gives the bits of the plain loop it mirrors.
+#pragma once
+
+#if defined(__SSE2__)
+#include <immintrin.h>
+#define VELKOR_HAVE_SIMD 1
+#define VELKOR_AVX2 __attribute__((target("avx2")))
+#endif
+
+namespace VadiZov {
+
+enum class SimdKernel { Scalar, Sse2, Avx2 };
+
+bool simdKernelSupported(SimdKernel kernel);
+// The widest kernel this CPU runs, checked once.
+SimdKernel bestSimdKernel();
+
+#ifdef VELKOR_HAVE_SIMD
+namespace simd {
+
+// Four lanes. A Float4 read from a float3 field takes the next field's first float as lane 3:
+// the kernels compute that lane but never store it alone.
+using Float4 = __m128;
+
+inline Float4 load4(const float* p) { return _mm_loadu_ps(p); }
+inline void store4(float* p, Float4 v) { _mm_storeu_ps(p, v); }
+inline Float4 splat4(float x) { return _mm_set1_ps(x); }
+inline Float4 make4(float x, float y, float z, float w) { return _mm_setr_ps(x, y, z, w); }
+inline Float4 add(Float4 a, Float4 b) { return _mm_add_ps(a, b); }
+inline Float4 sub(Float4 a, Float4 b) { return _mm_sub_ps(a, b); }
+inline Float4 mul(Float4 a, Float4 b) { return _mm_mul_ps(a, b); }
+// Lane `lane` of v in every lane.
+template <int lane>
+inline Float4 broadcast(Float4 v)
+{
+    return _mm_shuffle_ps(v, v, _MM_SHUFFLE(lane, lane, lane, lane));
+}
+// [a[i0] a[i1] b[i2] b[i3]]
+template <int i0, int i1, int i2, int i3>
+inline Float4 pick(Float4 a, Float4 b)
+{
+    return _mm_shuffle_ps(a, b, _MM_SHUFFLE(i3, i2, i1, i0));
+}
+// [b0 a1 a2 a3]
+inline Float4 withLane0(Float4 a, Float4 b) { return _mm_move_ss(a, b); }
+// Lanes where `keep` has bits set come from v, the others are +0.
+inline Float4 keepLanes(Float4 v, Float4 keep) { return _mm_and_ps(v, keep); }
+inline Float4 laneMask4(bool l0, bool l1, bool l2, bool l3)
+{
+    return _mm_castsi128_ps(_mm_setr_epi32(-int(l0), -int(l1), -int(l2), -int(l3)));
+}
+
+// SSE4.1 lane moves, for AVX2 kernels: one instruction where SSE2 needs two.
+// [a0 a1 a2 b0]
+VELKOR_AVX2 inline Float4 withLane3From0(Float4 a, Float4 b) { return _mm_insert_ps(a, b, 0x30); }
+// [b2 0 0 a3]
+VELKOR_AVX2 inline Float4 lane2AndLane3(Float4 a, Float4 b) { return _mm_insert_ps(a, b, 0x86); }
+VELKOR_AVX2 inline Float4 broadcastLoad4(const float* p) { return _mm_broadcast_ss(p); }
+
+// Eight lanes, lane j holding item j of a batch.
+using Float8 = __m256;
+
+VELKOR_AVX2 inline Float8 splat8(float x) { return _mm256_set1_ps(x); }
+VELKOR_AVX2 inline void store8(float* p, Float8 v) { _mm256_storeu_ps(p, v); }
+VELKOR_AVX2 inline Float8 add(Float8 a, Float8 b) { return _mm256_add_ps(a, b); }
+VELKOR_AVX2 inline Float8 sub(Float8 a, Float8 b) { return _mm256_sub_ps(a, b); }
+VELKOR_AVX2 inline Float8 mul(Float8 a, Float8 b) { return _mm256_mul_ps(a, b); }
+VELKOR_AVX2 inline Float8 div(Float8 a, Float8 b) { return _mm256_div_ps(a, b); }
+VELKOR_AVX2 inline Float8 sqrt(Float8 a) { return _mm256_sqrt_ps(a); }
+VELKOR_AVX2 inline Float8 abs(Float8 a) { return _mm256_and_ps(a, _mm256_castsi256_ps(_mm256_set1_epi32(0x7fffffff))); }
+// Bit j set where a[j] > b[j] (false for NaN, as the scalar comparison).
+VELKOR_AVX2 inline int greaterMask(Float8 a, Float8 b) { return _mm256_movemask_ps(_mm256_cmp_ps(a, b, _CMP_GT_OQ)); }
+
+// Eight four-lane rows (row j: item j) to four eight-lane columns (lane j: item j). With
+// load4 of one field per item this gathers a field of eight records picked by index.
+VELKOR_AVX2 inline void transpose(const Float4 (&rows)[8], Float8& x, Float8& y, Float8& z, Float8& w)
+{
+    const __m256 r0 = _mm256_insertf128_ps(_mm256_castps128_ps256(rows[0]), rows[4], 1);
+    const __m256 r1 = _mm256_insertf128_ps(_mm256_castps128_ps256(rows[1]), rows[5], 1);
+    const __m256 r2 = _mm256_insertf128_ps(_mm256_castps128_ps256(rows[2]), rows[6], 1);
+    const __m256 r3 = _mm256_insertf128_ps(_mm256_castps128_ps256(rows[3]), rows[7], 1);
+    const __m256 t0 = _mm256_unpacklo_ps(r0, r1);
+    const __m256 t1 = _mm256_unpacklo_ps(r2, r3);
+    const __m256 t2 = _mm256_unpackhi_ps(r0, r1);
+    const __m256 t3 = _mm256_unpackhi_ps(r2, r3);
+    x = _mm256_shuffle_ps(t0, t1, 0x44);
+    y = _mm256_shuffle_ps(t0, t1, 0xEE);
+    z = _mm256_shuffle_ps(t2, t3, 0x44);
+    w = _mm256_shuffle_ps(t2, t3, 0xEE);
+}
+
+} // namespace simd
+#endif
+
+} // namespace VadiZov

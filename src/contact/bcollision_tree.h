@@ -1,0 +1,106 @@
+// The broad phase of triangle contact: a k-d tree over the world positions of every colliding
+// node of every object, rebuilt each substep from the tree slots the core threads write. Each
+// collision triangle asks it for the nodes inside its bounding box grown by a margin.
+//
+// Keys are sortable integers (the float order as signed integer order), so the build and the
+// queries compare integers only. The tree is implicit: the children of node k are 2k+1 and
+// 2k+2. The build permutes 4-byte references to slots and never moves the slots themselves.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "contact/btree_slot.h"
+#include "velkor/types.h"
+
+namespace VadiZov {
+
+struct core_parameters_t;
+
+// One node of the implicit tree: an inner node {axis, smallest key, largest key, split key} or
+// a leaf {0, kLeafMark, slot index, unused}.
+struct TreeNode {
+    int32_t axis;
+    int32_t lo;
+    int32_t hi;
+    int32_t split;
+};
+
+class CollisionTriangleTree {
+public:
+    static constexpr int32_t kDeadKey = INT32_MIN;     // below every real key: never found
+    static constexpr int32_t kLeafMark = 0x7FFFFFFF;   // a leaf's second word
+    static constexpr int kBuiltInSlots = 4;
+    // Ranges are held in 16 bits: more colliding nodes leave the tree finding nothing.
+    static constexpr int kMaxSlots = 32767;
+
+    CollisionTriangleTree();
+    ~CollisionTriangleTree();
+    CollisionTriangleTree(const CollisionTriangleTree&) = delete;
+    CollisionTriangleTree& operator=(const CollisionTriangleTree&) = delete;
+
+    // Frees the heap arrays; the tree then finds nothing until the next successful resize.
+    void destroy();
+
+    // New slot offsets from the objects' colliding nodes; reallocates when the total changed.
+    void resize(const core_parameters_t& params);
+    // Gives every object's slots, in node order, the node and object index they stand for.
+    void writeSlotIds(const core_parameters_t& params);
+    void beginBuild();
+    void build();
+    // Writes the id word (node index | object index << 16) of every slot whose keys lie within
+    // the corners' bounds grown by margin, in walk order; out must hold resultCapacity()
+    // entries. Returns the number written.
+    int query(uint32_t* out, const float3& a, const float3& b, const float3& c, float margin) const;
+
+    // Entries a query can write at most: every slot.
+    int resultCapacity() const { return capacity_ < 0 ? 0 : capacity_; }
+    int total() const { return total_; }
+    int capacity() const { return capacity_; }
+    int nodeCount() const { return nodeCount_; }
+    const TreeNode& node(int k) const { return nodes_[k]; }
+    const TreeSlot& slot(int i) const { return slots_[i]; }
+
+    // The run of slots an object's core thread writes, and its length (0 and null for an object
+    // index the last resize did not see, or in the reset state).
+    TreeSlot* objectSlots(int objectIndex);
+    int objectSlotCount(int objectIndex) const;
+
+private:
+    void reset();
+    void clearRoot();
+    bool allocate(int capacity);
+    void freeHeap();
+
+    // The build's steps for one range of references.
+    void splitRange(int node, int axis, int first, int end);
+    void splitThree(int node, int axis, int first);
+    void splitTwo(int node, int axis, int first);
+    void makeLeaf(int node, int ref);
+    int32_t keyOf(int ref, int axis) const { return slots_[refs_[ref]].key[axis]; }
+    void select(int first, int end, int mid, int axis, int32_t pivot);
+
+    TreeSlot* slots_;
+    int32_t* refs_;
+    TreeNode* nodes_;
+    bool onHeap_ = false;
+    int capacity_ = -1;
+    int total_ = -1;
+    int nodeCount_ = 0;
+    std::vector<int> slotOffsets_;  // per object slot of the engine
+    std::vector<int> slotCounts_;
+
+    alignas(16) TreeSlot builtInSlots_[kBuiltInSlots];
+    alignas(16) int32_t builtInRefs_[kBuiltInSlots];
+    alignas(16) TreeNode builtInNodes_[kBuiltInSlots];
+};
+
+// The slot's id word as queries return it.
+inline uint32_t treeIdWord(int node, int object)
+{
+    return uint32_t(uint16_t(node)) | (uint32_t(uint16_t(object)) << 16);
+}
+inline int treeIdNode(uint32_t word) { return int16_t(word & 0xFFFFu); }
+inline int treeIdObject(uint32_t word) { return int16_t(word >> 16); }
+
+} // namespace VadiZov

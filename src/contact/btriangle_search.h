@@ -1,0 +1,33 @@
+// The search of an object's collision triangles for nodes that touch them, in the substep's
+// last stage, on the collision tree the worker has just built. A node of the same object is
+// resolved at once (self-contact); a node of another object becomes a candidate the worker
+// resolves once every core thread is done.
+#pragma once
+
+#include <cstdint>
+
+namespace VadiZov {
+
+class BeamObjectImpl;
+class CollisionTriangleTree;
+struct core_parameters_t;
+
+// What a core thread searches with: the tree and its own result buffer.
+struct TriangleSearch {
+    const CollisionTriangleTree* tree = nullptr;
+    uint32_t* results = nullptr;
+    int resultCapacity = 0;  // entries in results
+};
+
+// Search steps are units of this radius; a triangle that finds nothing widens its search up
+// to kMaxSearchSteps units and searches that much less often.
+constexpr float kSearchStepRadius = 0.025f;
+constexpr int kMaxSearchSteps = 41;
+// A triangle of smaller (doubled) area has no usable normal: it touches nothing.
+constexpr float kMinTriangleDoubledArea = 1e-10f;
+
+// Every unbroken triangle of object that is due this substep. Nothing happens without a tree
+// or with a buffer smaller than the tree can fill.
+void searchTriangleContacts(BeamObjectImpl& object, const core_parameters_t& params, const TriangleSearch& search);
+
+} // namespace VadiZov

@@ -1,0 +1,235 @@
+// The collision tree: sizing, the built shape, sortable keys at the edges, and every query
+// against a brute-force box test over random clouds, also after the nodes move.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <random>
+#include <vector>
+
+#include "base/bmath.h"
+#include "contact/bcollision_tree.h"
+#include "object/bobject.h"
+#include "solver/bsubstep.h"
+#include "base/bsettings.h"
+#include "step/bcore_parameters.h"
+
+using namespace VadiZov;
+
+namespace {
+
+// One object whose nodes all collide, laid into a tree the way the worker and the core thread
+// do it: resize, ids, keys from world positions, build.
+struct TreeScene {
+    explicit TreeScene(const std::vector<float3>& points) : object(std::make_unique<BeamObjectImpl>())
+    {
+        for (const float3& p : points)
+            object->setNode(-1, p, 1.0f, 0, 1.0f, -1, true, true);
+        slots[0] = object.get();
+        params.objects = slots;
+        params.objectCount = 1;
+        tree.resize(params);
+        tree.writeSlotIds(params);
+        rebuild();
+    }
+    void rebuild()
+    {
+        TreeSlot* s = tree.objectSlots(0);
+        int n = 0;
+        for (int i = 0; i < object->node_count; ++i)
+            if (object->nodes[i].collides && n < tree.objectSlotCount(0)) {
+                const float3& p = object->nodes[i].worldPos;
+                s[n].key[0] = sortableKey(p.x);
+                s[n].key[1] = sortableKey(p.y);
+                s[n].key[2] = sortableKey(p.z);
+                ++n;
+            }
+        tree.beginBuild();
+        tree.build();
+    }
+    // Node indices the tree finds in the box around the corners, sorted.
+    std::vector<int> query(const float3& a, const float3& b, const float3& c, float margin) const
+    {
+        std::vector<uint32_t> out(size_t(std::max(tree.resultCapacity(), 1)));
+        const int count = tree.query(out.data(), a, b, c, margin);
+        std::vector<int> nodes;
+        for (int i = 0; i < count; ++i) {
+            EXPECT_EQ(treeIdObject(out[size_t(i)]), 0);
+            nodes.push_back(treeIdNode(out[size_t(i)]));
+        }
+        std::sort(nodes.begin(), nodes.end());
+        return nodes;
+    }
+    std::vector<int> query(const float3& p, float margin) const { return query(p, p, p, margin); }
+
+    std::unique_ptr<BeamObjectImpl> object;
+    BeamObjectImpl* slots[1] = {};
+    core_parameters_t params;
+    CollisionTriangleTree tree;
+};
+
+std::vector<int> bruteForce(const BeamObjectImpl& o, const float3& a, const float3& b, const float3& c, float margin)
+{
+    std::vector<int> nodes;
+    for (int i = 0; i < o.node_count; ++i) {
+        const float3& p = o.nodes[i].worldPos;
+        const float lo[3] = {std::min({a.x, b.x, c.x}) - margin, std::min({a.y, b.y, c.y}) - margin,
+                             std::min({a.z, b.z, c.z}) - margin};
+        const float hi[3] = {std::max({a.x, b.x, c.x}) + margin, std::max({a.y, b.y, c.y}) + margin,
+                             std::max({a.z, b.z, c.z}) + margin};
+        const float v[3] = {p.x, p.y, p.z};
+        bool inside = true;
+        for (int k = 0; k < 3; ++k)
+            inside = inside && v[k] >= lo[k] && v[k] <= hi[k];
+        if (inside)
+            nodes.push_back(i);
+    }
+    return nodes;
+}
+
+} // namespace
+
+TEST(CollisionTree, WithoutCollidingNodesEveryQueryFindsNothing)
+{
+    CollisionTriangleTree fresh;
+    uint32_t out[4] = {};
+    EXPECT_EQ(fresh.query(out, float3(-1e30f, -1e30f, -1e30f), float3(), float3(1e30f, 1e30f, 1e30f), 1e30f), 0);
+
+    TreeScene empty({});
+    EXPECT_EQ(empty.tree.total(), 0);
+    EXPECT_EQ(empty.tree.capacity(), 4);
+    EXPECT_TRUE(empty.query(float3(), float3(-1e30f, -1e30f, -1e30f), float3(1e30f, 1e30f, 1e30f), 1e30f).empty());
+}
+
+TEST(CollisionTree, OneToThreeNodesGetFourSlotsAndTheSurplusNeverMatches)
+{
+    for (int n = 1; n <= 3; ++n) {
+        std::vector<float3> points;
+        for (int i = 0; i < n; ++i)
+            points.emplace_back(float(i), 0.0f, 0.0f);
+        TreeScene scene(points);
+        EXPECT_EQ(scene.tree.capacity(), 4) << n;
+        EXPECT_EQ(scene.tree.resultCapacity(), 4) << n;
+        std::vector<int> all;
+        for (int i = 0; i < n; ++i)
+            all.push_back(i);
+        // A box over everything a float can hold finds exactly the real nodes.
+        EXPECT_EQ(scene.query(float3(-3e38f, -3e38f, -3e38f), float3(), float3(3e38f, 3e38f, 3e38f), 0.0f), all) << n;
+    }
+}
+
+TEST(CollisionTree, KeysOrderNegativesAndZerosAndBoxFacesAreInside)
+{
+    // x = -2 < -1 < 0 = -0: boxes around each find exactly the nodes there.
+    TreeScene scene({float3(-2, 0, 0), float3(-1, 0, 0), float3(0.0f, 0, 0), float3(-0.0f, 5, 0), float3(2, 0, 0)});
+    EXPECT_EQ(scene.query(float3(-2, 0, 0), 0.4f), std::vector<int>({0}));
+    EXPECT_EQ(scene.query(float3(-1, 0, 0), 0.4f), std::vector<int>({1}));
+    EXPECT_EQ(scene.query(float3(-0.0f, 0, 0), float3(0.0f, 5, 0), float3(0, 0, 0), 0.0f), std::vector<int>({2, 3}));
+    EXPECT_EQ(scene.query(float3(-1.5f, 0, 0), float3(-0.5f, 0, 0), float3(-1, 0, 0), 0.0f), std::vector<int>({1}));
+    // A node on the grown box's face: a key equal to qmin or qmax.
+    EXPECT_EQ(scene.query(float3(-1.5f, 0, 0), 0.5f), std::vector<int>({0, 1}));
+    EXPECT_EQ(scene.query(float3(1.0f, 0, 0), 1.0f), std::vector<int>({2, 4}));
+    // Nodes far apart that end in one pair are both found.
+    TreeScene pair({float3(-2, 0, 0), float3(2, 0, 0)});
+    EXPECT_EQ(pair.query(float3(-2, 0, 0), 0.1f), std::vector<int>({0}));
+    EXPECT_EQ(pair.query(float3(2, 0, 0), 0.1f), std::vector<int>({1}));
+    // Two nodes at one position are both found.
+    TreeScene twins({float3(1, 2, 3), float3(1, 2, 3), float3(7, 7, 7)});
+    EXPECT_EQ(twins.query(float3(1, 2, 3), 0.0f), std::vector<int>({0, 1}));
+}
+
+TEST(CollisionTree, FourNodesSplitTwoAndTwoInSevenOfEightTreeNodes)
+{
+    TreeScene scene({float3(3, 0, 0), float3(1, 0, 0), float3(4, 0, 0), float3(2, 0, 0)});
+    ASSERT_EQ(scene.tree.nodeCount(), 8);
+    const TreeNode& root = scene.tree.node(0);
+    EXPECT_EQ(root.axis, 0);
+    EXPECT_EQ(root.lo, sortableKey(1.0f));
+    EXPECT_EQ(root.hi, sortableKey(4.0f));
+    EXPECT_EQ(root.split, sortableKey(3.0f));  // the key of rank 2 of 4
+    for (int k : {1, 2}) {
+        const TreeNode& half = scene.tree.node(k);
+        EXPECT_EQ(half.axis, 1) << k;
+        EXPECT_NE(half.lo, CollisionTriangleTree::kLeafMark) << k;
+        EXPECT_LE(half.lo, half.split);
+        EXPECT_LE(half.split, half.hi);
+    }
+    std::vector<int> leafSlots;
+    for (int k = 3; k <= 6; ++k) {
+        ASSERT_EQ(scene.tree.node(k).lo, CollisionTriangleTree::kLeafMark) << k;
+        leafSlots.push_back(scene.tree.node(k).hi);
+    }
+    // Left leaves hold x = 1 and 2, right leaves 3 and 4: each slot once.
+    EXPECT_EQ(scene.tree.slot(leafSlots[0]).node, 1);
+    EXPECT_EQ(scene.tree.slot(leafSlots[1]).node, 3);
+    EXPECT_EQ(scene.tree.slot(leafSlots[2]).node, 0);
+    EXPECT_EQ(scene.tree.slot(leafSlots[3]).node, 2);
+}
+
+TEST(CollisionTree, QueriesMatchABruteForceScanAlsoAfterTheNodesMove)
+{
+    struct Cloud {
+        int nodes;
+        float spread;
+        bool flat;  // one height for all: runs of equal keys
+    };
+    const Cloud clouds[] = {{4, 1.0f, false},  {5, 1.0f, false},    {7, 3.0f, false}, {64, 2.0f, true},
+                            {100, 0.5f, false}, {257, 10.0f, false}, {2000, 5.0f, true}, {2000, 50.0f, false}};
+    for (const Cloud& cloud : clouds) {
+        std::mt19937 rng(unsigned(cloud.nodes) * 31u + unsigned(cloud.spread));
+        std::uniform_real_distribution<float> coord(-cloud.spread, cloud.spread);
+        std::vector<float3> points;
+        for (int i = 0; i < cloud.nodes; ++i)
+            points.emplace_back(coord(rng), coord(rng), cloud.flat ? 0.25f : coord(rng));
+        TreeScene scene(points);
+        for (int pass = 0; pass < 3; ++pass) {
+            for (int q = 0; q < 60; ++q) {
+                const float3 a(coord(rng), coord(rng), coord(rng));
+                const float3 b = a + float3(coord(rng), coord(rng), coord(rng)) * 0.2f;
+                const float3 c = a + float3(coord(rng), coord(rng), coord(rng)) * 0.2f;
+                const float margin = 0.025f * float(1 + q % 41);
+                ASSERT_EQ(scene.query(a, b, c, margin), bruteForce(*scene.object, a, b, c, margin))
+                    << cloud.nodes << " nodes, pass " << pass << ", query " << q;
+            }
+            // The nodes move a little: the next build starts from the previous split keys.
+            for (int i = 0; i < scene.object->node_count; ++i)
+                scene.object->nodes[i].worldPos += float3(coord(rng), coord(rng), coord(rng)) * 0.05f;
+            scene.rebuild();
+        }
+    }
+}
+
+TEST(CollisionTree, SlotsFollowTheObjectsAndOnlyTheirCollidingNodes)
+{
+    auto a = std::make_unique<BeamObjectImpl>(), b = std::make_unique<BeamObjectImpl>();
+    a->setNode(-1, float3(0, 0, 0), 1.0f, 0, 1.0f, -1, true, true);
+    a->setNode(-1, float3(1, 0, 0), 1.0f, 0, 1.0f, -1, true, false);  // no slot
+    a->setNode(-1, float3(2, 0, 0), 1.0f, 0, 1.0f, -1, true, true);
+    for (int i = 0; i < 3; ++i)
+        b->setNode(-1, float3(10, float(i), 0), 1.0f, 0, 1.0f, -1, true, true);
+    BeamObjectImpl* slots[3] = {a.get(), nullptr, b.get()};
+    core_parameters_t params;
+    params.objects = slots;
+    params.objectCount = 3;
+    CollisionTriangleTree tree;
+    tree.resize(params);
+    tree.writeSlotIds(params);
+    EXPECT_EQ(tree.total(), 5);
+    EXPECT_EQ(tree.resultCapacity(), 5);
+    EXPECT_EQ(tree.objectSlotCount(0), 2);
+    EXPECT_EQ(tree.objectSlotCount(1), 0);
+    EXPECT_EQ(tree.objectSlotCount(2), 3);
+    EXPECT_EQ(tree.objectSlots(2) - tree.objectSlots(0), 2);
+    EXPECT_EQ(tree.objectSlots(0)[1].node, 2);
+    EXPECT_EQ(tree.objectSlots(2)[2].node, 2);
+    EXPECT_EQ(tree.objectSlots(2)[2].object, 2);
+    EXPECT_EQ(tree.objectSlots(3), nullptr);  // an object the resize did not see
+
+    // The core thread writes at most its run, even when a script added colliding nodes since.
+    a->setNode(-1, float3(3, 0, 0), 1.0f, 0, 1.0f, -1, true, true);
+    const TreeSlot firstOfNext = tree.objectSlots(2)[0];
+    BeamSubstep::integrateNodes(*a, kSubstepTime, tree.objectSlots(0), tree.objectSlotCount(0));
+    EXPECT_EQ(tree.objectSlots(0)[1].key[0], sortableKey(a->nodes[2].worldPos.x));
+    EXPECT_EQ(std::memcmp(&tree.objectSlots(2)[0], &firstOfNext, sizeof(TreeSlot)), 0);
+}

@@ -1,0 +1,81 @@
+// Objects with collision triangles stepped together on the calling thread the way the physics
+// worker and the core threads step them: integrate (writing tree slots), forces, tree build,
+// triangle search, and the worker's inter-object contacts.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "base/bsettings.h"
+#include "contact/bcollision_tree.h"
+#include "contact/btriangle_contact.h"
+#include "contact/btriangle_search.h"
+#include "ground/bground_models.h"
+#include "object/bobject.h"
+#include "solver/bsubstep.h"
+#include "step/bcore_parameters.h"
+
+namespace VadiZov::testing {
+
+struct TriangleScene {
+    static constexpr int kMaxObjects = 4;
+
+    TriangleScene()
+    {
+        params.objects = slots;
+        params.dt = kSubstepTime;
+        params.invDt = kInvSubstepTime;
+        params.substeps = 1000000;
+        params.currentSubstep = 1;
+        params.contactRampFront = 25.0f;
+        params.contactRampBack = 99.99999f;
+    }
+
+    BeamObjectImpl& addObject()
+    {
+        objects.push_back(std::make_unique<BeamObjectImpl>());
+        objects.back()->setScript(nullptr);
+        slots[params.objectCount++] = objects.back().get();
+        return *objects.back();
+    }
+    // Tree slots and result buffer for the objects as they stand (the worker does this when
+    // the object set changes).
+    void layOut()
+    {
+        tree.resize(params);
+        tree.writeSlotIds(params);
+        results.assign(size_t(tree.resultCapacity()), 0);
+    }
+    void substeps(int n)
+    {
+        for (int s = 0; s < n; ++s) {
+            for (int i = 0; i < params.objectCount; ++i) {
+                BeamSubstep::beginSubstep(*slots[i], params, tree.objectSlots(i), tree.objectSlotCount(i));
+                BeamSubstep::forceStage(*slots[i], params);
+            }
+            tree.beginBuild();
+            tree.build();
+            for (int i = 0; i < params.objectCount; ++i)
+                BeamSubstep::contactStage(*slots[i], params, search());
+            resolveInterObjectContacts(params, scratch);
+        }
+    }
+    TriangleSearch search() { return TriangleSearch{&tree, results.data(), int(results.size())}; }
+
+    std::vector<std::unique_ptr<BeamObjectImpl>> objects;
+    BeamObjectImpl* slots[kMaxObjects] = {};
+    core_parameters_t params;
+    CollisionTriangleTree tree;
+    std::vector<uint32_t> results;
+    std::vector<TriangleContact> scratch;
+};
+
+// Heavy, weightless nodes: they stay put under every contact force of a test.
+inline int anchorNode(BeamObjectImpl& o, const float3& p)
+{
+    const int n = o.setNode(-1, p, 1e9f, 0, 1.0f, -1, false, false);
+    o.nodes[n].gravityForce = 0.0f;
+    return n;
+}
+
+} // namespace VadiZov::testing
