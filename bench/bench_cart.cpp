@@ -1,13 +1,17 @@
 // The demo's cart (295 nodes, 1865 beams, 4 tires of 80 triangles, a slide node) while it
 // drives: one host frame of 1/60 s as the host runs it (Lua update, hand-offs, 33 or 34 substeps,
-// meshes and props), and the substep stage by stage on the same cart. Real time is 1/60 s a
+// meshes and props), and the substep stage by stage on the same cart, the tree of colliding
+// nodes and the triangle contact included. Real time is 1/60 s a
 // frame and 0.5 ms a substep; x_realtime says how many times faster than that.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
 #include <string>
+#include <vector>
 
+#include "contact/bcollision_tree.h"
 #include "contact/bground_contact.h"
+#include "contact/btriangle_search.h"
 #include "solver/bslide_nodes.h"
 #include "solver/bsubstep.h"
 #include "solver/bsurface_forces.h"
@@ -45,10 +49,25 @@ void BM_CartHostFrame(benchmark::State& state)
 }
 BENCHMARK(BM_CartHostFrame)->Iterations(kTimedFrames)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
-enum Stage { kIntegrate, kBeams, kSlideNodes, kPressureAndDrag, kWheels, kGroundContact, kLuaPhysicsStep, kWhole };
+enum Stage {
+    kIntegrate, kBeams, kSlideNodes, kPressureAndDrag, kWheels, kGroundContact, kLuaPhysicsStep, kTreeBuild,
+    kTriangleContact, kWhole
+};
+
+// The tree of colliding nodes the physics worker builds every substep, here for the one cart.
+struct ContactTree {
+    explicit ContactTree(const core_parameters_t& params)
+    {
+        tree.resize(params);
+        tree.writeSlotIds(params);
+        results.resize(size_t(tree.resultCapacity()));
+    }
+    CollisionTriangleTree tree;
+    std::vector<uint32_t> results;
+};
 
 // One substep by its stages in the order of the core thread, timing only the chosen one.
-double substepTiming(BeamObjectImpl& object, const core_parameters_t& params, Stage timed)
+double substepTiming(BeamObjectImpl& object, const core_parameters_t& params, ContactTree& contact, Stage timed)
 {
     using Clock = std::chrono::steady_clock;
     double seconds = 0.0;
@@ -63,7 +82,9 @@ double substepTiming(BeamObjectImpl& object, const core_parameters_t& params, St
     };
     object.simTime += params.dt;
     object.substepCount += 1;
-    run(kIntegrate, [&] { BeamSubstep::integrateNodes(object, params.dt, nullptr); });
+    run(kIntegrate, [&] {
+        BeamSubstep::integrateNodes(object, params.dt, contact.tree.objectSlots(0), contact.tree.objectSlotCount(0));
+    });
     if (params.lastSubstep)
         BeamSubstep::updateRenderSnapshot(object, params.renderBuffer);
     run(kBeams, [&] { BeamSubstep::computeBeamForces(object); });
@@ -75,6 +96,16 @@ double substepTiming(BeamObjectImpl& object, const core_parameters_t& params, St
     run(kWheels, [&] { applyWheelForces(object, params.dt); });
     run(kGroundContact, [&] { groundContactStep(object, params); });
     run(kLuaPhysicsStep, [&] { BeamSubstep::callPhysicsStep(object, params.dt); });
+    object.collisionCandidates.clear();
+    object.selfContacts.clear();
+    run(kTreeBuild, [&] {
+        contact.tree.beginBuild();
+        contact.tree.build();
+    });
+    run(kTriangleContact, [&] {
+        BeamSubstep::contactStage(object, params,
+                                  TriangleSearch{&contact.tree, contact.results.data(), int(contact.results.size())});
+    });
     return seconds;
 }
 
@@ -86,21 +117,23 @@ void BM_CartSubstepStage(benchmark::State& state)
     const Stage timed = Stage(state.range(0));
     core_parameters_t params = scene.engine().coreParameters();
     BeamObjectImpl& object = scene.object();
+    ContactTree contact(params);
     int substep = 0;
     for (auto _ : state) {
         params.currentSubstep = substep;
         params.lastSubstep = substep == 32;
         if (timed == kWhole) {
             const auto start = std::chrono::steady_clock::now();
-            substepTiming(object, params, kWhole);
+            substepTiming(object, params, contact, kWhole);
             state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
         } else {
-            state.SetIterationTime(substepTiming(object, params, timed));
+            state.SetIterationTime(substepTiming(object, params, contact, timed));
         }
         substep = substep == 32 ? 0 : substep + 1;
     }
     static const char* const names[] = {"integrate", "beams", "slide nodes", "pressure and drag",
-                                        "wheels", "ground contact", "Lua physicsStep", "whole substep"};
+                                        "wheels", "ground contact", "Lua physicsStep", "tree build",
+                                        "triangle contact", "whole substep"};
     state.SetLabel(names[timed]);
 }
 // 1200 substeps: 0.6 s of driving
