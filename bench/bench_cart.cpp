@@ -1,8 +1,8 @@
 // The demo's cart (295 nodes, 1865 beams, 4 tires of 80 triangles, a slide node) while it
 // drives: one host frame of 1/60 s as the host runs it (Lua update, hand-offs, 33 or 34 substeps,
 // meshes and props), and the substep stage by stage on the same cart, the tree of colliding
-// nodes and the triangle contact included. Real time is 1/60 s a
-// frame and 0.5 ms a substep; x_realtime says how many times faster than that.
+// nodes and the triangle contact included. Real time is 1/60 s a frame and 0.5 ms a substep;
+// x_realtime says how many times faster than that.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
