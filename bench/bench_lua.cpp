@@ -64,6 +64,17 @@ BENCHMARK(BM_LuaBoundMethodOnValue);
 void BM_LuaBoundMethodOnObject(benchmark::State& state) { runCalls(state, "sum = sum + obj:getNodeVelocity(0, 0)"); }
 BENCHMARK(BM_LuaBoundMethodOnObject);
 
+// A method of a handle into the object (a by-value userdata that checks the object still lives).
+void BM_LuaHandleMethod(benchmark::State& state) { runCalls(state, "w = w or obj:setWheel(-1, 0, 0, -1) local ok = w:isValid()"); }
+BENCHMARK(BM_LuaHandleMethod);
+
+// A method returning a pointer into the object: the new userdata looks up whose memory it is in.
+void BM_LuaPointerIntoObjectReturned(benchmark::State& state)
+{
+    runCalls(state, "w = w or obj:setWheel(-1, 0, 0, -1) local d = obj:getWheel(0)");
+}
+BENCHMARK(BM_LuaPointerIntoObjectReturned);
+
 // A method that returns a new float3 value (allocates a userdata).
 void BM_LuaBoundMethodReturningValue(benchmark::State& state) { runCalls(state, "local c = v:cross(v)"); }
 BENCHMARK(BM_LuaBoundMethodReturningValue);

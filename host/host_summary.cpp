@@ -1,5 +1,6 @@
 #include "host/host_summary.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -40,8 +41,13 @@ void RunSummary::print(std::FILE* out, BeamEngine& engine, BeamObject* object, c
     std::fprintf(out, "summary: substeps %lld (%.4f s simulated)\n", substeps_, double(substeps_) * 0.0005);
     std::fprintf(out, "summary: status 1: %s\n", statusText(engine, 1).c_str());
     std::fprintf(out, "summary: status 3: %s\n", statusText(engine, 3).c_str());
-    // The library hands the host its object's reference node position every frame.
-    if (object && hostPosition)
+    // The library hands the host its object's reference node position every frame; a body that
+    // blew up has no position to print.
+    Vector3 reference[2] = {};
+    if (object && hostPosition && object->getReferencePositions(reference) == 2 &&
+        !(std::isfinite(reference[0].x) && std::isfinite(reference[0].y) && std::isfinite(reference[0].z)))
+        std::fprintf(out, "summary: reference node world position not finite\n");
+    else if (object && hostPosition)
         std::fprintf(out, "summary: reference node world position %.4f %.4f %.4f\n", double(hostPosition->x),
                      double(hostPosition->y), double(hostPosition->z));
 }

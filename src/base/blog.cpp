@@ -29,24 +29,40 @@ FilePure* s_logFile = nullptr;
 
 constexpr int kFileLineChars = 511;
 
-void writeFileLine(int level, const char* text, bool newline)
+void writeOneFileLine(int level, const char* text, size_t textLength, bool newline)
 {
     char line[kFileLineChars + 1] = {};
     // Leave room for the line end so a long line keeps it.
     const int room = newline ? kFileLineChars : kFileLineChars + 1;
+    const int length = int(textLength > size_t(kFileLineChars) ? size_t(kFileLineChars) : textLength);
     int written;
     switch (level) {
-    case LOG_DEBUG: written = std::snprintf(line, room, "DBG  |%s", text); break;
-    case LOG_INFO: written = std::snprintf(line, room, "INFO |%s", text); break;
-    case LOG_WARN: written = std::snprintf(line, room, "WARN |%s", text); break;
-    case LOG_ERROR: written = std::snprintf(line, room, "ERR  |%s", text); break;
-    case LOG_ALWAYS: written = std::snprintf(line, room, "%s", text); break;
-    default: written = std::snprintf(line, room, "LVL%d |%s", level, text); break;
+    case LOG_DEBUG: written = std::snprintf(line, room, "DBG  |%.*s", length, text); break;
+    case LOG_INFO: written = std::snprintf(line, room, "INFO |%.*s", length, text); break;
+    case LOG_WARN: written = std::snprintf(line, room, "WARN |%.*s", length, text); break;
+    case LOG_ERROR: written = std::snprintf(line, room, "ERR  |%.*s", length, text); break;
+    case LOG_ALWAYS: written = std::snprintf(line, room, "%.*s", length, text); break;
+    default: written = std::snprintf(line, room, "LVL%d |%.*s", level, length, text); break;
     }
-    size_t length = written < 0 ? 0 : std::strlen(line);
+    size_t lineLength = written < 0 ? 0 : std::strlen(line);
     if (newline)
-        line[length++] = '\n';
-    s_logFile->write(line, kFileLineChars, length, 1);
+        line[lineLength++] = '\n';
+    s_logFile->write(line, kFileLineChars, lineLength, 1);
+}
+
+// Every line of a message gets the prefix, so a message cannot pass for lines of another level.
+// A line end at the very end of the text only ends its last line.
+void writeFileLine(int level, const char* text, bool newline)
+{
+    for (;;) {
+        const char* end = std::strchr(text, '\n');
+        if (!end || end[1] == '\0') {
+            writeOneFileLine(level, text, end ? size_t(end - text) : std::strlen(text), newline || end);
+            return;
+        }
+        writeOneFileLine(level, text, size_t(end - text), true);
+        text = end + 1;
+    }
 }
 
 } // namespace

@@ -31,6 +31,7 @@ BeamEngineImpl::~BeamEngineImpl()
     delete engineLock_;
     delete queueLock_;
     delete[] params_.objects;
+    delete systemLua_;
     destroyGround();
 }
 
@@ -45,6 +46,10 @@ void BeamEngineImpl::restartFrameTimer()
 
 void BeamEngineImpl::init()
 {
+    if (madeByScript_) {
+        logMessage(LOG_ERROR, "*** init: refused on an engine made by a script", true);
+        return;
+    }
     engineLock_ = new (std::nothrow) platform::CriticalSection(kLockSpinCount);
     if (!engineLock_)
         reportWin32Error("VadiZov::BeamEngine::init", "bengine", 63);
@@ -84,6 +89,7 @@ void BeamEngineImpl::teardown()
     // but has not yet taken the engine lock would leave it blocked on the lock we hold.
     waitForPhysicsFrame();
     deleteAllObjects();
+    tornDown_ = true;
     delete workerManager_;
     workerManager_ = nullptr;
     destroyGround();
@@ -141,7 +147,7 @@ bool BeamEngineImpl::setEnabled(bool value)
         return value;
     if (enabled_ && !value) {
         g_savedTimeScale = getSimulationTimeScale();
-        setSimulationTimeScale(0.0f);
+        applyTimeScale(0.0f);
         {
             // The hosts show each paused object where its reference node is.
             platform::CriticalSectionGuard guard(engineLock_);
@@ -155,13 +161,23 @@ bool BeamEngineImpl::setEnabled(bool value)
         }
         enabled_ = false;
     } else if (!enabled_ && value) {
-        setSimulationTimeScale(g_savedTimeScale);
+        applyTimeScale(g_savedTimeScale);
         enabled_ = true;
     }
     return value;
 }
 
 void BeamEngineImpl::setSimulationTimeScale(float scale)
+{
+    // NaN or infinity would stop the substep count and reach the system script as "-nan".
+    if (!std::isfinite(scale)) {
+        logFormat(LOG_ERROR, "*** setSimulationTimeScale: scale %g is not finite, ignored", double(scale));
+        return;
+    }
+    applyTimeScale(scale);
+}
+
+void BeamEngineImpl::applyTimeScale(float scale)
 {
     char text[256];
     std::snprintf(text, sizeof text, "engineEvent('timescale',%f)", double(scale));

@@ -58,8 +58,11 @@ public:
     // Teardown, run by destroyBeamEngine before the destructor.
     void teardown();
 
+    // A scale that is not finite is refused; 0 stops counting substeps, a negative acts as its size.
     void setSimulationTimeScale(float scale);
     float getSimulationTimeScale() const;
+    // An engine a script made with BeamEngine() is a plain value: it is never started or stepped.
+    void markMadeByScript() { madeByScript_ = true; }
 
     float frameDelayMs() const { return frameDelayMs_; }
     const std::vector<std::string>& queuedCommands() const { return queuedCommands_; }
@@ -111,6 +114,13 @@ public:
 
 private:
     void restartFrameTimer();
+    void applyTimeScale(float scale);
+    // Logs and answers true when update must not run now: on a script-made engine, while an
+    // update runs, or while an object's own Lua runs.
+    bool refuseUpdate();
+    // Logs and answers true while objects are being deleted or the engine torn down: nothing
+    // may be spawned or stored into a slot then.
+    bool refuseWhileDeleting(const char* operation);
     // The frame step's parts (bframe_step.cpp). physicsStep returns the frame's simulated time.
     float physicsStep(float dt);
     int countSubsteps(float dt);
@@ -154,6 +164,10 @@ private:
     TerrainBlock* terrain_ = nullptr;
     StaticCollider* collider_ = nullptr;
     int objectLuaDepth_ = 0;
+    int deletingDepth_ = 0;
+    bool tornDown_ = false;
+    bool insideUpdate_ = false;
+    bool madeByScript_ = false;
     bool deferredDeleteAll_ = false;
     std::vector<const BeamObject*> deferredRemovals_;
     std::string persistentDataBuffer_;

@@ -1,6 +1,7 @@
 // The engine's object slots: making, loading, storing, resetting and deleting objects, and the
 // engine events that tell the system Lua state about it.
 #include <algorithm>
+#include <vector>
 
 #include "engine/bengine.h"
 #include "base/bassert.h"
@@ -17,6 +18,15 @@ constexpr const char* kDespawnEvent = "engineEvent('despawn')";
 constexpr const char* kResetEvent = "engineEvent('reset')";
 
 } // namespace
+
+bool BeamEngineImpl::refuseWhileDeleting(const char* operation)
+{
+    if (deletingDepth_ == 0 && !tornDown_)
+        return false;
+    // A vehicleDestroy that spawns again would keep the deletion going for ever.
+    logFormat(LOG_ERROR, "*** %s: refused while objects are being deleted", operation);
+    return true;
+}
 
 BeamObjectImpl* BeamEngineImpl::makeObjectInFreeSlot()
 {
@@ -42,7 +52,7 @@ BeamObjectImpl* BeamEngineImpl::getSlot(int index)
         return params_.objects && params_.objectCount > 0 ? params_.objects[0] : nullptr;
     if (index != -1)
         return nullptr;
-    if (refuseOnPhysicsThread("getSlot"))
+    if (refuseOnPhysicsThread("getSlot") || refuseWhileDeleting("getSlot"))
         return nullptr;
     platform::CriticalSectionGuard guard(engineLock_);
     return makeObjectInFreeSlot();
@@ -52,7 +62,7 @@ void BeamEngineImpl::setSlot(int index, BeamObjectImpl* object)
 {
     if (index < 0 || index >= kObjectSlots || !params_.objects || !object)
         return;
-    if (refuseOnPhysicsThread("setSlot"))
+    if (refuseOnPhysicsThread("setSlot") || refuseWhileDeleting("setSlot"))
         return;
     platform::CriticalSectionGuard guard(engineLock_);
     params_.objects[index] = object;
@@ -63,7 +73,7 @@ void BeamEngineImpl::setSlot(int index, BeamObjectImpl* object)
 
 void BeamEngineImpl::spawnObject(const char* directory, float3 position)
 {
-    if (refuseOnPhysicsThread("spawnObject"))
+    if (refuseOnPhysicsThread("spawnObject") || refuseWhileDeleting("spawnObject"))
         return;
     platform::CriticalSectionGuard guard(engineLock_);
     BeamObjectImpl* object = makeObjectInFreeSlot();
@@ -81,7 +91,7 @@ BeamObject* BeamEngineImpl::addObject(const char* directory, float x, float y, f
 {
     if (!directory)
         return nullptr;
-    if (refuseOnPhysicsThread("addObject"))
+    if (refuseOnPhysicsThread("addObject") || refuseWhileDeleting("addObject"))
         return nullptr;
     if (params_.objectCount >= kObjectSlots) {
         logFormat(LOG_ERROR, "*** addObject: no free object slot (%d in use)", params_.objectCount);
@@ -138,19 +148,18 @@ void BeamEngineImpl::deleteObjectsNow(bool all, const BeamObject* object)
     if (!params_.objects)
         return;
     platform::CriticalSectionGuard guard(engineLock_);
-    // Each object leaves its slot before it is deleted: its vehicleDestroy callback runs during
-    // the deletion and may call back into the slots.
+    // The objects leave their slots before any is deleted, and the deletion works on that set
+    // only: vehicleDestroy runs during it and may call back into the slots, which refuse to
+    // take objects until it is over.
+    std::vector<BeamObjectImpl*> victims;
     if (all) {
         while (params_.objectCount > 0) {
             const int last = --params_.objectCount;
-            BeamObjectImpl* victim = params_.objects[last];
+            victims.push_back(params_.objects[last]);
             params_.objects[last] = nullptr;
-            delete victim;
         }
-        params_.objectsChanged = true;
-        return;
     }
-    for (int slot = 0; slot < params_.objectCount; ++slot) {
+    for (int slot = 0; !all && slot < params_.objectCount; ++slot) {
         BeamObjectImpl* victim = params_.objects[slot];
         if (!victim || static_cast<const BeamObject*>(victim) != object)
             continue;
@@ -159,10 +168,18 @@ void BeamEngineImpl::deleteObjectsNow(bool all, const BeamObject* object)
         params_.objects[slot] = params_.objects[last];
         params_.objects[last] = nullptr;
         params_.objectCount = last;
-        params_.objectsChanged = true;
-        delete victim;
-        return;
+        victims.push_back(victim);
+        break;
     }
+    if (all)
+        params_.objectsChanged = true;
+    if (victims.empty())
+        return;
+    params_.objectsChanged = true;
+    ++deletingDepth_;
+    for (BeamObjectImpl* victim : victims)
+        delete victim;
+    --deletingDepth_;
 }
 
 bool BeamEngineImpl::leaveObjectLua(const BeamObjectImpl* object)

@@ -1,10 +1,12 @@
 // The frame step: once per host frame, turn real time into whole substeps, prepare the block the
 // physics threads read, and release the physics worker, which then runs the frame's substeps
 // while the host renders.
+#include <algorithm>
 #include <cmath>
 
 #include "engine/bengine.h"
 #include "base/bglobals.h"
+#include "base/blog.h"
 #include "base/bmath.h"
 #include "object/bobject.h"
 #include "step/bphysics_worker.h"
@@ -22,14 +24,46 @@ constexpr float kSeaLevelTemperature = 288.15f;
 constexpr float kTemperatureLapse = 0.0065f;
 constexpr float kDensityScaleHeight = -0.00011855832f;
 constexpr float kWaterDensityThreshold = 578.0f;
+constexpr int kMostSubstepsPerFrame = 2000;
 
 bool atOrigin(const float3& p) { return p.x == 0.0f && p.y == 0.0f && p.z == 0.0f; }
+
+// Once per object until it is reset: a NaN reference node means the whole body has blown up,
+// which would otherwise go unnoticed while the host keeps showing the last good position.
+void reportNonFiniteReference(BeamObjectImpl& object)
+{
+    const float3& p = object.nodes[object.refNode].worldPos;
+    if (object.nonFiniteReported || (std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z)))
+        return;
+    object.nonFiniteReported = true;
+    logFormat(LOG_ERROR, "*** object %d: reference node %d position is not finite", object.id, object.refNode);
+}
 } // namespace
+
+bool BeamEngineImpl::refuseUpdate()
+{
+    const char* reason = nullptr;
+    if (madeByScript_)
+        reason = "refused on an engine made by a script";
+    else if (insideUpdate_)
+        reason = "refused while the engine is updating";
+    else if (objectLuaDepth_ > 0)
+        reason = "refused while an object's Lua runs";
+    if (reason)
+        logFormat(LOG_ERROR, "*** update: %s", reason);
+    return reason != nullptr;
+}
 
 void BeamEngineImpl::update(float dt)
 {
-    if (refuseOnPhysicsThread("update"))
+    if (refuseOnPhysicsThread("update") || refuseUpdate())
         return;
+    // Waiting for the frame from inside the frame would never end.
+    insideUpdate_ = true;
+    struct LeaveUpdate {
+        bool& flag;
+        ~LeaveUpdate() { flag = false; }
+    } leave{insideUpdate_};
     luaStep(dt);
     restartFrameTimer();
     if (enabled_) {
@@ -99,8 +133,9 @@ int BeamEngineImpl::countSubsteps(float dt)
     stepAccumulator_ -= counted / fps;
     if (!(stepAccumulator_ >= 0.0f) || !std::isfinite(stepAccumulator_))
         stepAccumulator_ = 0.0f;  // an absurd frame time leaves no meaningful remainder
-    const float most = float(Settings::max_step);
-    return counted > most ? Settings::max_step : int(counted);
+    // A script may write any integer here: a frame runs at least one and at most a second's worth.
+    const int limit = std::clamp(Settings::max_step, 1, kMostSubstepsPerFrame);
+    return counted > float(limit) ? limit : int(counted);
 }
 
 void BeamEngineImpl::updateAirDensity()
@@ -154,6 +189,8 @@ void BeamEngineImpl::syncObjectsWithHost()
             // nothing was shifted and the frame must stay, or every position would count twice.
             object->originOffset = object->nodes[object->refNode].worldPos;
         }
+        if (hasRefNode)
+            reportNonFiniteReference(*object);
         if (host) {
             host->setPosition(object->originOffset);
             object->hostPosition = object->originOffset;  // reference positions and lights add it

@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <stdexcept>
+#include <unordered_set>
 
 #include "base/bconstants.h"
 #include "base/blog.h"
@@ -21,6 +24,41 @@ T* allocateAligned(size_t count)
 }
 
 void freeList(std::vector<RawTriangle>& list) { std::vector<RawTriangle>().swap(list); }
+
+// Exact copies of one triangle all land in one leaf of the tree, where every query near them
+// would test each: a file of a million copies would stall every frame. The first of each set
+// is kept, in the order given, so contact results do not depend on the copies.
+void dropExactDuplicates(std::vector<RawTriangle>& list)
+{
+    static_assert(sizeof(RawTriangle) == 9 * sizeof(float), "triangles are compared as bytes");
+    struct Hash {
+        size_t operator()(const RawTriangle* t) const
+        {
+            uint32_t words[9];
+            std::memcpy(words, t, sizeof words);
+            uint64_t h = 1469598103934665603ull;
+            for (uint32_t w : words)
+                h = (h ^ w) * 1099511628211ull;
+            return size_t(h);
+        }
+    };
+    struct Same {
+        bool operator()(const RawTriangle* a, const RawTriangle* b) const
+        {
+            return std::memcmp(a, b, sizeof(RawTriangle)) == 0;
+        }
+    };
+    std::unordered_set<const RawTriangle*, Hash, Same> seen;
+    seen.reserve(list.size());
+    std::vector<RawTriangle> kept;
+    kept.reserve(list.size());
+    for (const RawTriangle& t : list) {
+        if (seen.insert(&t).second)
+            kept.push_back(t);
+    }
+    if (kept.size() != list.size())
+        list.swap(kept);
+}
 
 } // namespace
 
@@ -45,6 +83,11 @@ void StaticCollider::addTriangle(const float3& a, const float3& b, const float3&
 void StaticCollider::commit(bool keepDebugCopy)
 {
     platform::CriticalSectionGuard guard(lock_);
+    try {
+        dropExactDuplicates(pendingTriangles_);
+    } catch (const std::bad_alloc&) {
+        // Without room to sort them out the copies stay: slower queries, same contacts.
+    }
     if (keepDebugCopy) {
         try {
             debugTriangles_ = pendingTriangles_;

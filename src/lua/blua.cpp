@@ -3,6 +3,8 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <string_view>
 
 #include "base/blog.h"
 #include "lua/api/blua_api.h"
@@ -35,6 +37,53 @@ int setUpState(lua_State* L)
 }
 
 const char* textOrEmpty(const char* text) { return text ? text : ""; }
+
+// The line of the running chunk where its last error was raised, found by the error handler
+// below while the failing frames are still on the stack; 0 when unknown.
+thread_local int t_failingLine = 0;
+
+// Error handler: notes the innermost line of the chunk named by upvalue 2, then hands the
+// message to the traceback function of upvalue 1 (when the script still has one).
+int noteFailingLine(lua_State* L)
+{
+    const char* chunkName = lua_tostring(L, lua_upvalueindex(2));
+    lua_Debug frame;
+    for (int level = 1; chunkName && lua_getstack(L, level, &frame); ++level) {
+        if (lua_getinfo(L, "Sl", &frame) && frame.currentline > 0 && frame.source &&
+            std::strcmp(frame.source, chunkName) == 0) {
+            t_failingLine = frame.currentline;
+            break;
+        }
+    }
+    if (!lua_isfunction(L, lua_upvalueindex(1)))
+        return 1;
+    lua_pushvalue(L, lua_upvalueindex(1));
+    lua_pushvalue(L, 1);
+    lua_pushinteger(L, 2);  // the frames below this handler
+    lua_call(L, 2, 1);
+    return 1;
+}
+
+// A syntax error never reaches the handler; its message starts with the chunk and the line.
+int lineFromMessage(const char* message)
+{
+    const char* mark = message ? std::strstr(message, "]:") : nullptr;
+    return mark ? std::atoi(mark + 2) : 0;
+}
+
+// The text of line `number` (from 1) of the chunk; the first line when the number is unknown.
+std::string_view chunkLine(const char* text, size_t length, int number)
+{
+    const std::string_view chunk(text, length);
+    size_t start = 0;
+    for (int line = 1; line < number; ++line) {
+        const size_t end = chunk.find('\n', start);
+        if (end == std::string_view::npos)
+            return chunk.substr(0, chunk.find('\n'));
+        start = end + 1;
+    }
+    return chunk.substr(start, chunk.find('\n', start) - start);
+}
 
 } // namespace
 
@@ -120,8 +169,11 @@ int Lua::executeChunk(const char* text, size_t length, const char* chunkName, st
         lua_pushnil(L);
     lua_remove(L, -2);
     // A script that removed debug.traceback still gets its errors reported, without traceback.
-    const int handler = lua_isfunction(L, -1) ? lua_gettop(L) : 0;
+    lua_pushstring(L, chunkName);
+    lua_pushcclosure(L, noteFailingLine, 2);
+    const int handler = lua_gettop(L);
 
+    t_failingLine = 0;
     // Source text only: a binary chunk from a stranger's folder could break memory safety.
     int status = luaL_loadbufferx(L, text, length, chunkName, "t");
     if (status == 0)
@@ -136,7 +188,9 @@ int Lua::executeChunk(const char* text, size_t length, const char* chunkName, st
     }
     const char* message = lua_tostring(L, -1);
     log(LOG_ERROR, "*** FATAL LUA ERROR: %s", message ? message : "(null)");
-    log(LOG_ERROR, "*** while executing this line: %.*s", int(length), text);
+    const int lineNumber = t_failingLine > 0 ? t_failingLine : lineFromMessage(message);
+    const std::string_view line = chunkLine(text, length, lineNumber);
+    log(LOG_ERROR, "*** while executing this line: %.*s", int(line.size()), line.data());
     log(LOG_ERROR, "*** in chunk: %s", chunkName);
     return 1;
 }

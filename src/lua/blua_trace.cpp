@@ -1,6 +1,7 @@
 #include "lua/blua_trace.h"
 
 #include <cstdio>
+#include <mutex>
 
 #include "platform/path_below.h"
 
@@ -8,8 +9,10 @@ namespace VadiZov {
 
 namespace {
 
-// One stream for all states, without a lock: each trace line is one formatted write.
+// One stream for all states. Object states write from their core threads while a script may
+// replace the file on the host thread, so the stream is only read or replaced under the lock.
 FILE* s_traceFile = nullptr;
+std::mutex s_traceLock;
 
 const char* eventTag(int event)
 {
@@ -29,15 +32,18 @@ const char* orEmpty(const char* text) { return text ? text : ""; }
 
 bool startLuaStackTrace(lua_State* L, const char* path, bool full)
 {
-    if (s_traceFile) {
-        std::fclose(s_traceFile);
-        s_traceFile = nullptr;
+    {
+        std::lock_guard<std::mutex> guard(s_traceLock);
+        if (s_traceFile) {
+            std::fclose(s_traceFile);
+            s_traceFile = nullptr;
+        }
+        // Scripts name the file: it stays below the working directory and is never a link.
+        s_traceFile = platform::openFileBelow(".", path ? path : "", "w");
+        if (!s_traceFile)
+            return false;
+        std::fputs("Lua stack trace start\n", s_traceFile);
     }
-    // Scripts name the file: it stays below the working directory and is never a link.
-    s_traceFile = platform::openFileBelow(".", path ? path : "", "w");
-    if (!s_traceFile)
-        return false;
-    std::fputs("Lua stack trace start\n", s_traceFile);
     const int mask = full ? (LUA_MASKCALL | LUA_MASKRET | LUA_MASKLINE | LUA_MASKCOUNT) : LUA_MASKCALL;
     lua_sethook(L, luaStackTraceHook, mask, 0);
     return true;
@@ -45,9 +51,10 @@ bool startLuaStackTrace(lua_State* L, const char* path, bool full)
 
 void luaStackTraceHook(lua_State* L, lua_Debug* event)
 {
+    lua_getinfo(L, "nSlu", event);
+    std::lock_guard<std::mutex> guard(s_traceLock);
     if (!s_traceFile)
         return;
-    lua_getinfo(L, "nSlu", event);
     std::fprintf(s_traceFile, "%s:%d|%s|%s|%s %s\n", event->source ? event->source : "(unknown)",
                  event->currentline, orEmpty(event->what), eventTag(event->event), orEmpty(event->namewhat),
                  orEmpty(event->name));

@@ -8,9 +8,13 @@
 
 namespace VadiZov {
 
+beam::beam(BeamObjectImpl* object, int id) : object_(object), id_(id), life_(object ? object->lifeFlag() : LifeFlag{}) {}
+
+wheel::wheel(BeamObjectImpl* object, int id) : object_(object), id_(id), life_(object ? object->lifeFlag() : LifeFlag{}) {}
+
 bool beam::inUse(const char* message) const
 {
-    if (object_ && id_ >= 0 && id_ < object_->beam_count)
+    if (object_ && !life_.expired() && id_ >= 0 && id_ < object_->beam_count)
         return true;
     logMessage(LOG_ERROR, message, true);
     return false;
@@ -91,7 +95,7 @@ void beam::setDeformationTriggerRatio(float ratio)
 
 void wheel::addNode(int node)
 {
-    if (!object_ || id_ < 0 || id_ >= kMaxWheels || id_ >= object_->wheel_count) {
+    if (!object_ || life_.expired() || id_ < 0 || id_ >= kMaxWheels || id_ >= object_->wheel_count) {
         logMessage(LOG_ERROR, "*** addNode: wheel invalid, ignored", true);
         return;
     }

@@ -1,6 +1,9 @@
 // Small value handles the object's script uses to refine a beam after setBeam and to fill a
-// wheel after setWheel. They hold a plain pointer and do not keep the object alive.
+// wheel after setWheel. They do not keep the object alive; they carry its lifetime flag, so a
+// call through a handle of a deleted object is refused.
 #pragma once
+
+#include "base/blifetime.h"
 
 namespace VadiZov {
 
@@ -9,11 +12,12 @@ class BeamObjectImpl;
 class beam {
 public:
     beam() = default;
-    beam(BeamObjectImpl* object, int id) : object_(object), id_(id) {}
+    beam(BeamObjectImpl* object, int id);
 
     BeamObjectImpl* object() const { return object_; }
     int id() const { return id_; }
     bool isValid() const { return id_ >= 0; }
+    LifeFlag lifeFlag() const { return life_; }
 
     void makeAnisotropic(float springExt, float dampExt, float maxElongationRatio);
     // Long and short bound, limit spring, limit damp, slow damping while lengthening, fast
@@ -29,22 +33,25 @@ private:
 
     BeamObjectImpl* object_ = nullptr;
     int id_ = -1;
+    LifeFlag life_;
 };
 
 class wheel {
 public:
     wheel() = default;
-    wheel(BeamObjectImpl* object, int id) : object_(object), id_(id) {}
+    wheel(BeamObjectImpl* object, int id);
 
     BeamObjectImpl* object() const { return object_; }
     int id() const { return id_; }
     bool isValid() const { return id_ >= 0; }
+    LifeFlag lifeFlag() const { return life_; }
 
     void addNode(int node);
 
 private:
     BeamObjectImpl* object_ = nullptr;
     int id_ = -1;
+    LifeFlag life_;
 };
 
 } // namespace VadiZov

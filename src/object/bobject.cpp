@@ -49,6 +49,8 @@ BeamObjectImpl::~BeamObjectImpl()
 {
     destroy();
     deleteLua();
+    // A script may have attached props or meshes after destroy emptied the object.
+    deleteAttachments(*this);
 }
 
 void BeamObjectImpl::destroy()
@@ -134,6 +136,7 @@ void BeamObjectImpl::clear()
 
 void BeamObjectImpl::reset(bool rotationChangedArg)
 {
+    nonFiniteReported = false;
     originOffset = spawnOrigin;
     wind = float3();
     waterFlow = float3();

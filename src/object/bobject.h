@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/blifetime.h"
 #include "contact/btriangle_contact.h"
 #include "object/bbeam_handles.h"
 #include "object/bobject_frame_queues.h"
@@ -72,6 +73,10 @@ public:
     // Clears and frees what the object holds outside its records; later calls do nothing.
     void destroy();
     bool isDestroyed() const { return destroyed_; }
+    // Shared with every script handle into this object; cleared when the object is deleted.
+    LifeFlag lifeFlag() const { return lifetime_.flag(); }
+    // The engine has logged that the reference node is no longer finite (until the next reset).
+    bool nonFiniteReported = false;
 
     void setScript(ObjectScript* script) { script_ = script; }
 
@@ -226,6 +231,10 @@ public:
     debugdrawer* ownDebugDrawer() const { return debugDrawer_.get(); }
 
 private:
+    // Registered before the constructor's body makes the Lua state; it dies after the body of
+    // the destructor, so vehicleDestroy may still use the object.
+    TrackedLifetime lifetime_{this, sizeof(BeamObjectImpl)};
+
     bool validNode(int node) const { return node >= 0 && node < node_count; }
     bool validBeam(int beamId) const { return beamId >= 0 && beamId < beam_count; }
     void addCollisionNode(int node);

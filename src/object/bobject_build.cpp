@@ -25,6 +25,14 @@ namespace {
 // The processor's reciprocal-square-root estimate (about 12 bits), not refined.
 bool inCapacity(int node) { return node >= 0 && node < kMaxNodes; }
 
+// A mass the integration can divide by: positive, finite and normal, with dt / mass finite.
+bool usableMass(float mass)
+{
+    return mass >= FLT_MIN && std::isfinite(mass) && std::isfinite(kSubstepTime / mass);
+}
+
+bool finitePoint(const float3& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
+
 float3 unitOrZero(const float3& v)
 {
     const float divisor = v.length() + kLengthEpsilon;
@@ -49,6 +57,15 @@ int BeamObjectImpl::setNode(int index, float3 position, float mass, int /*nodeTy
     const float s = Settings::spawnScale;
     const float3 p = position * s;
     const float m = mass * s;
+    // Either would turn the whole object to NaN in its first substep.
+    if (!usableMass(m)) {
+        logFormat(LOG_ERROR, "*** setNode: node %d has an invalid mass (%g), ignored", index, double(m));
+        return -1;
+    }
+    if (!finitePoint(p)) {
+        logFormat(LOG_ERROR, "*** setNode: node %d has a position that is not finite, ignored", index);
+        return -1;
+    }
 
     NodeCore& node = nodes[index];
     node.worldPos = originOffset + p;
@@ -116,8 +133,8 @@ void BeamObjectImpl::setNodeMass(int node, float mass)
 {
     if (!validNode(node))
         return;
-    // Zero, negative or NaN would make dt / mass infinite or negative.
-    if (!(mass > 0.0f))
+    // Zero, negative, NaN, infinite or denormal would make dt / mass infinite, zero or negative.
+    if (!usableMass(mass))
         return;
     NodeProperties& props = nodeProperties[node];
     props.mass = mass;

@@ -17,9 +17,10 @@ const char* const kCallbackNames[kObjectCallbackCount] = {
 void pushArgument(lua_State* L, bool value) { lua_pushboolean(L, value); }
 void pushArgument(lua_State* L, int value) { lua_pushinteger(L, value); }
 void pushArgument(lua_State* L, float value) { lua_pushnumber(L, value); }
-void pushArgument(lua_State* L, particleData* record)
+// A copy: the record lives in a queue the core thread refills, and a script may keep what it got.
+void pushArgument(lua_State* L, const particleData* record)
 {
-    LuaBinding::pushObjectPointer(L, record, LuaBinding::classKeyOf<particleData>());
+    LuaBinding::pushObjectValue<particleData>(L, *record);
 }
 
 } // namespace
@@ -101,7 +102,7 @@ bool LuaObjectScript::debugDraw(std::string& error) { return call(ObjectCallback
 
 bool LuaObjectScript::particleEmitted(particleData& record, std::string& error)
 {
-    return call(ObjectCallback::particleEmitted, error, &record);
+    return call(ObjectCallback::particleEmitted, error, static_cast<const particleData*>(&record));
 }
 
 } // namespace VadiZov

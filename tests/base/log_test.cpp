@@ -107,6 +107,32 @@ TEST_F(Log, FileLinesCarryTheLevelPrefixes)
     EXPECT_EQ(flushLog(), 7);
 }
 
+TEST_F(Log, EveryLineOfAMessageGetsItsPrefixSoNoneCanPassForAnother)
+{
+    struct Case {
+        int level;
+        const char* text;
+        bool newline;
+        const char* file;
+    };
+    const Case cases[] = {
+        {LOG_INFO, "a\nERR  |forged", true, "INFO |a\nINFO |ERR  |forged\n"},
+        {LOG_ERROR, "x\n\ny", true, "ERR  |x\nERR  |\nERR  |y\n"},
+        {LOG_WARN, "ends with a line end\n", true, "WARN |ends with a line end\n"},
+        {LOG_WARN, "two\nparts", false, "WARN |two\nWARN |parts"},
+        {LOG_INFO, "\nlead", true, "INFO |\nINFO |lead\n"},
+        {LOG_ALWAYS, "p\nq", true, "p\nq\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        resetLogStateForTests();
+        ASSERT_NE(openLogFile("game.log"), nullptr);  // a fresh file; the last one is closed
+        logMessage(c.level, c.text, c.newline);
+        EXPECT_EQ(fs.files.back()->contents, c.file);
+        EXPECT_EQ(sink.lines.back().text, c.text);  // the sink still gets the message whole
+    }
+}
+
 TEST_F(Log, LongMessageReachesSinkWholeAndFileCutWithItsLineEnd)
 {
     openLogFile("game.log");

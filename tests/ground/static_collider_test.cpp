@@ -376,3 +376,23 @@ TEST_F(StaticCollision, ClearDropsEverythingButTheDisplayCopy)
     EXPECT_TRUE(ask(collider, float3(3.2f, 0.2f, 0.05f)).nothingNear);
     EXPECT_EQ(collider.debugTriangles().size(), 1u);
 }
+
+TEST_F(StaticCollision, ExactCopiesAreDroppedAtCommitKeepingTheFirstInOrder)
+{
+    // A degenerate file: one triangle a hundred thousand times between two others. Every copy
+    // would sit in one leaf and be tested by each query near it.
+    const RawTriangle nearCopy{float3(0, 0, 0), float3(1, 0, 0), float3(0, 1, -0.0f)};  // -0 is another triangle
+    std::vector<RawTriangle> batch = {tile(5, 5, 0)};
+    batch.insert(batch.end(), 100000, kFloor);
+    batch.push_back(nearCopy);
+    batch.push_back(tile(5, 5, 0));
+    loadAndRebuild(collider, batch);
+    ASSERT_EQ(collider.triangleCount(), 3u);
+    ASSERT_EQ(collider.debugTriangles().size(), 3u);
+    // Order kept: the first tile, the floor, then its signed-zero twin.
+    EXPECT_EQ(collider.debugTriangles()[0].c0.x, 5.0f);
+    EXPECT_EQ(collider.debugTriangles()[1].c0.x, 0.0f);
+    EXPECT_TRUE(std::signbit(collider.debugTriangles()[2].c2.z));
+    const QueryOutcome q = ask(collider, float3(0.2f, 0.2f, 0.05f));
+    EXPECT_TRUE(q.hit);
+}

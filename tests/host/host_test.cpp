@@ -88,6 +88,28 @@ TEST_F(Host, ExampleDataRuns)
     EXPECT_NE(r.out.find("SOLVANTE"), std::string::npos);
 }
 
+// A body that blows up is reported once, and the summary does not pass the spawn point off as
+// where it is.
+TEST_F(Host, ABodyThatTurnsToNaNIsLoggedOnceAndSummarisedAsNotFinite)
+{
+    fs::create_directories(dir / "data" / "vehicles" / "v");
+    std::ofstream(dir / "data" / "vehicles" / "v" / "init.lua")
+        << "function init()\n"
+           "  obj:setNode(-1, float3(0, 0, 1), 10, NORMALTYPE, 1, -1, false, false)\n"
+           "  obj:setNode(-1, float3(1, 0, 1), 10, NORMALTYPE, 1, -1, false, false)\n"
+           "  obj:setBeam(-1, 0, 1, 1e9, 1000, 10, 1e9, 1)\n"
+           "  obj:finishLoading()\n"
+           "  obj:setGravity(0/0)\n"
+           "end\n";
+    HostRun r = run("--frames 6 --object vehicles/v --at 3,4,5 " + (dir / "data").string());
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const std::string message = "*** object 0: reference node 0 position is not finite";
+    const size_t first = r.out.find(message);
+    ASSERT_NE(first, std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find(message, first + 1), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("summary: reference node world position not finite\n"), std::string::npos) << r.out;
+}
+
 // The socket module needs the Lua runtime's symbols, which a host's private load of the library
 // does not make global: scripts must still get it.
 TEST_F(Host, ScriptsGetTheSocketModule)

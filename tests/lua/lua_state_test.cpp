@@ -46,13 +46,19 @@ TEST_F(LuaStateTest, FailingChunkLogsThreeFatalLinesWithStateNameAndChunk)
         const char* chunkName;
         const char* firstLinePrefix;
         const char* firstLineFragment;
+        const char* failingLine;
     };
     const Case cases[] = {
-        {"S0", "x = = 1", "engine", "S0|*** FATAL LUA ERROR: [string \"engine\"]:1:", "unexpected symbol"},
+        {"S0", "x = = 1", "engine", "S0|*** FATAL LUA ERROR: [string \"engine\"]:1:", "unexpected symbol", "x = = 1"},
         {"V7", "local a = 1\nerror('boom')", "string", "V7|*** FATAL LUA ERROR: [string \"string\"]:2: boom",
-         "stack traceback:"},
+         "stack traceback:", "error('boom')"},
         {"V0", "return nosuch.field", "object", "V0|*** FATAL LUA ERROR: [string \"object\"]:1:",
-         "attempt to index global 'nosuch'"},
+         "attempt to index global 'nosuch'", "return nosuch.field"},
+        // The failing line alone, also inside a function of the chunk and for a syntax error.
+        {"V1", "local t = {}\nlocal function f()\n  return t.x.y\nend\nf()", "string",
+         "V1|*** FATAL LUA ERROR: [string \"string\"]:3:", "attempt to index field 'x'", "  return t.x.y"},
+        {"V2", "local a = 1\nb = = 2\nlocal c = 3", "string", "V2|*** FATAL LUA ERROR: [string \"string\"]:2:",
+         "unexpected symbol", "b = = 2"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.code);
@@ -64,7 +70,7 @@ TEST_F(LuaStateTest, FailingChunkLogsThreeFatalLinesWithStateNameAndChunk)
         ASSERT_EQ(lines.size(), 3u);
         EXPECT_EQ(lines[0].text.rfind(c.firstLinePrefix, 0), 0u) << lines[0].text;
         EXPECT_NE(lines[0].text.find(c.firstLineFragment), std::string::npos) << lines[0].text;
-        EXPECT_EQ(lines[1].text, std::string(c.stateName) + "|*** while executing this line: " + c.code);
+        EXPECT_EQ(lines[1].text, std::string(c.stateName) + "|*** while executing this line: " + c.failingLine);
         EXPECT_EQ(lines[2].text, std::string(c.stateName) + "|*** in chunk: " + c.chunkName);
         for (const LogLine& line : lines)
             EXPECT_TRUE(line.newline);

@@ -39,7 +39,7 @@ function debugDraw() log("debugDraw") end
 
 SFXSource* RecordingGameEngine::playSFXOnce(const char* name)
 {
-    calls.push_back(std::string("playSFXOnce ") + name);
+    calls.push_back(std::string("playSFXOnce ") + (name ? name : "(null)"));  // scripts may pass nil
     if (playReturnsNull)
         return nullptr;
     played.push_back(std::make_unique<RecordingSound>());
@@ -61,7 +61,7 @@ const char* RecordingGameEngine::getForceFeedbackConfig(int channel) { return ch
 
 void RecordingGameEngine::executeJS(const char* script, int value)
 {
-    calls.push_back(std::string("executeJS ") + script + " " + std::to_string(value));
+    calls.push_back(std::string("executeJS ") + (script ? script : "(null)") + " " + std::to_string(value));
 }
 
 void EngineTest::SetUp()

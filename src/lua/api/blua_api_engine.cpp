@@ -13,12 +13,20 @@ namespace {
 // Scripts get no result from setEnabled.
 void setEngineEnabled(BeamEngineImpl& engine, bool enabled) { static_cast<BeamEngine&>(engine).setEnabled(enabled); }
 
+// BeamEngine() from a script makes a plain value that refuses init and update: a second running
+// engine would start a system state of its own and run the start script again, without end.
+int newScriptEngine(lua_State* L)
+{
+    LuaBinding::pushObjectValue<BeamEngineImpl>(L)->markMadeByScript();
+    return 1;
+}
+
 } // namespace
 
 void addBeamEngineMembers(LuaBinding::Class<BeamEngineImpl>& c)
 {
     // The operations of the host interface dispatch through it.
-    c.addConstructor<>()
+    c.addCConstructor(&newScriptEngine)
         .addFunction("deleteAllObjects", &BeamEngine::deleteAllObjects)
         .addFunction("update", &BeamEngine::update)
         .addFunction("getEnabled", &BeamEngine::getEnabled)

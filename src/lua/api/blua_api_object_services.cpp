@@ -34,6 +34,7 @@ int luaSetSlot(lua_State* L)
     if (!lua_isnil(L, 3)) {
         LuaBinding::Userdata* record =
             LuaBinding::getExactRecord(L, 3, LuaBinding::classKeyOf<BeamObjectImpl>());
+        LuaBinding::checkAlive(L, record);
         if (record->ownsObject()) {
             logMessage(LOG_ERROR, "*** setSlot: an object made by a script cannot be stored in a slot", true);
             return 0;

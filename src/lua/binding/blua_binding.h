@@ -363,6 +363,14 @@ public:
         return *this;
     }
 
+    // A hand-written Name(...), for a class whose script-made objects need more than T().
+    Class& addCConstructor(lua_CFunction fn)
+    {
+        lua_pushcfunction(L_, fn);
+        storeRaw(staticMeta_, "__call");
+        return *this;
+    }
+
     // Name(args...) returns factory(args...) as a by-value object.
     template <class F>
     Class& addFactory(F factory)

@@ -311,9 +311,10 @@ void* getClass(lua_State* L, int index, const void* classKey, bool canBeConst)
     // class table, which carries the identity marker).
     if (lua_type(L, index) == LUA_TUSERDATA && lua_getmetatable(L, index)) {
         if (lua_rawequal(L, -1, expected)) {
-            void* object = static_cast<Userdata*>(lua_touserdata(L, index))->object();
+            const Userdata* record = static_cast<Userdata*>(lua_touserdata(L, index));
+            checkAlive(L, record);
             lua_settop(L, top);
-            return object;
+            return record->object();
         }
         lua_pop(L, 1);
     }
@@ -343,8 +344,10 @@ void* getClass(lua_State* L, int index, const void* classKey, bool canBeConst)
     if (isConst && !canBeConst)
         luaL_argerror(L, index, "cannot be const");
 
+    const Userdata* record = static_cast<Userdata*>(lua_touserdata(L, index));
+    checkAlive(L, record);
     lua_settop(L, top);
-    return static_cast<Userdata*>(lua_touserdata(L, index))->object();
+    return record->object();
 }
 
 Userdata* getExactRecord(lua_State* L, int index, const void* classKey)
@@ -373,7 +376,15 @@ Userdata* getExactRecord(lua_State* L, int index, const void* classKey)
 
 void* getExact(lua_State* L, int index, const void* classKey)
 {
-    return getExactRecord(L, index, classKey)->object();
+    const Userdata* record = getExactRecord(L, index, classKey);
+    checkAlive(L, record);
+    return record->object();
+}
+
+void checkAlive(lua_State* L, const Userdata* record)
+{
+    if (record->expired())
+        luaL_error(L, "object no longer exists");
 }
 
 void* getReference(lua_State* L, int index, const void* classKey, bool canBeConst)
@@ -412,7 +423,8 @@ void pushObjectPointer(lua_State* L, void* pointer, const void* key)
         lua_pushnil(L);
         return;
     }
-    new (newUserdataWithMetatable(L, sizeof(UserdataPointer), key)) UserdataPointer(pointer);
+    const LifeFlag life = lifeFlagOf(pointer);
+    new (newUserdataWithMetatable(L, sizeof(UserdataPointer), key)) UserdataPointer(pointer, life);
 }
 
 void pushCheckedPointer(lua_State* L, void* pointer, const void* key, uint64_t serial, UserdataChecked::AliveTest alive)
@@ -441,7 +453,7 @@ int finalizeObject(lua_State* L)
     // the destroyed value turns into a pointer record holding nothing.
     if (record->ownsObject()) {
         record->~Userdata();
-        new (record) UserdataPointer(nullptr);
+        new (record) UserdataPointer(nullptr, {});
     }
     return 0;
 }

@@ -4,6 +4,7 @@
 // luaL_error/luaL_argerror: nothing in this layer throws a C++ exception through Lua frames.
 #pragma once
 
+#include <concepts>
 #include <cstddef>
 #include <cstdint>
 #include <new>
@@ -11,6 +12,8 @@
 #include <utility>
 
 #include <luajit-2.1/lua.hpp>
+
+#include "base/blifetime.h"
 
 namespace VadiZov::LuaBinding {
 
@@ -52,17 +55,27 @@ public:
     void* object() const { return liveObject(); }
     // True when the userdata holds the object itself, so the finaliser must destroy it.
     virtual bool ownsObject() const { return false; }
+    // True when the object the userdata refers to (or lives inside) has been deleted.
+    bool expired() const { return life_.expired(); }
 
 protected:
-    explicit Userdata(void* object) : object_(object) {}
+    Userdata(void* object, LifeFlag life) : object_(object), life_(life) {}
     virtual void* liveObject() const { return object_; }
     void* object_;
+    LifeFlag life_;
 };
 
-// An object owned elsewhere: the finaliser leaves it alone.
+// An object owned elsewhere: the finaliser leaves it alone. The flag is that of the tracked
+// object whose memory holds it, if any.
 class UserdataPointer final : public Userdata {
 public:
-    explicit UserdataPointer(void* object) : Userdata(object) {}
+    UserdataPointer(void* object, LifeFlag life) : Userdata(object, life) {}
+};
+
+// A value that refers into another object (a handle) tells whose lifetime it depends on.
+template <class T>
+concept RefersToTrackedObject = requires(const T& value) {
+    { value.lifeFlag() } -> std::convertible_to<LifeFlag>;
 };
 
 // An object the library may free while a script still holds it: each use asks whether the
@@ -70,7 +83,8 @@ public:
 class UserdataChecked final : public Userdata {
 public:
     using AliveTest = bool (*)(const void* object, uint64_t serial);
-    UserdataChecked(void* object, uint64_t serial, AliveTest alive) : Userdata(object), serial_(serial), alive_(alive)
+    UserdataChecked(void* object, uint64_t serial, AliveTest alive)
+        : Userdata(object, {}), serial_(serial), alive_(alive)
     {
     }
 
@@ -95,6 +109,8 @@ public:
         auto* record = new (block) UserdataValue();
         T* object = new (record->storage()) T(std::forward<A>(args)...);
         record->object_ = object;
+        if constexpr (RefersToTrackedObject<T>)
+            record->life_ = object->lifeFlag();
         return record;
     }
 
@@ -106,7 +122,7 @@ public:
     bool ownsObject() const override { return true; }
 
 private:
-    UserdataValue() : Userdata(nullptr) {}
+    UserdataValue() : Userdata(nullptr, {}) {}
     void* storage()
     {
         const auto start = reinterpret_cast<uintptr_t>(this) + sizeof(UserdataValue);
@@ -133,7 +149,8 @@ void beginClassTables(lua_State* L, int scopeIndex, const char* name, const void
                       const void* constKey);
 
 // Checked read of an object argument: the userdata's object pointer (may be null for a value
-// that was finalised). Raises "%s expected, got %s" or "cannot be const" as argument errors.
+// that was finalised). Raises "%s expected, got %s" or "cannot be const" as argument errors,
+// and "object no longer exists" for a handle whose object was deleted.
 void* getClass(lua_State* L, int index, const void* classKey, bool canBeConst);
 // Like getClass without the parent walk: the metatable must be the class or its const table.
 Userdata* getExactRecord(lua_State* L, int index, const void* classKey);
@@ -144,7 +161,7 @@ void* getExact(lua_State* L, int index, const void* classKey);
 void* getReference(lua_State* L, int index, const void* classKey, bool canBeConst);
 
 // Pushes a by-pointer userdata with the metatable stored under key (the class or const key),
-// nil for a null pointer.
+// nil for a null pointer. A pointer into a tracked object shares that object's lifetime.
 void pushObjectPointer(lua_State* L, void* pointer, const void* key);
 
 // Like pushObjectPointer for an object whose lifetime the alive test knows under serial.
@@ -164,6 +181,9 @@ T* pushObjectValue(lua_State* L, A&&... args)
     lua_setmetatable(L, -2);
     return static_cast<T*>(record->object());
 }
+
+// Raises "object no longer exists" when the record's object was deleted.
+void checkAlive(lua_State* L, const Userdata* record);
 
 // The finaliser closure of a class: upvalue 1 is its class key.
 int finalizeObject(lua_State* L);

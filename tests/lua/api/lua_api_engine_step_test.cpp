@@ -106,7 +106,7 @@ TEST_F(LuaApiEngineStep, FailuresAreLoggedWithTheirLines)
     start("function graphicsStep(dt) if dt > 0.5 then error('too slow') end end");
     sink.lines.clear();
     engine->queueLuaCommand("x = = 1");
-    engine->queueLuaCommand("local a = 1\nerror('boom')");
+    engine->queueLuaCommand("local a = 1\nerror('boom')\nlocal b = 2");
     engine->queueLuaFile("lua/missing.lua");
     engine->update(1.0f);
     const auto errors = linesAtLevel(3);
@@ -116,7 +116,7 @@ TEST_F(LuaApiEngineStep, FailuresAreLoggedWithTheirLines)
     EXPECT_EQ(errors[2].text, "S0|*** in chunk: engine");
     EXPECT_EQ(errors[3].text.rfind("S0|*** FATAL LUA ERROR: [string \"engine\"]:2: boom\nstack traceback:", 0), 0u)
         << errors[3].text;
-    EXPECT_EQ(errors[4].text, "S0|*** while executing this line: local a = 1\nerror('boom')");
+    EXPECT_EQ(errors[4].text, "S0|*** while executing this line: error('boom')");  // the failing line alone
     EXPECT_EQ(errors[5].text, "S0|*** in chunk: engine");
     EXPECT_EQ(errors[6].text, "S0|cannot open file 'lua/missing.lua': not existing");
     // graphicsStep runs without a message handler: the message alone.
