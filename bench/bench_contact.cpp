@@ -101,3 +101,23 @@ static void BM_RestingLatticeSubstep(benchmark::State& state)
         benchmark::Counter(double(state.iterations()) / 2000.0, benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_RestingLatticeSubstep)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+// The contact step of the lattice with nothing to touch (no terrain, no static collider):
+// 0 the step as the substep makes it, 1 the walk over the nodes that it leaves out.
+static void BM_GroundContactNothingToTouch(benchmark::State& state)
+{
+    auto object = VadiZov::testing::makeLattice();
+    object->setScript(nullptr);
+    BeamObjectImpl* slots[1] = {};
+    core_parameters_t params;
+    VadiZov::testing::bindSingleObject(params, slots, object.get(), nullptr, nullptr);
+    const bool walk = state.range(0) == 1;
+    for (auto _ : state) {
+        if (walk)
+            resolveNodeContacts(*object, nullptr, nullptr, nullptr);
+        else
+            groundContactStep(*object, params);
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_GroundContactNothingToTouch)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);

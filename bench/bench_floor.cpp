@@ -1,16 +1,16 @@
-// What one core of this machine can do at best for the beams of one substep of the full-size
-// lattice, with everything but the bare work stripped away. The nodes' hot state is packed in
-// three aligned four-float arrays of 32 KB each, the most cache-friendly layout there is, and
-// per beam only what the normal law cannot do without is done:
+// Reference kernels for the beams of one substep of the full-size lattice, with everything but
+// the bare work stripped away. They compare node layouts and are no lower bound: wider
+// kernels or another layout can beat them. The nodes' hot state is packed in three aligned
+// four-float arrays of 32 KB each, and per beam only what the normal law cannot do without is done:
 //  - BM_FloorDataMovement: read both nodes' position and velocity and add a vector to both
 //    nodes' force, in beam order. No arithmetic beyond that.
 //  - BM_FloorReadOnly: the reads alone.
 //  - BM_FloorNormalLaw: the data movement with the normal law between (one square root and one
 //    division per beam), four beams per step, forces added in beam order.
-//  - BM_FloorNormalLawOnRecords: the same law on the library's own node records, 72 bytes
-//    each, whose position, velocity and force share the cache with the rest of the record.
-// Set against the budget of one substep (25 us for 20 times real time), these figures show how
-// much room the machine they ran on leaves to any arrangement of the solver.
+//  - BM_FloorNormalLawOnRecords: the same law on the library's own node records.
+//  - BM_SubstepTraffic: the bytes a substep of the library's records must move at least (every
+//    beam record read once, every node record read and written once by the beam loop and once
+//    by integration), streamed in address order with no work: memory's share of the substep.
 #include <benchmark/benchmark.h>
 
 #if defined(__SSE2__)
@@ -204,6 +204,33 @@ void BM_FloorNormalLawOnRecords(benchmark::State& state)
     }
 }
 BENCHMARK(BM_FloorNormalLawOnRecords)->Unit(benchmark::kMicrosecond);
+
+void BM_SubstepTraffic(benchmark::State& state)
+{
+    auto object = VadiZov::testing::makeLattice();
+    // Raw bytes: the SSE loads and stores may alias any type.
+    const float* beams = reinterpret_cast<const float*>(object->beams);
+    const size_t beamFloats = size_t(object->beam_count) * sizeof(BeamCore) / sizeof(float) & ~size_t(3);
+    float* nodes = reinterpret_cast<float*>(object->nodes);
+    const size_t nodeFloats = size_t(object->node_count) * sizeof(NodeCore) / sizeof(float) & ~size_t(3);
+    // An opaque zero: or-ing it writes every byte back unchanged, with no float arithmetic.
+    __m128 zero = _mm_setzero_ps();
+    benchmark::DoNotOptimize(zero);
+    for (auto _ : state) {
+        __m128 sum = _mm_setzero_ps();
+        for (size_t i = 0; i < beamFloats; i += 4)
+            sum = _mm_add_ps(sum, _mm_loadu_ps(beams + i));
+        benchmark::DoNotOptimize(sum);
+        for (int pass = 0; pass < 2; ++pass)
+            for (size_t i = 0; i < nodeFloats; i += 4)
+                _mm_storeu_ps(nodes + i, _mm_or_ps(_mm_loadu_ps(nodes + i), zero));
+        benchmark::ClobberMemory();
+    }
+    const size_t bytes = (beamFloats + 4 * nodeFloats) * sizeof(float);  // node bytes: 2 passes x (read + write)
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(bytes));
+    state.counters["bytes"] = double(bytes);
+}
+BENCHMARK(BM_SubstepTraffic)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

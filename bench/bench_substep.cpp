@@ -3,6 +3,7 @@
 // simulated second, so the "x_realtime" counter is 1 s / (2000 x the time of one substep).
 #include <benchmark/benchmark.h>
 
+#include "bench/lattice_substep_run.h"
 #include "solver/bbeam_batch.h"
 #include "solver/bsubstep.h"
 #include "tests/support/lattice_object.h"
@@ -11,29 +12,7 @@ using namespace VadiZov;
 
 static void BM_LatticeSubstep(benchmark::State& state)
 {
-    auto object = VadiZov::testing::makeLattice();
-    BeamObjectImpl* slots[1] = {object.get()};
-    core_parameters_t params;
-    params.objects = slots;
-    params.objectCount = 1;
-    params.dt = kSubstepTime;
-    params.invDt = kInvSubstepTime;
-    params.substeps = 33;
-    params.frameTime = 33 * kSubstepTime;
-    int substep = 0;
-    for (auto _ : state) {
-        params.currentSubstep = substep;
-        params.lastSubstep = substep == 32;
-        BeamSubstep::beginSubstep(*object, params, nullptr);
-        BeamSubstep::forceStage(*object, params);
-        BeamSubstep::contactStage(*object, params);
-        substep = substep == 32 ? 0 : substep + 1;
-    }
-    benchmark::DoNotOptimize(object->nodes[0].pos);
-    state.counters["nodes"] = object->node_count;
-    state.counters["beams"] = object->beam_count;
-    state.counters["x_realtime"] =
-        benchmark::Counter(double(state.iterations()) / 2000.0, benchmark::Counter::kIsRate);
+    VadiZov::bench::runLatticeSubsteps(state);
 }
 BENCHMARK(BM_LatticeSubstep)->Unit(benchmark::kMicrosecond)->UseRealTime();
 

@@ -7,6 +7,7 @@ ensure_packages() {
   local needed=(cmake g++ make pkg-config libluajit-5.1-dev lua-socket-dev lua-socket libxxhash-dev
                 libgtest-dev libgmock-dev libbenchmark-dev nodejs
                 libcairo2-dev fonts-dejavu-core)
+  needed+=(libbullet-dev)  # the peer benchmark only; the library does not link it
   needed+=(libtinyobjloader-dev)  # the reference host reads its meshes with it
   local missing=()
   for p in "${needed[@]}"; do

@@ -203,6 +203,10 @@ void resolveNodeContacts(BeamObjectImpl& object, const StaticCollider* collider,
 
 void groundContactStep(BeamObjectImpl& object, const core_parameters_t& params)
 {
+    // With neither terrain nor static geometry the walk could touch nothing, not even a node's
+    // static-query cache, so it is not made.
+    if (!params.terrain && !params.collider)
+        return;
     resolveNodeContacts(object, params.collider, params.terrain, params.lastSubstep ? &object : nullptr);
 }
 
