@@ -64,8 +64,6 @@ CollisionTriangleTree::CollisionTriangleTree() { reset(); }
 
 CollisionTriangleTree::~CollisionTriangleTree() { freeHeap(); }
 
-void CollisionTriangleTree::destroy() { reset(); }
-
 void CollisionTriangleTree::freeHeap()
 {
     if (onHeap_) {

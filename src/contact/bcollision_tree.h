@@ -39,9 +39,6 @@ public:
     CollisionTriangleTree(const CollisionTriangleTree&) = delete;
     CollisionTriangleTree& operator=(const CollisionTriangleTree&) = delete;
 
-    // Frees the heap arrays; the tree then finds nothing until the next successful resize.
-    void destroy();
-
     // New slot offsets from the objects' colliding nodes; reallocates when the total changed.
     void resize(const core_parameters_t& params);
     // Gives every object's slots, in node order, the node and object index they stand for.

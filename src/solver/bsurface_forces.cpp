@@ -71,10 +71,10 @@ void applyTriangleSurfaceForces(BeamObjectImpl& object)
         float3 n = t.normal;  // still twice the area long
         const float s = t.invNormLen;
 
-        if (t.pressureGroup >= 0 && size_t(t.pressureGroup) < object.pressureGroups.size()) {
-            PressureGroup& g = object.pressureGroups[size_t(t.pressureGroup)];
+        const size_t group = size_t(t.pressureGroup);  // a negative group wraps past the end
+        if (group < object.pressureGroups.size()) {
+            PressureGroup& g = object.pressureGroups[group];
             g.area += n.dot(n) * s;
-            const size_t group = size_t(t.pressureGroup);
             if (group < object.collapsedGroups.size() && !object.collapsedGroups[group]) {
                 for (const int c : corners) {
                     const float po = outsidePressure(g, object.nodes[c], object.nodeProperties[c]);
