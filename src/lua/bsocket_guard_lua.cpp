@@ -121,8 +121,9 @@ int tohostname(lua_State* L)
     const GuardedHost guarded = guardHost(host);
     if (guarded.verdict != 0)
         return refuse(L, kRefused);
-    lua_pushstring(L, resolvedName(host, guarded));
-    pushResolved(L, resolvedName(host, guarded), guarded.address);
+    const char* name = resolvedName(host, guarded);
+    lua_pushstring(L, name);
+    pushResolved(L, name, guarded.address);
     return 2;
 }
 
@@ -181,9 +182,10 @@ bool keepOriginal(lua_State* L, int table, const char* name, const char* key)
     return true;
 }
 
-void replaceFunction(lua_State* L, int table, const char* name, const char* key, lua_CFunction guarded)
+// The kept function goes under its own name: no two replaced functions share one.
+void replaceFunction(lua_State* L, int table, const char* name, lua_CFunction guarded)
 {
-    if (!keepOriginal(L, table, name, key))
+    if (!keepOriginal(L, table, name, name))
         return;
     lua_pushcfunction(L, guarded);
     lua_setfield(L, table, name);
@@ -262,10 +264,10 @@ void guardResolver(lua_State* L, int module)
         return;
     }
     const int dns = lua_gettop(L);
-    replaceFunction(L, dns, "toip", "toip", toip);
-    replaceFunction(L, dns, "tohostname", "tohostname", tohostname);
-    replaceFunction(L, dns, "getaddrinfo", "getaddrinfo", getaddrinfo);
-    replaceFunction(L, dns, "getnameinfo", "getnameinfo", getnameinfo);
+    replaceFunction(L, dns, "toip", toip);
+    replaceFunction(L, dns, "tohostname", tohostname);
+    replaceFunction(L, dns, "getaddrinfo", getaddrinfo);
+    replaceFunction(L, dns, "getnameinfo", getnameinfo);
     lua_pop(L, 1);
 }
 
@@ -279,7 +281,7 @@ void guardSocketModule(lua_State* L, int module)
     lua_rawset(L, LUA_REGISTRYINDEX);
 
     guardResolver(L, module);
-    replaceFunction(L, module, "connect", "connect", guardedConnect);
+    replaceFunction(L, module, "connect", guardedConnect);
     for (const char* className : kTcpClasses)
         guardTcpClass(L, className);
     for (const char* className : kUdpClasses)
