@@ -1,5 +1,6 @@
 // One render of a collector into the host's HostDebugDraw, and the static-collision view.
 #include <cmath>
+#include <vector>
 
 #include "base/bconstants.h"
 #include "base/bglobals.h"
@@ -72,19 +73,14 @@ bool selectTriangle(const RawTriangle& t, const float3& focus, SelectedTriangle&
     return true;
 }
 
-// Writes `write`'s points for each selected triangle in list order until the scratch holds the
+// Writes `write`'s points for each selected triangle in order until the scratch holds the
 // capacity or more; returns the number of points written.
 template <int PointsPerTriangle, class Write>
-int fillScratch(const std::vector<RawTriangle>& triangles, const float3& focus, float3* vertices, color* colours,
-                int capacity, color c, Write write)
+int fillScratch(const std::vector<SelectedTriangle>& selected, float3* vertices, color* colours, int capacity, color c,
+                Write write)
 {
     int count = 0;
-    SelectedTriangle s;
-    for (const RawTriangle& t : triangles) {
-        if (count >= capacity)
-            break;
-        if (!selectTriangle(t, focus, s))
-            continue;
+    for (const SelectedTriangle& s : selected) {
         if (count + PointsPerTriangle > capacity)
             break;
         write(s, vertices + count);
@@ -114,7 +110,14 @@ void debugdrawer::drawStaticCollision(HostDebugDraw& host, const float3& focus, 
     float3* v = collisionVertexScratch_.get();
     color* c = collisionColorScratch_.get();
 
-    int n = fillScratch<3>(triangles, focus, v, c, kCollisionScratch, kFaceColor, [](const SelectedTriangle& s, float3* out) {
+    // Selected once for the three passes below.
+    std::vector<SelectedTriangle> selected;
+    SelectedTriangle picked;
+    for (const RawTriangle& t : triangles)
+        if (selectTriangle(t, focus, picked))
+            selected.push_back(picked);
+
+    int n = fillScratch<3>(selected, v, c, kCollisionScratch, kFaceColor, [](const SelectedTriangle& s, float3* out) {
         out[0] = s.corners[0];
         out[1] = s.corners[1];
         out[2] = s.corners[2];
@@ -122,7 +125,7 @@ void debugdrawer::drawStaticCollision(HostDebugDraw& host, const float3& focus, 
     if (n > 0)
         host.drawTriangles(v, c, n);
 
-    n = fillScratch<6>(triangles, focus, v, c, kCollisionScratch, kEdgeColor, [](const SelectedTriangle& s, float3* out) {
+    n = fillScratch<6>(selected, v, c, kCollisionScratch, kEdgeColor, [](const SelectedTriangle& s, float3* out) {
         for (int i = 0; i < 3; ++i) {
             out[2 * i] = s.corners[i];
             out[2 * i + 1] = s.corners[(i + 1) % 3];
@@ -131,7 +134,7 @@ void debugdrawer::drawStaticCollision(HostDebugDraw& host, const float3& focus, 
     if (n > 0)
         host.drawLines(v, c, n);
 
-    n = fillScratch<2>(triangles, focus, v, c, kCollisionScratch, kNormalColor, [](const SelectedTriangle& s, float3* out) {
+    n = fillScratch<2>(selected, v, c, kCollisionScratch, kNormalColor, [](const SelectedTriangle& s, float3* out) {
         out[0] = s.centroid;
         out[1] = s.centroid + s.normal * kNormalLength;
     });

@@ -12,9 +12,7 @@ namespace VadiZov {
 
 namespace {
 
-bool isNodeOf(const BeamObjectImpl& object, int node) { return node >= 0 && node < object.node_count; }
-
-bool isNodeOrUnset(const BeamObjectImpl& object, int node) { return node == -1 || isNodeOf(object, node); }
+bool isNodeOrUnset(const BeamObjectImpl& object, int node) { return node == -1 || object.validNode(node); }
 
 // Camera frame axes u = S - R, v = D - R, n = unit(u x v); false when they span no frame.
 bool cameraAxes(const BeamObjectImpl& object, float3& u, float3& v, float3& n)
@@ -34,8 +32,8 @@ bool cameraAxes(const BeamObjectImpl& object, float3& u, float3& v, float3& n)
 
 void setReferenceNodes(BeamObjectImpl& object, int ref, int dir, int side, int up, int position1, int position2)
 {
-    if (!isNodeOf(object, ref) || !isNodeOrUnset(object, dir) || !isNodeOrUnset(object, side) ||
-        !isNodeOrUnset(object, up) || !isNodeOf(object, position1) || !isNodeOf(object, position2)) {
+    if (!object.validNode(ref) || !isNodeOrUnset(object, dir) || !isNodeOrUnset(object, side) ||
+        !isNodeOrUnset(object, up) || !object.validNode(position1) || !object.validNode(position2)) {
         logFormat(LOG_ERROR, "*** setReferenceNodes: invalid node id: %d, %d, %d, %d, %d, %d", ref, dir, side, up,
                   position1, position2);
         return;
@@ -52,8 +50,8 @@ void setReferenceNodes(BeamObjectImpl& object, int ref, int dir, int side, int u
 void setExternalCamera(BeamObjectImpl& object, float x, float y, float z, float factor1, float factor2, float view)
 {
     float3 u, v, n;
-    if (!isNodeOf(object, object.axisRef) || !isNodeOf(object, object.axisSide) ||
-        !isNodeOf(object, object.axisBack) || !cameraAxes(object, u, v, n)) {
+    if (!object.validNode(object.axisRef) || !object.validNode(object.axisSide) ||
+        !object.validNode(object.axisBack) || !cameraAxes(object, u, v, n)) {
         logMessage(LOG_ERROR, "*** setExternalCamera: the camera nodes span no frame", true);
         return;
     }
@@ -70,7 +68,7 @@ void setExternalCamera(BeamObjectImpl& object, float x, float y, float z, float 
 
 void addInternalCamera(BeamObjectImpl& object, int node, float value)
 {
-    if (!isNodeOf(object, node)) {
+    if (!object.validNode(node)) {
         logFormat(LOG_ERROR, "*** addInternalCamera: invalid node id: %d", node);
         return;
     }
@@ -84,7 +82,7 @@ void addInternalCamera(BeamObjectImpl& object, int node, float value)
 
 float3 getProjectedNodePosition(BeamObjectImpl& object, int node)
 {
-    if (!isNodeOf(object, node) || !g_gameEngine)
+    if (!object.validNode(node) || !g_gameEngine)
         return float3();
     float3 projected;
     g_gameEngine->projectPosition(&projected, &object.nodes[node].worldPos);

@@ -181,7 +181,6 @@ FlexMesh::BindResult FlexMesh::bindVertex(int, const float3& position, const flo
 {
     const BeamObjectImpl& object = *owner_;
     auto nodePos = [&object](int node) -> const float3& { return object.nodes[node].pos; };
-    auto usable = [&object](int node) { return node >= 0 && node < object.node_count; };
     // Walks the bindings in order from the far-away best; only a strictly nearer candidate wins,
     // so ties go to the earlier binding.
     auto nearest = [&](auto accepts) {
@@ -189,7 +188,7 @@ FlexMesh::BindResult FlexMesh::bindVertex(int, const float3& position, const flo
         float bestDistance = kFarAway;
         for (int b = 0; b < nodeBindingCount_; ++b) {
             const int node = nodeBindings_[b];
-            if (!usable(node) || !accepts(node))
+            if (!object.validNode(node) || !accepts(node))
                 continue;
             const float distance = std::sqrt((nodePos(node) - position).squaredLength());
             if (distance < bestDistance) {

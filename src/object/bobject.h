@@ -230,12 +230,13 @@ public:
     debugdrawer* debugDrawProxy = nullptr;
     debugdrawer* ownDebugDrawer() const { return debugDrawer_.get(); }
 
+    bool validNode(int node) const { return node >= 0 && node < node_count; }
+
 private:
     // Registered before the constructor's body makes the Lua state; it dies after the body of
     // the destructor, so vehicleDestroy may still use the object.
     TrackedLifetime lifetime_{this, sizeof(BeamObjectImpl)};
 
-    bool validNode(int node) const { return node >= 0 && node < node_count; }
     bool validBeam(int beamId) const { return beamId >= 0 && beamId < beam_count; }
     void addCollisionNode(int node);
     void removeCollisionNode(int node);

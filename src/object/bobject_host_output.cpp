@@ -14,8 +14,6 @@ namespace VadiZov {
 
 namespace {
 
-bool validNodeOf(const BeamObjectImpl& object, int node) { return node >= 0 && node < object.node_count; }
-
 // Runs every entry of the send half. The half is taken out first and its storage put back
 // afterwards, so whatever lands in the queue meanwhile waits for the next frame.
 template <class T, class Send>
@@ -33,7 +31,7 @@ void sendAll(std::vector<T>& half, Send send)
 void queueParticleByNodes(BeamObjectImpl& object, int from, int to, float speed, int type, float width, int count,
                           bool relative)
 {
-    if (!validNodeOf(object, from) || !validNodeOf(object, to) || count == 0)
+    if (!object.validNode(from) || !object.validNode(to) || count == 0)
         return;
     const NodeCore& start = object.nodes[from];
     const float3 d = object.nodes[to].pos - start.pos;
@@ -114,7 +112,7 @@ void playSFXOnce(BeamObjectImpl& object, const char* name, int node, float volum
 {
     if (!name)
         return;
-    if (!validNodeOf(object, node)) {
+    if (!object.validNode(node)) {
         logMessage(LOG_ERROR, "*** playSFXOnce: invalid nodeId", true);
         return;
     }
@@ -123,7 +121,7 @@ void playSFXOnce(BeamObjectImpl& object, const char* name, int node, float volum
 
 void attachSFXNode(BeamObjectImpl& object, SFXSource* source, int node)
 {
-    if (source && validNodeOf(object, node))
+    if (source && object.validNode(node))
         object.frameQueues.attachedSounds.push_back({source, node});
 }
 

@@ -63,7 +63,7 @@ int addRailLink(BeamObjectImpl& object, int rail, int node, int stop, int broken
         return -1;
     }
     // A link to a node that does not exist yet would have the solver read a record nobody wrote.
-    if (node < 0 || node >= object.node_count) {
+    if (!object.validNode(node)) {
         logMessage(LOG_ERROR, "*** addRailLink: invalid nodeId", true);
         return -1;
     }

@@ -56,9 +56,7 @@ Prop::~Prop()
 
 bool Prop::hasValidNodes() const
 {
-    const int count = owner_->node_count;
-    auto valid = [count](int node) { return node >= 0 && node < count; };
-    return valid(nRef) && valid(nX) && valid(nY);
+    return owner_->validNode(nRef) && owner_->validNode(nX) && owner_->validNode(nY);
 }
 
 void Prop::initialize()
