@@ -11,6 +11,7 @@
 #include "object/bflexmesh.h"
 #include "object/bobject_attachments.h"
 #include "tests/support/lattice_object.h"
+#include "tests/support/recording_host.h"
 #include "velkor/host.h"
 
 namespace {
@@ -112,25 +113,11 @@ public:
     ArrayFlexBuffer buffer;
 };
 
-// A host object only for setFlexmesh's check that the object has one.
-class SilentHostObject final : public HostObject {
-public:
-    ResourceContainer* getResourceContainer() override { return nullptr; }
-    float3* getPosition(float3* out) override { return out; }
-    void setBoundingBox(float3, float3) override {}
-    void setPosition(float3) override {}
-    void updateCamera(int, int, const CameraRecord*, float, float, float, float) override {}
-    Material* getMaterial(const char*) override { return nullptr; }
-    SpotLight* createSpotLight() override { return nullptr; }
-    void deleteSpotLight(SpotLight*) override {}
-    void addTireMark(const float3*, const float3*, float) override {}
-};
-
 void BM_FlexmeshUpdate(benchmark::State& state)
 {
     auto object = testing::makeLattice();
     OneBufferContainer container;
-    SilentHostObject host;
+    testing::HostObjectDouble host;
     object->hostObject = &host;
     object->mesh = &container;
     for (int i = 0; i < object->node_count; ++i) {

@@ -4,6 +4,7 @@
 // beside the bare lattice's. Real time is 2000 substeps per simulated second.
 #include <benchmark/benchmark.h>
 
+#include "bench/lattice_substep_run.h"
 #include "object/bobject_rails.h"
 #include "object/bobject_wheels.h"
 #include "solver/bslide_nodes.h"
@@ -61,22 +62,10 @@ void addSlideNodes(BeamObjectImpl& object, int count)
     }
 }
 
-core_parameters_t substepParams(BeamObjectImpl** slots)
-{
-    core_parameters_t params;
-    params.objects = slots;
-    params.objectCount = 1;
-    params.dt = kSubstepTime;
-    params.invDt = kInvSubstepTime;
-    params.substeps = 33;
-    params.frameTime = 33 * kSubstepTime;
-    return params;
-}
-
 void runSubsteps(benchmark::State& state, BeamObjectImpl& object)
 {
     BeamObjectImpl* slots[1] = {&object};
-    core_parameters_t params = substepParams(slots);
+    core_parameters_t params = bench::latticeSubstepParams(slots);
     int substep = 0;
     for (auto _ : state) {
         params.currentSubstep = substep;

@@ -9,10 +9,9 @@
 
 namespace VadiZov::bench {
 
-inline void runLatticeSubsteps(benchmark::State& state)
+// Parameters of a one-object frame of 33 substeps, the substep index left to the caller.
+inline core_parameters_t latticeSubstepParams(BeamObjectImpl** slots)
 {
-    auto object = VadiZov::testing::makeLattice();
-    BeamObjectImpl* slots[1] = {object.get()};
     core_parameters_t params;
     params.objects = slots;
     params.objectCount = 1;
@@ -20,6 +19,14 @@ inline void runLatticeSubsteps(benchmark::State& state)
     params.invDt = kInvSubstepTime;
     params.substeps = 33;
     params.frameTime = 33 * kSubstepTime;
+    return params;
+}
+
+inline void runLatticeSubsteps(benchmark::State& state)
+{
+    auto object = VadiZov::testing::makeLattice();
+    BeamObjectImpl* slots[1] = {object.get()};
+    core_parameters_t params = latticeSubstepParams(slots);
     int substep = 0;
     for (auto _ : state) {
         params.currentSubstep = substep;
