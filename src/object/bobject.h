@@ -16,6 +16,7 @@
 #include "object/bobject_frame_queues.h"
 #include "object/bobject_records.h"
 #include "platform/critical_section.h"
+#include "solver/bforce_slots.h"
 #include "velkor/velkor.h"
 
 namespace VadiZov {
@@ -153,6 +154,7 @@ public:
     BeamParams beamParams[kMaxBeams] = {};
     BeamOrigin beamOrigins[kMaxBeams] = {};
     RenderPosition renderPositions[2][kMaxNodes] = {};
+    ForceSlots forceSlots;  // the beam stage's scratch, see bforce_slots.h
     int collisionNodes[kMaxNodes] = {};  // colliding nodes, each once, in the order defined
     int collisionNodeCount = 0;
     wheelData wheels[kMaxWheels] = {};

@@ -8,6 +8,7 @@
 
 #include "base/bsimd.h"
 #include "object/bobject_records.h"
+#include "solver/bforce_slots.h"
 
 namespace VadiZov {
 
@@ -21,10 +22,14 @@ struct BeamBatch {
     uint8_t plain[kSize];
 };
 
-// Fills out[0, count) for beams[0, count). Only reads nodes and beams.
-void beamBatchPortable(const NodeCore* nodes, const BeamCore* beams, int count, BeamBatch& out);
+// Fills out[0, count) for beams[0, count). Given forces, the forces go to forces[0, count) and
+// out's may be left unwritten; a beam not on the common path may get any value there (the full
+// law writes it again). Only reads nodes and beams.
+void beamBatchPortable(const NodeCore* nodes, const BeamCore* beams, int count, BeamBatch& out,
+                       BeamForce* forces = nullptr);
 // Requires a CPU with AVX2 (simdKernelSupported).
-void beamBatchAvx2(const NodeCore* nodes, const BeamCore* beams, int count, BeamBatch& out);
+void beamBatchAvx2(const NodeCore* nodes, const BeamCore* beams, int count, BeamBatch& out,
+                   BeamForce* forces = nullptr);
 
 // The batched beam-force loop with a chosen kernel: AVX2 or, for any other, the portable one.
 // computeBeamForces runs it with AVX2 and otherwise runs the plain loop; the portable kernel
