@@ -85,6 +85,11 @@ VELKOR_AVX2 inline Float8 sqrt(Float8 a) { return _mm256_sqrt_ps(a); }
 VELKOR_AVX2 inline Float8 abs(Float8 a) { return _mm256_and_ps(a, _mm256_castsi256_ps(_mm256_set1_epi32(0x7fffffff))); }
 // Bit j set where a[j] > b[j] (false for NaN, as the scalar comparison).
 VELKOR_AVX2 inline int greaterMask(Float8 a, Float8 b) { return _mm256_movemask_ps(_mm256_cmp_ps(a, b, _CMP_GT_OQ)); }
+// Bit j set where a[j] <= b[j] (false for NaN).
+VELKOR_AVX2 inline int lessOrEqualMask(Float8 a, Float8 b)
+{
+    return _mm256_movemask_ps(_mm256_cmp_ps(a, b, _CMP_LE_OQ));
+}
 
 // -a exactly: only the sign bit flips, as the scalar unary minus.
 VELKOR_AVX2 inline Float8 negate(Float8 a) { return _mm256_xor_ps(a, _mm256_set1_ps(-0.0f)); }

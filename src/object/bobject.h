@@ -154,7 +154,6 @@ public:
     BeamParams beamParams[kMaxBeams] = {};
     BeamOrigin beamOrigins[kMaxBeams] = {};
     RenderPosition renderPositions[2][kMaxNodes] = {};
-    ForceSlots forceSlots;  // the beam stage's scratch, see bforce_slots.h
     int collisionNodes[kMaxNodes] = {};  // colliding nodes, each once, in the order defined
     int collisionNodeCount = 0;
     wheelData wheels[kMaxWheels] = {};
@@ -233,6 +232,10 @@ public:
     debugdrawer* ownDebugDrawer() const { return debugDrawer_.get(); }
 
     bool validNode(int node) const { return node >= 0 && node < node_count; }
+
+    // The beam stage's scratch (bforce_slots.h), large and touched only there: kept apart so the
+    // records the other stages walk keep their places.
+    const std::unique_ptr<ForceSlots> forceSlots = std::make_unique<ForceSlots>();
 
 private:
     // Registered before the constructor's body makes the Lua state; it dies after the body of

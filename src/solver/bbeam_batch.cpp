@@ -13,13 +13,15 @@ namespace VadiZov {
 namespace {
 
 inline bool followsNormalLaw(int type) { return unsigned(type - BEAM_ANISOTROPIC) > unsigned(BEAM_BROKEN - BEAM_ANISOTROPIC); }
+// An anisotropic beam that is not stretched (L <= 0) follows the normal law too.
+inline bool mayFollowNormalLaw(int type) { return followsNormalLaw(type) || type == BEAM_ANISOTROPIC; }
 
 void batchPortable(const NodeCore* nodes, const BeamCore* beams, int first, int count, BeamBatch& out,
                    BeamForce* forces)
 {
     for (int i = first; i < count; ++i) {
         const BeamCore& beam = beams[i];
-        if (!followsNormalLaw(beam.type)) {
+        if (!mayFollowNormalLaw(beam.type)) {
             out.plain[i] = 0;
             continue;
         }
@@ -33,7 +35,7 @@ void batchPortable(const NodeCore* nodes, const BeamCore* beams, int first, int 
         const float L = len - beam.restLength;
         const float u = (((c.vel.x - a.vel.x) * dx + (c.vel.y - a.vel.y) * dy) + (c.vel.z - a.vel.z) * dz) * invLen;
         const float h = beam.damp * u - beam.spring * L;
-        out.plain[i] = !(std::fabs(h) > beam.limitForce);
+        out.plain[i] = !(std::fabs(h) > beam.limitForce) && (beam.type != BEAM_ANISOTROPIC || L <= 0.0f);
         const float f = h * invLen;
         out.fx[i] = f * dx;
         out.fy[i] = f * dy;
@@ -98,17 +100,17 @@ VELKOR_AVX2 void beamBatchAvx2(const NodeCore* nodes, const BeamCore* beams, int
     int i = 0;
     for (; i + 8 <= count; i += 8) {
         Float4 dp[8], dv[8], law[8];
-        int normal = 0;
+        int normal = 0, anisotropic = 0;
         for (int j = 0; j < 8; ++j) {
             const BeamCore& beam = beams[i + j];
-            const bool isNormal = followsNormalLaw(beam.type);
-            // Other beams' results are discarded; node 0 keeps their reads in bounds.
-            const NodeCore& a = nodes[isNormal ? beam.node1 : 0];
-            const NodeCore& c = nodes[isNormal ? beam.node2 : 0];
+            // Every beam's nodes are in the array; other beams' results are discarded.
+            const NodeCore& a = nodes[beam.node1];
+            const NodeCore& c = nodes[beam.node2];
             dp[j] = sub(load4(&a.pos.x), load4(&c.pos.x));
             dv[j] = sub(load4(&c.vel.x), load4(&a.vel.x));
             law[j] = load4(&beam.restLength);
-            normal |= int(isNormal) << j;
+            normal |= int(followsNormalLaw(beam.type)) << j;
+            anisotropic |= int(beam.type == BEAM_ANISOTROPIC) << j;
         }
         Float8 dx, dy, dz, dvx, dvy, dvz, rest, spring, damp, limit, unused;
         transpose(dp, dx, dy, dz, unused);
@@ -121,7 +123,8 @@ VELKOR_AVX2 void beamBatchAvx2(const NodeCore* nodes, const BeamCore* beams, int
         const Float8 dot = add(add(mul(dvx, dx), mul(dvy, dy)), mul(dvz, dz));
         const Float8 u = mul(dot, invLen);
         const Float8 h = sub(mul(damp, u), mul(spring, L));
-        const int plain = normal & ~greaterMask(abs(h), limit);
+        const int lawful = normal | (anisotropic & lessOrEqualMask(L, splat8(0.0f)));
+        const int plain = lawful & ~greaterMask(abs(h), limit);
         const Float8 f = mul(h, invLen);
         const Float8 fx = mul(f, dx), fy = mul(f, dy), fz = mul(f, dz);
         if (forces) {

@@ -43,8 +43,8 @@ float deformTracked(BeamObjectImpl& object, int b, float a, float k, float len, 
     BeamCore& beam = object.beams[b];
     const int type = beam.type;
     if (type == BEAM_BROKEN) {
-        if (object.forceSlots.collecting)
-            writeNoForceSlot(object.forceSlots, b);
+        if (object.forceSlots->collecting)
+            writeNoForceSlot(*object.forceSlots, b);
         return false;
     }
     VELKOR_ASSERT(beam.node1 >= 0 && beam.node1 < object.node_count && beam.node2 >= 0 &&
@@ -109,8 +109,8 @@ float deformTracked(BeamObjectImpl& object, int b, float a, float k, float len, 
 
     const float f = h * invLen;
     const float fx = f * dx, fy = f * dy, fz = f * dz;
-    if (object.forceSlots.collecting) {
-        writeForceSlot(object.forceSlots, b, fx, fy, fz);
+    if (object.forceSlots->collecting) {
+        writeForceSlot(*object.forceSlots, b, fx, fy, fz);
         return event;
     }
     a.force.x += fx;
@@ -209,12 +209,13 @@ void BeamSubstep::computeBeamForcesReference(BeamObjectImpl& object)
 // A batch depends only on node positions and velocities and on beam fields, which within the
 // loop change only through a break or yield (and the script callbacks those run). So a batch
 // stays exact up to the first such event, and the next batch starts right after it.
-void computeBeamForcesWith(BeamObjectImpl& object, SimdKernel kernel)
+void computeBeamForcesWith(BeamObjectImpl& object, SimdKernel kernel, ForceSums sums)
 {
     const auto batchKernel = kernel == SimdKernel::Avx2 ? beamBatchAvx2 : beamBatchPortable;
     NodeCore* const nodes = object.nodes;
-    ForceSlots& slots = object.forceSlots;
-    beginForceSlots(object);
+    ForceSlots& slots = *object.forceSlots;
+    if (sums == ForceSums::Ordered)
+        beginForceSlots(object);
     BeamBatch batch;
     const int count = object.beam_count;
     int b = 0;

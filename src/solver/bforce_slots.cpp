@@ -23,7 +23,7 @@ inline const ForceSlot& slotAt(const ForceSlots& s, int32_t entry)
 inline int32_t entryOf(int beam, int32_t end) { return int32_t(beam * sizeof(BeamForce)) + end; }
 
 // Each node's ends in beam order, as entries (node1 before node2 when a beam has one node
-// twice, the direct loop's order). Returns the node span.
+// twice, the direct loop's order). Returns the node span: nodes past it have no end.
 int listEnds(const BeamObjectImpl& object, int32_t* first, int32_t* ends)
 {
     int span = 0;
@@ -48,22 +48,35 @@ int listEnds(const BeamObjectImpl& object, int32_t* first, int32_t* ends)
     return span;
 }
 
+// s.summed: the nodes that have beam ends, most ends first (in node order among equals), so
+// that the eight nodes of a group have lists of about one length and little padding.
+int orderByEnds(ForceSlots& s, const int32_t* first, int span)
+{
+    int count = 0;
+    for (int n = 0; n < span; ++n)
+        if (first[n + 1] > first[n])
+            s.summed[count++] = int16_t(n);
+    auto ends = [first](int n) { return first[n + 1] - first[n]; };
+    std::stable_sort(s.summed, s.summed + count, [&](int16_t a, int16_t b) { return ends(a) > ends(b); });
+    return count;
+}
+
 // Interleaves the lists of `width` nodes per group; false when the padding does not fit.
-bool placeGroups(ForceSlots& s, const int32_t* first, const int32_t* ends, int span, int width)
+bool placeGroups(ForceSlots& s, const int32_t* first, const int32_t* ends, int width)
 {
     int at = 0;
-    for (int g = 0; g * width < span; ++g) {
+    for (int g = 0; g * width < s.summedCount; ++g) {
         const int lo = g * width;
-        const int hi = std::min(span, lo + width);
+        const int count = std::min(width, s.summedCount - lo);
         int rows = 0;
-        for (int n = lo; n < hi; ++n)
-            rows = std::max(rows, first[n + 1] - first[n]);
+        for (int j = 0; j < count; ++j)
+            rows = std::max(rows, first[s.summed[lo + j] + 1] - first[s.summed[lo + j]]);
         if (at + rows * width > ForceSlots::kPadEntries)
             return false;
         for (int r = 0; r < rows; ++r)
             for (int j = 0; j < width; ++j) {
-                const int n = lo + j;
-                const bool has = n < hi && r < first[n + 1] - first[n];
+                const int n = j < count ? s.summed[lo + j] : 0;
+                const bool has = j < count && r < first[n + 1] - first[n];
                 s.entries[at++] = has ? ends[first[n] + r] : kPadEntry;
             }
         s.groupRows[g] = rows;
@@ -73,15 +86,15 @@ bool placeGroups(ForceSlots& s, const int32_t* first, const int32_t* ends, int s
 
 void buildMap(BeamObjectImpl& object)
 {
-    ForceSlots& s = object.forceSlots;
+    ForceSlots& s = *object.forceSlots;
     static_assert(2 * kMaxBeams <= ForceSlots::kPadEntries);
     int32_t first[kMaxNodes + 1];
     const int span = listEnds(object, first, s.listed);
-    s.grouped = placeGroups(s, first, s.listed, span, ForceSlots::kGroup);
+    s.summedCount = orderByEnds(s, first, span);
+    s.grouped = placeGroups(s, first, s.listed, ForceSlots::kGroup);
     if (!s.grouped)
-        placeGroups(s, first, s.listed, span, 1);  // no padding: always fits
+        placeGroups(s, first, s.listed, 1);  // no padding: always fits
     s.force[kMaxBeams] = BeamForce{{-0.0f, -0.0f, -0.0f, 0.0f}, {-0.0f, -0.0f, -0.0f, 0.0f}};
-    s.nodeSpan = span;
     s.mappedBeams = object.beam_count;
     s.stale = false;
 }
@@ -93,25 +106,26 @@ inline void addSlot(float3& force, const ForceSlot& f)
     force.z += f.z;
 }
 
-// Nodes [lo, lo + width) at once, one chain each.
+// The nodes node[0, count) at once, one chain each.
 template <int width>
-inline void sumGroup(BeamObjectImpl& object, const ForceSlots& s, int lo, int count, const int32_t* entry, int rows)
+inline void sumGroup(BeamObjectImpl& object, const ForceSlots& s, const int16_t* node, int count,
+                     const int32_t* entry, int rows)
 {
 #ifdef VELKOR_HAVE_SIMD
     using namespace simd;
     // Lane 3 reads the field after force; it is summed but never stored.
     Float4 sum[width];
     for (int j = 0; j < width; ++j)
-        sum[j] = j < count ? load4(&object.nodes[lo + j].force.x) : splat4(0.0f);
+        sum[j] = j < count ? load4(&object.nodes[node[j]].force.x) : splat4(0.0f);
     for (int r = 0; r < rows; ++r, entry += width)
         for (int j = 0; j < width; ++j)
             sum[j] = add(sum[j], load4Aligned(&slotAt(s, entry[j]).x));
     for (int j = 0; j < count; ++j)
-        store3(&object.nodes[lo + j].force.x, sum[j]);
+        store3(&object.nodes[node[j]].force.x, sum[j]);
 #else
     for (int r = 0; r < rows; ++r, entry += width)
         for (int j = 0; j < count; ++j)
-            addSlot(object.nodes[lo + j].force, slotAt(s, entry[j]));
+            addSlot(object.nodes[node[j]].force, slotAt(s, entry[j]));
 #endif
 }
 
@@ -119,9 +133,9 @@ template <int width>
 void sumAll(BeamObjectImpl& object, const ForceSlots& s)
 {
     const int32_t* entry = s.entries;
-    for (int g = 0; g * width < s.nodeSpan; ++g) {
+    for (int g = 0; g * width < s.summedCount; ++g) {
         const int lo = g * width;
-        sumGroup<width>(object, s, lo, std::min(width, s.nodeSpan - lo), entry, s.groupRows[g]);
+        sumGroup<width>(object, s, s.summed + lo, std::min(width, s.summedCount - lo), entry, s.groupRows[g]);
         entry += s.groupRows[g] * width;
     }
 }
@@ -130,7 +144,7 @@ void sumAll(BeamObjectImpl& object, const ForceSlots& s)
 
 void beginForceSlots(BeamObjectImpl& object)
 {
-    ForceSlots& s = object.forceSlots;
+    ForceSlots& s = *object.forceSlots;
     if (s.stale || s.mappedBeams != object.beam_count)
         buildMap(object);
     s.collecting = true;
@@ -138,7 +152,7 @@ void beginForceSlots(BeamObjectImpl& object)
 
 void settleForceSlots(BeamObjectImpl& object, int beam)
 {
-    ForceSlots& s = object.forceSlots;
+    ForceSlots& s = *object.forceSlots;
     if (!s.collecting)
         return;
     s.collecting = false;
@@ -151,7 +165,7 @@ void settleForceSlots(BeamObjectImpl& object, int beam)
 
 void finishForceSlots(BeamObjectImpl& object)
 {
-    ForceSlots& s = object.forceSlots;
+    ForceSlots& s = *object.forceSlots;
     if (!s.collecting)
         return;
     s.collecting = false;

@@ -6,7 +6,7 @@
 //
 // Each node's additions form one dependent chain, so the node pass walks eight nodes side by
 // side: their lists are interleaved and padded to the longest of the eight with an entry that
-// adds -0, which leaves any sum as it is.
+// adds -0, which leaves any sum as it is. Nodes are grouped by the length of their lists.
 #pragma once
 
 #include <cstdint>
@@ -36,7 +36,8 @@ struct ForceSlots {
     int32_t entries[kPadEntries];
     int32_t listed[2 * kMaxBeams];  // scratch of the map: each node's ends in beam order
     int32_t groupRows[kMaxNodes];  // rows per group (groups of one node when not grouped)
-    int nodeSpan = 0;     // nodes past it have no beam end
+    int16_t summed[kMaxNodes];     // the nodes with beam ends, group by group
+    int summedCount = 0;
     int mappedBeams = -1;
     bool grouped = false;  // else one node per group: the padding did not fit
     bool stale = true;        // a beam's nodes changed since the map was built

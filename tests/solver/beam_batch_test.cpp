@@ -372,7 +372,7 @@ void compareWithChanges(const TopologyCase& c, SimdKernel kernel)
         BeamSubstep::integrateNodes(*t, kSubstepTime, nullptr);
         BeamSubstep::computeBeamForcesReference(*r);
         computeBeamForcesWith(*t, kernel);
-        ASSERT_EQ(t->forceSlots.grouped, c.grouped) << c.name;
+        ASSERT_EQ(t->forceSlots->grouped, c.grouped) << c.name;
         for (int n = 0; n < r->node_count; ++n) {
             ASSERT_TRUE(sameBits(r->nodes[n].force, t->nodes[n].force)) << c.name << " step " << step << " node " << n;
             ASSERT_TRUE(sameBits(r->nodes[n].pos, t->nodes[n].pos)) << c.name << " step " << step << " node " << n;
