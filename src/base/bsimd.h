@@ -74,6 +74,9 @@ using Float8 = __m256;
 VELKOR_AVX2 inline Float8 splat8(float x) { return _mm256_set1_ps(x); }
 VELKOR_AVX2 inline void store8(float* p, Float8 v) { _mm256_storeu_ps(p, v); }
 VELKOR_AVX2 inline void store8Aligned(float* p, Float8 v) { _mm256_store_ps(p, v); }
+VELKOR_AVX2 inline Float8 load8Aligned(const float* p) { return _mm256_load_ps(p); }
+// [a.low b.high]
+VELKOR_AVX2 inline Float8 lowOfAHighOfB(Float8 a, Float8 b) { return _mm256_blend_ps(a, b, 0xF0); }
 // [a.low b.low] and [a.high b.high]
 VELKOR_AVX2 inline Float8 joinLows(Float8 a, Float8 b) { return _mm256_permute2f128_ps(a, b, 0x20); }
 VELKOR_AVX2 inline Float8 joinHighs(Float8 a, Float8 b) { return _mm256_permute2f128_ps(a, b, 0x31); }
@@ -107,6 +110,32 @@ VELKOR_AVX2 inline void toRows(Float8 x, Float8 y, Float8 z, Float8 (&pairs)[4])
     pairs[1] = _mm256_shuffle_ps(t0, t2, 0xEE);
     pairs[2] = _mm256_shuffle_ps(t1, t3, 0x44);
     pairs[3] = _mm256_shuffle_ps(t1, t3, 0xEE);
+}
+
+// Eight eight-lane rows (row j: item j) to the columns 0 to 2 and 4 to 6 (lane j: item j).
+VELKOR_AVX2 inline void transposeSix(const Float8 (&rows)[8], Float8& c0, Float8& c1, Float8& c2, Float8& c4, Float8& c5,
+                                     Float8& c6)
+{
+    const __m256 t0 = _mm256_unpacklo_ps(rows[0], rows[1]);
+    const __m256 t1 = _mm256_unpackhi_ps(rows[0], rows[1]);
+    const __m256 t2 = _mm256_unpacklo_ps(rows[2], rows[3]);
+    const __m256 t3 = _mm256_unpackhi_ps(rows[2], rows[3]);
+    const __m256 t4 = _mm256_unpacklo_ps(rows[4], rows[5]);
+    const __m256 t5 = _mm256_unpackhi_ps(rows[4], rows[5]);
+    const __m256 t6 = _mm256_unpacklo_ps(rows[6], rows[7]);
+    const __m256 t7 = _mm256_unpackhi_ps(rows[6], rows[7]);
+    const __m256 x03 = _mm256_shuffle_ps(t0, t2, 0x44);  // [c0 of rows 0-3 | c4 of rows 0-3]
+    const __m256 y03 = _mm256_shuffle_ps(t0, t2, 0xEE);
+    const __m256 z03 = _mm256_shuffle_ps(t1, t3, 0x44);
+    const __m256 x47 = _mm256_shuffle_ps(t4, t6, 0x44);
+    const __m256 y47 = _mm256_shuffle_ps(t4, t6, 0xEE);
+    const __m256 z47 = _mm256_shuffle_ps(t5, t7, 0x44);
+    c0 = _mm256_permute2f128_ps(x03, x47, 0x20);
+    c4 = _mm256_permute2f128_ps(x03, x47, 0x31);
+    c1 = _mm256_permute2f128_ps(y03, y47, 0x20);
+    c5 = _mm256_permute2f128_ps(y03, y47, 0x31);
+    c2 = _mm256_permute2f128_ps(z03, z47, 0x20);
+    c6 = _mm256_permute2f128_ps(z03, z47, 0x31);
 }
 
 // Eight four-lane rows (row j: item j) to four eight-lane columns (lane j: item j). With

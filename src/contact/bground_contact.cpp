@@ -178,14 +178,15 @@ void resolveNodeContacts(BeamObjectImpl& object, const StaticCollider* collider,
         NodeCore& nc = object.nodes[i];
         if (!nc.collides)
             continue;
-        const int material = object.nodeProperties[i].material;
-        if (collider && (nc.worldPos - nc.lastStaticQueryPos).squaredLength() > kStaticRequeryDistanceSq) {
+        NodeProperties& np = object.nodeProperties[i];
+        const int material = np.material;
+        if (collider && (nc.worldPos - np.lastStaticQueryPos).squaredLength() > kStaticRequeryDistanceSq) {
             StaticQueryResult result;
             const bool touching = collider->query(result, nc.worldPos, kStaticQueryRadius);
             if (touching)
                 resolveGroundContact(object, i, result.triangle->normal, kInvSubstepTime, 0, material, particleTarget, 0.0f);
             if (result.nothingNear)
-                nc.lastStaticQueryPos = nc.worldPos;
+                np.lastStaticQueryPos = nc.worldPos;
             if (touching)
                 continue;  // static geometry covers the terrain under it
         }

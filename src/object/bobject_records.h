@@ -28,19 +28,21 @@ enum BeamType : int16_t {
     BEAM_SUPPORT = 6,
 };
 
-struct NodeCore {
-    float3 worldPos;            // pos + the object's originOffset
-    float3 pos;                 // position in the floating frame
-    float3 vel;
-    float3 force;               // accumulated during a substep
-    float3 lastStaticQueryPos;  // worldPos at the last static-collider query
+// One cache line. The beam loop reads a node as one aligned 32-byte row, position and velocity
+// with a float after each: the kernels compute those lanes and never store them.
+struct alignas(64) NodeCore {
+    float3 pos;  // position in the floating frame
     float dtOverMass;
+    float3 vel;
     float gravityForce;
+    float3 force;  // accumulated during a substep
     int16_t collisionId;  // nodes with equal ids do not hit each other's triangles
     uint8_t collides;
+    float3 worldPos;  // pos + the object's originOffset
 };
 
 struct NodeProperties {
+    float3 lastStaticQueryPos;  // worldPos at the last static-collider query
     float massOverDt;
     float mediumDensity;
     float volume;

@@ -55,11 +55,10 @@ void beamBatchPortable(const NodeCore* nodes, const BeamCore* beams, int count, 
 
 #ifdef VELKOR_HAVE_SIMD
 
-// The AVX2 kernel reads four consecutive floats at once: pos.xyz (+ vel.x), vel.xyz (+ force.x)
-// and restLength, spring, damp, limitForce. The extra lane is never used.
+// The AVX2 kernel reads a node as one aligned row [pos.xyz dtOverMass vel.xyz gravityForce]
+// and restLength, spring, damp, limitForce as four floats. Lanes 3 and 7 are never used.
 static_assert(sizeof(float3) == 12);
-static_assert(offsetof(NodeCore, vel) == offsetof(NodeCore, pos) + 12);
-static_assert(offsetof(NodeCore, vel) + 16 <= sizeof(NodeCore));
+static_assert(offsetof(NodeCore, pos) == 0 && offsetof(NodeCore, vel) == 16 && alignof(NodeCore) % 32 == 0);
 static_assert(offsetof(BeamCore, spring) == offsetof(BeamCore, restLength) + 4);
 static_assert(offsetof(BeamCore, damp) == offsetof(BeamCore, restLength) + 8);
 static_assert(offsetof(BeamCore, limitForce) == offsetof(BeamCore, restLength) + 12);
@@ -99,22 +98,21 @@ VELKOR_AVX2 void beamBatchAvx2(const NodeCore* nodes, const BeamCore* beams, int
     const Float8 epsilon = splat8(kLengthEpsilon);
     int i = 0;
     for (; i + 8 <= count; i += 8) {
-        Float4 dp[8], dv[8], law[8];
+        Float8 rows[8];
+        Float4 law[8];
         int normal = 0, anisotropic = 0;
         for (int j = 0; j < 8; ++j) {
             const BeamCore& beam = beams[i + j];
             // Every beam's nodes are in the array; other beams' results are discarded.
-            const NodeCore& a = nodes[beam.node1];
-            const NodeCore& c = nodes[beam.node2];
-            dp[j] = sub(load4(&a.pos.x), load4(&c.pos.x));
-            dv[j] = sub(load4(&c.vel.x), load4(&a.vel.x));
+            const Float8 a = load8Aligned(&nodes[beam.node1].pos.x);
+            const Float8 c = load8Aligned(&nodes[beam.node2].pos.x);
+            rows[j] = lowOfAHighOfB(sub(a, c), sub(c, a));  // [a.pos - c.pos | c.vel - a.vel]
             law[j] = load4(&beam.restLength);
             normal |= int(followsNormalLaw(beam.type)) << j;
             anisotropic |= int(beam.type == BEAM_ANISOTROPIC) << j;
         }
-        Float8 dx, dy, dz, dvx, dvy, dvz, rest, spring, damp, limit, unused;
-        transpose(dp, dx, dy, dz, unused);
-        transpose(dv, dvx, dvy, dvz, unused);
+        Float8 dx, dy, dz, dvx, dvy, dvz, rest, spring, damp, limit;
+        transposeSix(rows, dx, dy, dz, dvx, dvy, dvz);
         transpose(law, rest, spring, damp, limit);
 
         const Float8 len = sqrt(add(add(mul(dx, dx), mul(dy, dy)), mul(dz, dz)));

@@ -113,10 +113,11 @@ inline void sumGroup(BeamObjectImpl& object, const ForceSlots& s, const int16_t*
 {
 #ifdef VELKOR_HAVE_SIMD
     using namespace simd;
-    // Lane 3 reads the field after force; it is summed but never stored.
+    // Lane 3 holds the ids after force: cleared, summed, never stored.
+    const Float4 xyz = laneMask4(true, true, true, false);
     Float4 sum[width];
     for (int j = 0; j < width; ++j)
-        sum[j] = j < count ? load4(&object.nodes[node[j]].force.x) : splat4(0.0f);
+        sum[j] = j < count ? keepLanes(load4Aligned(&object.nodes[node[j]].force.x), xyz) : splat4(0.0f);
     for (int r = 0; r < rows; ++r, entry += width)
         for (int j = 0; j < width; ++j)
             sum[j] = add(sum[j], load4Aligned(&slotAt(s, entry[j]).x));

@@ -41,49 +41,36 @@ void integrateScalar(NodeCore* nodes, int count, float dt, float3 origin, TreeSl
 
 #ifdef VELKOR_HAVE_SIMD
 
-// The wide kernel treats a node's first 48 bytes, worldPos pos vel force, as three 16-byte rows
-// [wx wy wz px] [py pz vx vy] [vz fx fy fz], and reads pos, vel and force as four-lane vectors
-// whose fourth lane belongs to the next field: that lane is computed but never stored. Stores
-// bound the loop, so each row is assembled by lane moves and written once; nothing is written
-// past force.
-static_assert(offsetof(NodeCore, worldPos) == 0);
-static_assert(offsetof(NodeCore, pos) == 12);
-static_assert(offsetof(NodeCore, vel) == 24);
-static_assert(offsetof(NodeCore, force) == 36);
-static_assert(offsetof(NodeCore, lastStaticQueryPos) == 48);
-static_assert(offsetof(NodeCore, dtOverMass) == 60);
-static_assert(offsetof(NodeCore, gravityForce) == 64);
-static_assert(offsetof(NodeCore, gravityForce) + 4 <= sizeof(NodeCore));
+// The wide kernel reads a node's rows [px py pz dtOverMass] [vx vy vz gravityForce] and
+// [fx fy fz (ids)] as four-lane vectors. Lanes 0 to 2 get the scalar loop's operations; lane 3
+// of each stored row is put back from what was read, so dtOverMass, gravityForce and the ids
+// keep their bits, and worldPos is stored as three floats.
+static_assert(offsetof(NodeCore, pos) == 0);
+static_assert(offsetof(NodeCore, dtOverMass) == 12);
+static_assert(offsetof(NodeCore, vel) == 16);
+static_assert(offsetof(NodeCore, gravityForce) == 28);
+static_assert(offsetof(NodeCore, force) == 32);
+static_assert(offsetof(NodeCore, collisionId) == 44);
+static_assert(offsetof(NodeCore, worldPos) == 48);
+static_assert(sizeof(NodeCore) == 64 && alignof(NodeCore) == 64);
 
-// How each instruction set assembles the rows: SSE2 with shuffles, AVX2 with SSE4.1 inserts.
+// How each instruction set keeps lane 3: SSE2 with masks, AVX2 with SSE4.1 blends.
 struct Sse2Rows {
-    static simd::Float4 dtOverMass(const NodeCore&, simd::Float4 tail) { return simd::broadcast<2>(tail); }
-    // [wx wy wz px]
-    static simd::Float4 first(simd::Float4 world, simd::Float4 pos)
+    static simd::Float4 lane3From(simd::Float4 lanes012, simd::Float4 lane3)
     {
-        return simd::pick<0, 1, 0, 2>(world, simd::pick<2, 2, 0, 0>(world, pos));
-    }
-    // [vz 0 0 gravityForce]
-    static simd::Float4 last(simd::Float4 tail, simd::Float4 vel)
-    {
-        return simd::withLane0(simd::keepLanes(tail, simd::laneMask4(false, false, false, true)),
-                               simd::broadcast<2>(vel));
+        const simd::Float4 last = simd::laneMask4(false, false, false, true);
+        return _mm_or_ps(_mm_andnot_ps(last, lanes012), _mm_and_ps(last, lane3));
     }
 };
 
 struct Avx2Rows {
-    VELKOR_AVX2 static simd::Float4 dtOverMass(const NodeCore& n, simd::Float4)
+    VELKOR_AVX2 static simd::Float4 lane3From(simd::Float4 lanes012, simd::Float4 lane3)
     {
-        return simd::broadcastLoad4(&n.dtOverMass);
+        return _mm_blend_ps(lanes012, lane3, 0x8);
     }
-    VELKOR_AVX2 static simd::Float4 first(simd::Float4 world, simd::Float4 pos)
-    {
-        return simd::withLane3From0(world, pos);
-    }
-    VELKOR_AVX2 static simd::Float4 last(simd::Float4 tail, simd::Float4 vel) { return simd::lane2AndLane3(tail, vel); }
 };
 
-// Written once; each kernel below flattens it with its own row assembly.
+// Written once; each kernel below flattens it with its own lane assembly.
 template <class Rows, bool WithSlots>
 inline void integrateWide(NodeCore* nodes, int count, float dt, float3 origin, TreeSlot* slot, TreeSlot* slotEnd)
 {
@@ -92,13 +79,19 @@ inline void integrateWide(NodeCore* nodes, int count, float dt, float3 origin, T
     const Float4 o = make4(origin.x, origin.y, origin.z, 0.0f);
     for (int i = 0; i < count; ++i) {
         NodeCore& n = nodes[i];
-        const Float4 tail = load4(&n.lastStaticQueryPos.y);  // [.. .. dtOverMass gravityForce]
-        const Float4 vel = add(load4(&n.vel.x), mul(load4(&n.force.x), Rows::dtOverMass(n, tail)));
-        const Float4 pos = add(load4(&n.pos.x), mul(vel, dtv));
-        const Float4 world = add(pos, o);
-        store4(&n.worldPos.x, Rows::first(world, pos));
-        store4(&n.pos.y, pick<1, 2, 0, 1>(pos, vel));  // [py pz vx vy]
-        store4(&n.vel.z, Rows::last(tail, vel));
+        const Float4 posRow = load4Aligned(&n.pos.x);    // [px py pz dtOverMass]
+        const Float4 velRow = load4Aligned(&n.vel.x);    // [vx vy vz gravityForce]
+        const Float4 forceRow = load4Aligned(&n.force.x);  // [fx fy fz ids]
+        // The ids' bits are no number to compute with: lane 3 of the force counts as zero.
+        const Float4 force = keepLanes(forceRow, laneMask4(true, true, true, false));
+        const Float4 vel = add(velRow, mul(force, broadcast<3>(posRow)));
+        const Float4 pos = add(posRow, mul(vel, dtv));
+        store4Aligned(&n.vel.x, Rows::lane3From(vel, velRow));
+        store4Aligned(&n.pos.x, Rows::lane3From(pos, posRow));
+        store3(&n.worldPos.x, add(pos, o));
+        // [0 0 gravityForce ids]
+        store4Aligned(&n.force.x, Rows::lane3From(keepLanes(broadcast<3>(velRow), laneMask4(false, false, true, false)),
+                                                  forceRow));
         if constexpr (WithSlots)
             if (n.collides && slot != slotEnd)
                 writeKeys(*slot++, n.worldPos);
