@@ -71,9 +71,11 @@ void CollisionTriangleTree::freeHeap()
         freeAligned(nodes_);
         freeAligned(spareRefs_);
         freeAligned(spareNodes_);
+        freeAligned(columns_[0]);
     }
     spareRefs_ = nullptr;
     spareNodes_ = nullptr;
+    columns_[0] = columns_[1] = columns_[2] = nullptr;
     index_.release();
     onHeap_ = false;
 }
@@ -114,14 +116,21 @@ bool CollisionTriangleTree::allocate(int capacity)
     TreeNode* nodes = allocateAligned<TreeNode>(nodeCount);
     int32_t* spareRefs = allocateAligned<int32_t>(capacity);
     TreeNode* spareNodes = allocateAligned<TreeNode>(nodeCount);
-    if (!slots || !refs || !nodes || !spareRefs || !spareNodes || !index_.allocate(capacity)) {
+    // Each column ends in a dead key, where the query index takes its unused items from.
+    const int columnLength = capacity + 1;
+    int32_t* columns = allocateAligned<int32_t>(3 * columnLength);
+    if (!slots || !refs || !nodes || !spareRefs || !spareNodes || !columns || !index_.allocate(capacity)) {
         freeAligned(slots);
         freeAligned(refs);
         freeAligned(nodes);
         freeAligned(spareRefs);
         freeAligned(spareNodes);
+        freeAligned(columns);
         return false;
     }
+    std::fill(columns, columns + 3 * columnLength, kDeadKey);
+    for (int a = 0; a < 3; ++a)
+        columns_[a] = columns + a * columnLength;
     for (int i = 0; i < capacity; ++i) {
         slots[i] = TreeSlot{{kDeadKey, kDeadKey, kDeadKey}, 0, 0};
         refs[i] = i;
@@ -211,8 +220,11 @@ void CollisionTriangleTree::build()
 {
     if (capacity_ < 0)
         return;
-    if (!rebuildFromPreviousOrder())
-        buildBySelection();
+    if (rebuildFromPreviousOrder()) {
+        index_.fillFromColumns(columns_, slots_, refs_, capacity_);
+        return;
+    }
+    buildBySelection();
     index_.fill(slots_, refs_, capacity_);
 }
 

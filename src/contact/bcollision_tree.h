@@ -79,11 +79,10 @@ private:
     // then cannot differ from the full build's. False leaves the tree as it was.
     bool rebuildFromPreviousOrder();
     bool splitInOrder(int node, int axis, int first, int end);
-    bool moveAcrossSplit(int axis, int first, int mid, int end, int32_t rightLo, int32_t leftHi);
     bool orderTwo(int node, int axis, int first);
     bool orderThree(int node, int axis, int first);
     void makeSpareLeaf(int node, int ref);
-    int32_t spareKey(int ref, int axis) const { return slots_[spareRefs_[ref]].key[axis]; }
+    void swapItems(int a, int b);
 
     // The build's steps for one range of references.
     void splitRange(int node, int axis, int first, int end);
@@ -100,6 +99,7 @@ private:
     int32_t* spareRefs_ = nullptr;
     TreeNode* spareNodes_ = nullptr;
     TreeQueryIndex index_;
+    int32_t* columns_[3] = {};  // the keys in leaf order, as the quick build arranges them
     bool onHeap_ = false;
     int capacity_ = -1;
     int total_ = -1;

@@ -4,6 +4,9 @@
 // order, most ranges are then already split right, and a scan per range finds the few that
 // nodes crossed. Equal keys make the order depend on how the selection moved them in earlier
 // builds, so there the full build runs instead, from the untouched previous arrangement.
+//
+// The keys are gathered once into columns, in leaf order, and moved along with the
+// references: the scans read them contiguously, and the query index copies them from there.
 #include <algorithm>
 #include <climits>
 #include <cstdint>
@@ -15,21 +18,19 @@ namespace VadiZov {
 namespace {
 
 constexpr int kBuildStackSize = 64;
-// Crossings fixed by swapping pairs; more and the range is selected anew.
-constexpr int kMaxCrossings = 16;
+// Crossings of a split fixed by swapping pairs; with more the full build runs.
+constexpr int kMaxCrossings = 8;
 
 struct KeyRange {
     int32_t lo = INT32_MAX, hi = INT32_MIN;
 };
 
-template <class KeyOf>
-KeyRange rangeOf(KeyOf key, int first, int end)
+KeyRange rangeOf(const int32_t* keys, int first, int end)
 {
     KeyRange r;
     for (int i = first; i < end; ++i) {
-        const int32_t k = key(i);
-        r.lo = std::min(r.lo, k);
-        r.hi = std::max(r.hi, k);
+        r.lo = std::min(r.lo, keys[i]);
+        r.hi = std::max(r.hi, keys[i]);
     }
     return r;
 }
@@ -40,7 +41,13 @@ int32_t midway(int32_t lo, int32_t hi) { return int32_t(int64_t(lo) + (int64_t(h
 
 bool CollisionTriangleTree::rebuildFromPreviousOrder()
 {
-    std::copy(refs_, refs_ + capacity_, spareRefs_);
+    for (int i = 0; i < capacity_; ++i) {
+        const int32_t ref = refs_[i];
+        spareRefs_[i] = ref;
+        columns_[0][i] = slots_[ref].key[0];
+        columns_[1][i] = slots_[ref].key[1];
+        columns_[2][i] = slots_[ref].key[2];
+    }
     struct Pending {
         int node, axis, first, end;
     };
@@ -71,56 +78,37 @@ bool CollisionTriangleTree::rebuildFromPreviousOrder()
     return true;
 }
 
-// One inner node: its left half must end below its right half, strictly.
-bool CollisionTriangleTree::splitInOrder(int node, int axis, int first, int end)
+void CollisionTriangleTree::swapItems(int a, int b)
 {
-    const int mid = first + (end - first) / 2;
-    auto key = [this, axis](int ref) { return spareKey(ref, axis); };
-    KeyRange left = rangeOf(key, first, mid);
-    KeyRange right = rangeOf(key, mid, end);
-    const int32_t lo = std::min(left.lo, right.lo), hi = std::max(left.hi, right.hi);
-    if (left.hi >= right.lo) {
-        if (!moveAcrossSplit(axis, first, mid, end, right.lo, left.hi))
-            return false;
-        left = rangeOf(key, first, mid);
-        right = rangeOf(key, mid, end);
-        if (left.hi >= right.lo)
-            return false;  // equal keys meet at the split
-    }
-    // The split is the key of rank mid, the smallest of the right half.
-    spareNodes_[node] = TreeNode{axis, std::min(lo, kLeafMark - 1), hi, right.lo};
-    return true;
+    std::swap(spareRefs_[a], spareRefs_[b]);
+    for (int32_t* column : columns_)
+        std::swap(column[a], column[b]);
 }
 
-// Swaps the largest keys of the left half with the smallest of the right half while they are
-// out of order. Only keys at or beyond the other half's extreme can be out of order.
-bool CollisionTriangleTree::moveAcrossSplit(int axis, int first, int mid, int end, int32_t rightLo, int32_t leftHi)
+// One inner node: its left half must end below its right half, strictly. While it does not,
+// the left half's largest key and the right half's smallest are both on the wrong side (with
+// distinct keys), so swapping them brings the halves one item closer to the only right split.
+bool CollisionTriangleTree::splitInOrder(int node, int axis, int first, int end)
 {
-    int fromLeft[kMaxCrossings], fromRight[kMaxCrossings];
-    int leftCount = 0, rightCount = 0;
-    bool few = true;
-    for (int i = first; i < mid && few; ++i)
-        if (spareKey(i, axis) >= rightLo) {
-            few = leftCount < kMaxCrossings;
-            if (few)
-                fromLeft[leftCount++] = i;
-        }
-    for (int i = mid; i < end && few; ++i)
-        if (spareKey(i, axis) <= leftHi) {
-            few = rightCount < kMaxCrossings;
-            if (few)
-                fromRight[rightCount++] = i;
-        }
-    auto byKey = [this, axis](int a, int b) { return spareKey(a, axis) < spareKey(b, axis); };
-    if (!few) {
-        std::nth_element(spareRefs_ + first, spareRefs_ + mid, spareRefs_ + end,
-                         [this, axis](int32_t a, int32_t b) { return slots_[a].key[axis] < slots_[b].key[axis]; });
-        return true;
+    const int32_t* keys = columns_[axis];
+    const int mid = first + (end - first) / 2;
+    // Mostly the halves are in order already: one pass without positions tells.
+    const KeyRange left = rangeOf(keys, first, mid), right = rangeOf(keys, mid, end);
+    const int32_t lo = std::min(left.lo, right.lo), hi = std::max(left.hi, right.hi);
+    int32_t split = right.lo;
+    for (int moves = 0; left.hi >= right.lo; ++moves) {
+        const int largestLeft = int(std::max_element(keys + first, keys + mid) - keys);
+        const int smallestRight = int(std::min_element(keys + mid, keys + end) - keys);
+        split = keys[smallestRight];
+        if (keys[largestLeft] < split)
+            break;
+        // Equal keys at the split, or more crossings than a quick build is worth.
+        if (keys[largestLeft] == split || moves == kMaxCrossings)
+            return false;
+        swapItems(largestLeft, smallestRight);
     }
-    std::sort(fromLeft, fromLeft + leftCount, [&](int a, int b) { return byKey(b, a); });  // largest first
-    std::sort(fromRight, fromRight + rightCount, byKey);
-    for (int i = 0; i < std::min(leftCount, rightCount) && byKey(fromRight[i], fromLeft[i]); ++i)
-        std::swap(spareRefs_[fromLeft[i]], spareRefs_[fromRight[i]]);
+    // The split is the key of rank mid, the smallest of the right half.
+    spareNodes_[node] = TreeNode{axis, std::min(lo, kLeafMark - 1), hi, split};
     return true;
 }
 
@@ -133,31 +121,35 @@ void CollisionTriangleTree::makeSpareLeaf(int node, int ref)
 
 bool CollisionTriangleTree::orderTwo(int node, int axis, int first)
 {
-    int32_t* r = spareRefs_ + first;
-    if (spareKey(first, axis) == spareKey(first + 1, axis))
+    const int32_t* keys = columns_[axis];
+    if (keys[first] == keys[first + 1])
         return false;
-    if (spareKey(first + 1, axis) < spareKey(first, axis))
-        std::swap(r[0], r[1]);
-    const int32_t lo = spareKey(first, axis), hi = spareKey(first + 1, axis);
+    if (keys[first + 1] < keys[first])
+        swapItems(first, first + 1);
+    const int32_t lo = keys[first], hi = keys[first + 1];
     spareNodes_[node] = TreeNode{axis, std::min(lo, kLeafMark - 1), hi, midway(lo, hi)};
-    makeSpareLeaf(2 * node + 1, r[0]);
-    makeSpareLeaf(2 * node + 2, r[1]);
+    makeSpareLeaf(2 * node + 1, spareRefs_[first]);
+    makeSpareLeaf(2 * node + 2, spareRefs_[first + 1]);
     return true;
 }
 
 bool CollisionTriangleTree::orderThree(int node, int axis, int first)
 {
-    int32_t* r = spareRefs_ + first;
-    const int32_t k0 = spareKey(first, axis), k1 = spareKey(first + 1, axis), k2 = spareKey(first + 2, axis);
-    if (k0 == k1 || k0 == k2 || k1 == k2)
+    const int32_t* keys = columns_[axis];
+    if (keys[first] == keys[first + 1] || keys[first] == keys[first + 2] || keys[first + 1] == keys[first + 2])
         return false;
-    std::sort(r, r + 3, [this, axis](int32_t a, int32_t b) { return slots_[a].key[axis] < slots_[b].key[axis]; });
-    const int32_t lo = spareKey(first, axis), middle = spareKey(first + 1, axis), hi = spareKey(first + 2, axis);
+    if (keys[first + 1] < keys[first])
+        swapItems(first, first + 1);
+    if (keys[first + 2] < keys[first])
+        swapItems(first, first + 2);
+    if (keys[first + 2] < keys[first + 1])
+        swapItems(first + 1, first + 2);
+    const int32_t lo = keys[first], middle = keys[first + 1], hi = keys[first + 2];
     spareNodes_[node] = TreeNode{axis, std::min(lo, kLeafMark - 1), hi, middle};
-    makeSpareLeaf(2 * node + 2, r[2]);
+    makeSpareLeaf(2 * node + 2, spareRefs_[first + 2]);
     spareNodes_[2 * node + 1] = TreeNode{axis, std::min(lo, kLeafMark - 1), middle, midway(lo, middle)};
-    makeSpareLeaf(2 * (2 * node + 1) + 1, r[0]);
-    makeSpareLeaf(2 * (2 * node + 1) + 2, r[1]);
+    makeSpareLeaf(2 * (2 * node + 1) + 1, spareRefs_[first]);
+    makeSpareLeaf(2 * (2 * node + 1) + 2, spareRefs_[first + 1]);
     return true;
 }
 

@@ -14,8 +14,17 @@ namespace {
 constexpr std::align_val_t kAlign{16};
 constexpr int kWidth = TreeQueryIndex::kWidth;
 
-int groupsFor(int items) { return (items + kWidth - 1) / kWidth; }
 int roundUp(int n, int multiple) { return (n + multiple - 1) / multiple * multiple; }
+
+// Groups for capacity items: the tree's ranges at the first depth where they hold at most
+// kWidth items, and at least one block's worth.
+int groupsFor(int capacity)
+{
+    int groups = kWidth;
+    while (groups * kWidth < capacity)
+        groups *= 2;
+    return groups;
+}
 
 // The query box as the overlap test reads it.
 struct QueryBox {
@@ -36,8 +45,8 @@ struct QueryBox {
 };
 
 // Bit j set where item first + j, the box lo..hi on every axis (a key where lo and hi are the
-// same arrays), overlaps the query box.
-// Inlined: the query calls it for every block run, block and group it looks at.
+// same arrays), overlaps the query box. Inlined: a query calls it for every block run, block
+// and group it looks at.
 [[gnu::always_inline]] inline unsigned overlapBits(const int32_t* const lo[3], const int32_t* const hi[3], int first,
                                                   const QueryBox& q)
 {
@@ -65,16 +74,32 @@ struct QueryBox {
 #endif
 }
 
+// The box of the first n of the eight items from first (none: the empty box, which no query
+// overlaps).
+void boxOf(const int32_t* const lo[3], const int32_t* const hi[3], int first, int n, int32_t* boxLo[3],
+           int32_t* boxHi[3], int box)
+{
+    for (int a = 0; a < 3; ++a) {
+        int32_t l = INT32_MAX, h = INT32_MIN;
+        for (int j = 0; j < kWidth; ++j) {
+            l = std::min(l, j < n ? lo[a][first + j] : INT32_MAX);
+            h = std::max(h, j < n ? hi[a][first + j] : INT32_MIN);
+        }
+        boxLo[a][box] = l;
+        boxHi[a][box] = h;
+    }
+}
+
 } // namespace
 
 bool TreeQueryIndex::allocate(int capacity)
 {
     release();
-    // Whole blocks, and whole runs of eight blocks, so that every test reads eight items.
-    const int blocks = roundUp(groupsFor(groupsFor(std::max(capacity, 1))), kWidth);
-    const int groups = blocks * kWidth;
+    const int groups = groupsFor(std::max(capacity, 1));
+    // Whole runs of eight blocks, so that every test reads eight boxes.
+    const int blocks = roundUp(groups / kWidth, kWidth);
     const int items = groups * kWidth;
-    const size_t words = size_t(items) * 4 + size_t(groups) * 6 + size_t(blocks) * 6;
+    const size_t words = size_t(items) * 5 + size_t(groups + 1) + size_t(groups) * 6 + size_t(blocks) * 6;
     storage_ = static_cast<int32_t*>(::operator new[](sizeof(int32_t) * words, kAlign, std::nothrow));
     if (!storage_)
         return false;
@@ -93,6 +118,8 @@ bool TreeQueryIndex::allocate(int capacity)
         blockLo_[a] = take(blocks);
         blockHi_[a] = take(blocks);
     }
+    groupFirst_ = take(groups + 1);
+    source_ = take(items);
     // Unused keys lie below every query; unused boxes are empty.
     for (int a = 0; a < 3; ++a) {
         std::fill(keys_[a], keys_[a] + items, INT32_MIN);
@@ -103,7 +130,9 @@ bool TreeQueryIndex::allocate(int capacity)
     }
     std::fill(ids_, ids_ + items, 0u);
     capacity_ = capacity;
-    count_ = 0;
+    groups_ = groups;
+    layoutCount_ = -1;
+    filled_ = false;
     return true;
 }
 
@@ -113,51 +142,88 @@ void TreeQueryIndex::release()
         ::operator delete[](storage_, kAlign);
     storage_ = nullptr;
     capacity_ = 0;
-    count_ = 0;
+    groups_ = 0;
+    layoutCount_ = -1;
+    filled_ = false;
+}
+
+// Cuts count items into groups_ ranges by halving, as the tree's build cuts its ranges.
+void TreeQueryIndex::layOut(int count)
+{
+    if (count == layoutCount_)
+        return;
+    groupFirst_[0] = 0;
+    groupFirst_[groups_] = count;
+    for (int span = groups_; span > 1; span /= 2)
+        for (int g = 0; g < groups_; g += span) {
+            const int first = groupFirst_[g], end = groupFirst_[g + span];
+            groupFirst_[g + span / 2] = first + (end - first) / 2;
+        }
+    // Where each item comes from; unused items from just past the last, a dead key.
+    for (int g = 0; g < groups_; ++g)
+        for (int j = 0; j < kWidth; ++j) {
+            const int from = groupFirst_[g] + j;
+            source_[g * kWidth + j] = from < groupFirst_[g + 1] ? from : count;
+        }
+    layoutCount_ = count;
 }
 
 void TreeQueryIndex::fill(const TreeSlot* slots, const int32_t* order, int count)
 {
-    count = std::clamp(count, 0, capacity_);
-    // Items a larger earlier fill left behind are dropped first.
-    for (int i = count; i < count_; ++i)
-        keys_[0][i] = keys_[1][i] = keys_[2][i] = INT32_MIN;
-    for (int i = 0; i < count; ++i) {
-        const TreeSlot& s = slots[order[i]];
-        keys_[0][i] = s.key[0];
-        keys_[1][i] = s.key[1];
-        keys_[2][i] = s.key[2];
-        ids_[i] = treeIdWord(s.node, s.object);
-    }
-    fillBoxes(keys_, keys_, count, count_, groupLo_, groupHi_);
-    fillBoxes(groupLo_, groupHi_, groupsFor(count), groupsFor(count_), blockLo_, blockHi_);
-    count_ = count;
-}
-
-// Boxes over runs of eight items; runs past the items, up to the earlier fill's, get the empty
-// box.
-void TreeQueryIndex::fillBoxes(const int32_t* const lo[3], const int32_t* const hi[3], int items, int earlierItems,
-                               int32_t* boxLo[3], int32_t* boxHi[3])
-{
-    const int boxes = groupsFor(std::max(items, earlierItems));
-    for (int b = 0; b < boxes; ++b) {
-        const int first = b * kWidth, end = std::min(first + kWidth, items);
-        for (int a = 0; a < 3; ++a) {
-            int32_t l = INT32_MAX, h = INT32_MIN;
-            for (int i = first; i < end; ++i) {
-                l = std::min(l, lo[a][i]);
-                h = std::max(h, hi[a][i]);
-            }
-            boxLo[a][b] = l;
-            boxHi[a][b] = h;
+    if (!storage_)
+        return;
+    layOut(std::clamp(count, 0, capacity_));
+    for (int g = 0; g < groups_; ++g) {
+        const int first = groupFirst_[g], n = groupFirst_[g + 1] - first;
+        for (int j = 0; j < kWidth; ++j) {
+            const bool used = j < n;
+            const TreeSlot& s = slots[order[used ? first + j : 0]];
+            for (int a = 0; a < 3; ++a)
+                keys_[a][g * kWidth + j] = used ? s.key[a] : INT32_MIN;
         }
     }
+    fillIds(slots, order);
+    fillBoxes();
+}
+
+void TreeQueryIndex::fillFromColumns(const int32_t* const columns[3], const TreeSlot* slots, const int32_t* order,
+                                     int count)
+{
+    if (!storage_)
+        return;
+    layOut(std::clamp(count, 0, capacity_));
+    const int items = groups_ * kWidth;
+    for (int a = 0; a < 3; ++a)
+        for (int i = 0; i < items; ++i)
+            keys_[a][i] = columns[a][source_[i]];
+    fillIds(slots, order);
+    fillBoxes();
+}
+
+void TreeQueryIndex::fillIds(const TreeSlot* slots, const int32_t* order)
+{
+    for (int g = 0; g < groups_; ++g)
+        for (int i = groupFirst_[g]; i < groupFirst_[g + 1]; ++i) {
+            const TreeSlot& s = slots[order[i]];
+            ids_[g * kWidth + i - groupFirst_[g]] = treeIdWord(s.node, s.object);
+        }
+}
+
+void TreeQueryIndex::fillBoxes()
+{
+    for (int g = 0; g < groups_; ++g)
+        boxOf(keys_, keys_, g * kWidth, groupFirst_[g + 1] - groupFirst_[g], groupLo_, groupHi_, g);
+    for (int b = 0; b < groups_ / kWidth; ++b)
+        boxOf(groupLo_, groupHi_, b * kWidth, kWidth, blockLo_, blockHi_, b);
+    filled_ = true;
 }
 
 int TreeQueryIndex::query(uint32_t* out, const int32_t qmin[3], const int32_t qmax[3]) const
 {
+    if (!filled_)
+        return 0;
     const QueryBox q(qmin, qmax);
-    const int blocks = groupsFor(groupsFor(count_));
+    const int blocks = groups_ / kWidth;
     int found = 0;
     for (int first = 0; first < blocks; first += kWidth) {
         for (unsigned blockHits = overlapBits(blockLo_, blockHi_, first, q); blockHits; blockHits &= blockHits - 1) {
