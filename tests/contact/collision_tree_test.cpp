@@ -202,6 +202,77 @@ TEST(CollisionTree, QueriesMatchABruteForceScanAlsoAfterTheNodesMove)
     }
 }
 
+// The ids of the slots inside the query's box, in the order a walk of the built nodes meets
+// their leaves (left before right): what a query must return, order included.
+std::vector<uint32_t> insideInLeafOrder(const CollisionTriangleTree& tree, const float3& a, const float3& b,
+                                        const float3& c, float margin)
+{
+    const float lo[3] = {std::min({a.x, b.x, c.x}), std::min({a.y, b.y, c.y}), std::min({a.z, b.z, c.z})};
+    const float hi[3] = {std::max({a.x, b.x, c.x}), std::max({a.y, b.y, c.y}), std::max({a.z, b.z, c.z})};
+    std::vector<uint32_t> ids;
+    std::vector<int> pending{0};
+    while (!pending.empty()) {
+        const int k = pending.back();
+        pending.pop_back();
+        const TreeNode& n = tree.node(k);
+        if (n.lo != CollisionTriangleTree::kLeafMark) {
+            pending.push_back(2 * k + 2);
+            pending.push_back(2 * k + 1);
+            continue;
+        }
+        const TreeSlot& slot = tree.slot(n.hi);
+        bool inside = true;
+        for (int ax = 0; ax < 3; ++ax)
+            inside = inside && slot.key[ax] >= sortableKey(lo[ax] - margin) && slot.key[ax] <= sortableKey(hi[ax] + margin);
+        if (inside)
+            ids.push_back(treeIdWord(slot.node, slot.object));
+    }
+    return ids;
+}
+
+// One tree through a series of object sets of other sizes (it reallocates each time), rebuilt
+// as the nodes move: every query returns exactly the slots inside, in leaf order.
+TEST(CollisionTree, QueriesReturnTheSlotsInsideInLeafOrderAcrossResizes)
+{
+    CollisionTriangleTree tree;
+    std::mt19937 rng(5);
+    std::uniform_real_distribution<float> coord(-2.0f, 2.0f);
+    for (const int nodes : {283, 3, 40, 2000, 9, 700}) {
+        auto object = std::make_unique<BeamObjectImpl>();
+        for (int i = 0; i < nodes; ++i)
+            object->setNode(-1, float3(coord(rng), coord(rng), coord(rng)), 1.0f, 0, 1.0f, -1, true, true);
+        BeamObjectImpl* slots[1] = {object.get()};
+        core_parameters_t params;
+        params.objects = slots;
+        params.objectCount = 1;
+        tree.resize(params);
+        tree.writeSlotIds(params);
+        std::vector<uint32_t> out(size_t(tree.resultCapacity()));
+        for (int build = 0; build < 4; ++build) {
+            TreeSlot* s = tree.objectSlots(0);
+            for (int i = 0; i < nodes; ++i) {
+                object->nodes[i].worldPos += float3(coord(rng), coord(rng), coord(rng)) * 0.01f;
+                const float3& p = object->nodes[i].worldPos;
+                s[i].key[0] = sortableKey(p.x);
+                s[i].key[1] = sortableKey(p.y);
+                s[i].key[2] = sortableKey(p.z);
+            }
+            tree.beginBuild();
+            tree.build();
+            for (int q = 0; q < 50; ++q) {
+                const float3 a(coord(rng), coord(rng), coord(rng));
+                const float3 b = a + float3(coord(rng), coord(rng), coord(rng)) * 0.1f;
+                const float3 c = a + float3(coord(rng), coord(rng), coord(rng)) * 0.1f;
+                const float margin = 0.025f * float(1 + q % 41);
+                const int count = tree.query(out.data(), a, b, c, margin);
+                const std::vector<uint32_t> found(out.begin(), out.begin() + count);
+                ASSERT_EQ(found, insideInLeafOrder(tree, a, b, c, margin))
+                    << nodes << " nodes, build " << build << ", query " << q;
+            }
+        }
+    }
+}
+
 // What contact does depends on the order in which a query returns its nodes and on the order
 // the build leaves equal keys in, which itself depends on earlier builds. Clouds on coarse
 // grids (many equal keys) and fine ones move over many rebuilds; every query's ids, in order,
