@@ -73,6 +73,15 @@ inline Int4 either(Int4 a, Int4 b) { return _mm_or_si128(a, b); }
 // Bit j set where lane j has its top bit set.
 inline int laneBits(Int4 v) { return _mm_movemask_ps(_mm_castsi128_ps(v)); }
 
+// Eight signed 32-bit integer lanes (AVX2).
+using Int8 = __m256i;
+
+VELKOR_AVX2 inline Int8 load8i(const int32_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
+VELKOR_AVX2 inline Int8 splat8i(int32_t x) { return _mm256_set1_epi32(x); }
+VELKOR_AVX2 inline Int8 greater(Int8 a, Int8 b) { return _mm256_cmpgt_epi32(a, b); }
+VELKOR_AVX2 inline Int8 either(Int8 a, Int8 b) { return _mm256_or_si256(a, b); }
+VELKOR_AVX2 inline int laneBits(Int8 v) { return _mm256_movemask_ps(_mm256_castsi256_ps(v)); }
+
 // Eight lanes, lane j holding item j of a batch.
 using Float8 = __m256;
 

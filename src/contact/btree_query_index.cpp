@@ -26,53 +26,72 @@ int groupsFor(int capacity)
     return groups;
 }
 
-// The query box as the overlap test reads it.
-struct QueryBox {
+// The query box as the overlap tests read it, and the test: bit j set where item first + j,
+// the box lo..hi on every axis (a key where lo and hi are the same arrays), overlaps the query
+// box. Integer comparisons give the same bits at every width. Inlined: a query tests every
+// block run, block and group it looks at.
+struct NarrowBox {
 #ifdef VELKOR_HAVE_SIMD
     simd::Int4 lo[3], hi[3];
-    QueryBox(const int32_t qmin[3], const int32_t qmax[3])
+    NarrowBox(const int32_t qmin[3], const int32_t qmax[3])
     {
         for (int a = 0; a < 3; ++a) {
             lo[a] = simd::splat4i(qmin[a]);
             hi[a] = simd::splat4i(qmax[a]);
         }
     }
+    [[gnu::always_inline]] unsigned overlapBits(const int32_t* const boxLo[3], const int32_t* const boxHi[3],
+                                                int first) const
+    {
+        using namespace simd;
+        Int4 outA = either(greater(load4i(boxLo[0] + first), hi[0]), greater(lo[0], load4i(boxHi[0] + first)));
+        Int4 outB =
+            either(greater(load4i(boxLo[0] + first + 4), hi[0]), greater(lo[0], load4i(boxHi[0] + first + 4)));
+        for (int a = 1; a < 3; ++a) {
+            outA = either(outA, either(greater(load4i(boxLo[a] + first), hi[a]), greater(lo[a], load4i(boxHi[a] + first))));
+            outB = either(outB, either(greater(load4i(boxLo[a] + first + 4), hi[a]),
+                                       greater(lo[a], load4i(boxHi[a] + first + 4))));
+        }
+        return ~unsigned(laneBits(outA) | (laneBits(outB) << 4)) & 0xFFu;
+    }
 #else
     const int32_t* lo;
     const int32_t* hi;
-    QueryBox(const int32_t qmin[3], const int32_t qmax[3]) : lo(qmin), hi(qmax) {}
+    NarrowBox(const int32_t qmin[3], const int32_t qmax[3]) : lo(qmin), hi(qmax) {}
+    unsigned overlapBits(const int32_t* const boxLo[3], const int32_t* const boxHi[3], int first) const
+    {
+        unsigned bits = 0;
+        for (int j = 0; j < kWidth; ++j) {
+            bool inside = true;
+            for (int a = 0; a < 3; ++a)
+                inside = inside && boxLo[a][first + j] <= hi[a] && boxHi[a][first + j] >= lo[a];
+            bits |= unsigned(inside) << j;
+        }
+        return bits;
+    }
 #endif
 };
 
-// Bit j set where item first + j, the box lo..hi on every axis (a key where lo and hi are the
-// same arrays), overlaps the query box. Inlined: a query calls it for every block run, block
-// and group it looks at.
-[[gnu::always_inline]] inline unsigned overlapBits(const int32_t* const lo[3], const int32_t* const hi[3], int first,
-                                                  const QueryBox& q)
-{
 #ifdef VELKOR_HAVE_SIMD
-    using namespace simd;
-    Int4 outA = greater(load4i(lo[0] + first), q.hi[0]);
-    Int4 outB = greater(load4i(lo[0] + first + 4), q.hi[0]);
-    outA = either(outA, greater(q.lo[0], load4i(hi[0] + first)));
-    outB = either(outB, greater(q.lo[0], load4i(hi[0] + first + 4)));
-    for (int a = 1; a < 3; ++a) {
-        outA = either(outA, either(greater(load4i(lo[a] + first), q.hi[a]), greater(q.lo[a], load4i(hi[a] + first))));
-        outB = either(outB, either(greater(load4i(lo[a] + first + 4), q.hi[a]),
-                                   greater(q.lo[a], load4i(hi[a] + first + 4))));
+struct WideBox {
+    simd::Int8 lo[3], hi[3];
+    VELKOR_AVX2 WideBox(const int32_t qmin[3], const int32_t qmax[3])
+    {
+        for (int a = 0; a < 3; ++a) {
+            lo[a] = simd::splat8i(qmin[a]);
+            hi[a] = simd::splat8i(qmax[a]);
+        }
     }
-    return ~unsigned(laneBits(outA) | (laneBits(outB) << 4)) & 0xFFu;
-#else
-    unsigned bits = 0;
-    for (int j = 0; j < kWidth; ++j) {
-        bool inside = true;
-        for (int a = 0; a < 3; ++a)
-            inside = inside && lo[a][first + j] <= q.hi[a] && hi[a][first + j] >= q.lo[a];
-        bits |= unsigned(inside) << j;
+    VELKOR_AVX2 unsigned overlapBits(const int32_t* const boxLo[3], const int32_t* const boxHi[3], int first) const
+    {
+        using namespace simd;
+        Int8 out = either(greater(load8i(boxLo[0] + first), hi[0]), greater(lo[0], load8i(boxHi[0] + first)));
+        for (int a = 1; a < 3; ++a)
+            out = either(out, either(greater(load8i(boxLo[a] + first), hi[a]), greater(lo[a], load8i(boxHi[a] + first))));
+        return ~unsigned(laneBits(out)) & 0xFFu;
     }
-    return bits;
+};
 #endif
-}
 
 // The box of the first n of the eight items from first (none: the empty box, which no query
 // overlaps).
@@ -222,21 +241,47 @@ int TreeQueryIndex::query(uint32_t* out, const int32_t qmin[3], const int32_t qm
 {
     if (!filled_)
         return 0;
-    const QueryBox q(qmin, qmax);
+#ifdef VELKOR_HAVE_SIMD
+    if (wide_)
+        return queryWide(out, qmin, qmax);
+#endif
+    return queryWith(out, NarrowBox(qmin, qmax));
+}
+
+#ifdef VELKOR_HAVE_SIMD
+// Flattened: the AVX2 tests can only be inlined into a function compiled for AVX2.
+[[gnu::flatten]] VELKOR_AVX2 int TreeQueryIndex::queryWide(uint32_t* out, const int32_t qmin[3], const int32_t qmax[3]) const
+{
+    return queryWith(out, WideBox(qmin, qmax));
+}
+#endif
+
+template <class Box>
+[[gnu::always_inline]] inline int TreeQueryIndex::queryWith(uint32_t* out, const Box& q) const
+{
     const int blocks = groups_ / kWidth;
     int found = 0;
     for (int first = 0; first < blocks; first += kWidth) {
-        for (unsigned blockHits = overlapBits(blockLo_, blockHi_, first, q); blockHits; blockHits &= blockHits - 1) {
+        for (unsigned blockHits = q.overlapBits(blockLo_, blockHi_, first); blockHits; blockHits &= blockHits - 1) {
             const int groupsFirst = (first + std::countr_zero(blockHits)) * kWidth;
-            for (unsigned groupHits = overlapBits(groupLo_, groupHi_, groupsFirst, q); groupHits;
+            for (unsigned groupHits = q.overlapBits(groupLo_, groupHi_, groupsFirst); groupHits;
                  groupHits &= groupHits - 1) {
                 const int itemsFirst = (groupsFirst + std::countr_zero(groupHits)) * kWidth;
-                for (unsigned inside = overlapBits(keys_, keys_, itemsFirst, q); inside; inside &= inside - 1)
+                for (unsigned inside = q.overlapBits(keys_, keys_, itemsFirst); inside; inside &= inside - 1)
                     out[found++] = ids_[itemsFirst + std::countr_zero(inside)];
             }
         }
     }
     return found;
+}
+
+void TreeQueryIndex::useKernel(SimdKernel kernel)
+{
+#ifdef VELKOR_HAVE_SIMD
+    wide_ = kernel == SimdKernel::Avx2 && simdKernelSupported(SimdKernel::Avx2);
+#else
+    (void)kernel;
+#endif
 }
 
 } // namespace VadiZov

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 
+#include "base/bsimd.h"
 #include "contact/btree_slot.h"
 
 namespace VadiZov {
@@ -34,8 +35,13 @@ public:
     // Id words of the slots with qmin <= key <= qmax on every axis, in fill order; qmin must not
     // exceed qmax on any axis. out must hold the filled count.
     int query(uint32_t* out, const int32_t qmin[3], const int32_t qmax[3]) const;
+    // The widest lanes the CPU has by default; tests try each. Results are the same.
+    void useKernel(SimdKernel kernel);
 
 private:
+    template <class Box>
+    int queryWith(uint32_t* out, const Box& q) const;
+    int queryWide(uint32_t* out, const int32_t qmin[3], const int32_t qmax[3]) const;
     void layOut(int count);
     void fillIds(const TreeSlot* slots, const int32_t* order);
     void fillBoxes();
@@ -53,6 +59,7 @@ private:
     int groups_ = 0;       // a power of two, at least kWidth
     int layoutCount_ = -1;  // the count groupFirst_ was cut for
     bool filled_ = false;
+    bool wide_ = bestSimdKernel() == SimdKernel::Avx2;
 };
 
 } // namespace VadiZov
