@@ -33,6 +33,8 @@ public:
     // the current triangles, collapsed ones included, as OBJ text.
     bool writeObj(const std::string& path, const float3& offset) const;
     const std::string& name() const { return name_; }
+    // As the library last wrote them (relative to the object), or as read from the file before.
+    const std::vector<float3>& positions() const { return positions_; }
     long framesWritten() const { return framesWritten_; }
 
 private:

@@ -9,9 +9,8 @@ void placeGround(BeamEngine& engine, const HostOptions& options, const GroundFil
     if (!options.terrainFile.empty()) {
         TerrainConfig config = terrainConfigFor(ground.heightMap, options.squareSize, options.heightScale);
         engine.setTerrain(&config);
-        const float halfX = float(ground.heightMap.width - 1) * options.squareSize * 0.5f;
-        const float halfY = float(ground.heightMap.height - 1) * options.squareSize * 0.5f;
-        engine.setTerrainPosition(-halfX, -halfY, 0.0f);
+        const float3 origin = PlacedHeightMap(ground.heightMap, options.squareSize, options.heightScale).origin();
+        engine.setTerrainPosition(origin.x, origin.y, origin.z);
         std::printf("velkor-host: terrain %s, %d x %d samples, %g m apart, %g m per unit\n",
                     options.terrainFile.c_str(), ground.heightMap.width, ground.heightMap.height,
                     double(options.squareSize), double(options.heightScale));

@@ -44,7 +44,7 @@ void RunSummary::askScript(BeamObject* object)
 void RunSummary::print(std::FILE* out, BeamEngine& engine, BeamObject* object, const float3* hostPosition) const
 {
     std::fprintf(out, "summary: frames %d\n", frames_);
-    std::fprintf(out, "summary: substeps %lld (%.4f s simulated)\n", substeps_, double(substeps_) * 0.0005);
+    std::fprintf(out, "summary: substeps %lld (%.4f s simulated)\n", substeps_, simulatedSeconds());
     std::fprintf(out, "summary: status 1: %s\n", statusText(engine, 1).c_str());
     std::fprintf(out, "summary: status 3: %s\n", statusText(engine, 3).c_str());
     // The library hands the host its object's reference node position every frame; a body that

@@ -20,6 +20,9 @@ public:
 
     int frames() const { return frames_; }
     long long substeps() const { return substeps_; }
+    // Simulated time of the substeps counted so far.
+    double simulatedSeconds() const { return double(substeps_) * kSubstepSeconds; }
+    static constexpr double kSubstepSeconds = 0.0005;
 
 private:
     int frames_ = 0;

@@ -116,4 +116,38 @@ TerrainConfig terrainConfigFor(const HeightMap& map, float squareSize, float hei
     return config;
 }
 
+PlacedHeightMap::PlacedHeightMap(const HeightMap& map, float squareSize, float heightScale)
+    : map_(map), inverseSquareSize_(1.0f / squareSize), heightScale_(heightScale)
+{
+    const float halfX = float(map.width - 1) * squareSize * 0.5f;
+    const float halfY = float(map.height - 1) * squareSize * 0.5f;
+    origin_ = float3(-halfX, -halfY, 0.0f);
+}
+
+float PlacedHeightMap::heightAt(float x, float y) const
+{
+    const float u = (x - origin_.x) * inverseSquareSize_;
+    const float v = (y - origin_.y) * inverseSquareSize_;
+    // At or below -1, beyond the int range, or NaN: no cell (truncation would land on cell 0).
+    if (!(u > -1.0f && u < 2147483648.0f && v > -1.0f && v < 2147483648.0f))
+        return 0.0f;
+    const int32_t ix = int32_t(u);
+    const int32_t iy = int32_t(v);
+    if (ix >= map_.width - 1 || iy >= map_.height - 1)
+        return 0.0f;
+    const float fu = u - float(ix);
+    const float fv = v - float(iy);
+    const uint16_t* row = map_.samples.data() + size_t(iy) * size_t(map_.width) + size_t(ix);
+    const int32_t h00 = row[0];
+    const int32_t h10 = row[1];
+    const int32_t h01 = row[map_.width];
+    const int32_t h11 = row[map_.width + 1];
+    float height;
+    if (fu > fv)
+        height = fv * float(h11 - h10) + (fu * float(h10 - h00) + float(h00));
+    else
+        height = fv * float(h01 - h00) + (fu * float(h11 - h01) + float(h00));
+    return height * heightScale_ + origin_.z;
+}
+
 } // namespace VadiZov::host

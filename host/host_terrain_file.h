@@ -29,4 +29,24 @@ bool checkTerrainScale(const HeightMap& map, float squareSize, float heightScale
 // The record points into map, which must outlive the engine's setTerrain call.
 TerrainConfig terrainConfigFor(const HeightMap& map, float squareSize, float heightScale);
 
+// The map where the host puts it, centred on the world's origin in x and y with sample value 0 at
+// z = 0, answering height queries the way the library answers them from the same record: each
+// cell split along its diagonal from corner (ix, iy) to (ix+1, iy+1), the height that of the
+// triangle's plane, in the same float operations so that both give the same bits. The map must
+// outlive this.
+class PlacedHeightMap {
+public:
+    PlacedHeightMap(const HeightMap& map, float squareSize, float heightScale);
+
+    const float3& origin() const { return origin_; }
+    // 0 off the map, as the library gives there.
+    float heightAt(float x, float y) const;
+
+private:
+    const HeightMap& map_;
+    float inverseSquareSize_;
+    float heightScale_;
+    float3 origin_;
+};
+
 } // namespace VadiZov::host

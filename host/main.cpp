@@ -8,6 +8,7 @@
 #include "host/host_debug_output.h"
 #include "host/host_file_system.h"
 #include "host/host_game_engine.h"
+#include "host/host_ground_clearance.h"
 #include "host/host_input_files.h"
 #include "host/host_object.h"
 #include "host/host_options.h"
@@ -120,11 +121,17 @@ int main(int argc, char** argv)
     }
 
     RunSummary summary;
+    const PlacedHeightMap terrain(ground.heightMap, options.squareSize, options.heightScale);
+    MeshClearance clearance(terrain);
     for (int frame = 0; frame < options.frames; ++frame) {
         if (frame == options.frames - 1)
             summary.askScript(object);
+        // A frame's graphics update shows the object as the frame before left it.
+        const double shownTime = summary.simulatedSeconds();
         engine->update(options.dt);
         summary.afterFrame(*engine);
+        if (object && !options.terrainFile.empty())
+            clearance.afterFrame(resources.flexBuffers(), hostObject.position, shownTime);
     }
 
     std::printf("velkor-host: library version %d, %d frames of %g s, simulation %s\n",
@@ -133,6 +140,7 @@ int main(int argc, char** argv)
     summary.print(stdout, *engine, object, object ? &hostObject.position : nullptr);
     if (object)
         printSceneSummary(stdout, *object, hostObject, resources);
+    clearance.print(stdout);
     // The library wrote the vertices relative to the object, whose place it last gave the host.
     if (object && !options.meshOutDir.empty() &&
         !resources.writeFlexMeshes(options.meshOutDir, std::filesystem::path(options.objectDir).filename().string(),

@@ -191,6 +191,9 @@ void BeamEngineImpl::syncObjectsWithHost()
         }
         if (hasRefNode)
             reportNonFiniteReference(*object);
+        // Meshes, props and reference positions read the snapshot the finished frame wrote, the
+        // one that goes with the position sent below; this frame's worker writes the other.
+        object->graphicsBuffer = graphicsBuffer_;
         if (host) {
             host->setPosition(object->originOffset);
             object->hostPosition = object->originOffset;  // reference positions and lights add it

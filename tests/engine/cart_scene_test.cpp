@@ -9,12 +9,16 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "engine/bengine.h"
 #include "ground/bterrain.h"
+#include "host/host_flex_buffer.h"
+#include "host/host_ground_clearance.h"
+#include "object/bflexmesh.h"
 #include "object/bobject.h"
 #include "tests/support/bit_checksum.h"
 #include "tests/support/cart_scene.h"
@@ -35,13 +39,19 @@ struct FrameView {
     float3 referenceVelocity;
     float lowestAboveGround = 0;      // over every node
     float lowestBodyAboveGround = 0;  // over the nodes that are not part of a wheel
+    float lowestMeshNodeAboveGround = 0;  // over the nodes the body mesh's vertices are bound to
     float frontMostY = -1e9f;
     float lowestTirePressure = 0;     // Pa
     bool headlightOn = false;
+    // What velkor-host makes of the body mesh the library wrote in this frame, which shows the
+    // object as the frame before left it.
+    float hostMeshAboveGround = 0;
 };
 
 struct CartRun {
     std::vector<FrameView> frames;
+    std::vector<FlexVertexBinding> bodyMeshBindings;
+    host::MeshClearance::Lowest hostLowest;  // as velkor-host reports it
     std::vector<float3> finalPositions;
     std::vector<float> finalTirePressures;  // Pa
     int brokenBeams = 0;
@@ -80,19 +90,38 @@ protected:
             return result;
         }
         BeamObjectImpl& object = scene.object();
-        const int frames = scene.options().frames;
+        if (object.flexmesh_count != 1 || !object.flexmeshes[0] || scene.resources().flexBuffers().size() != 1) {
+            ADD_FAILURE() << "the cart should have one body mesh";
+            return result;
+        }
+        bodyMeshNodes_.clear();
+        result.bodyMeshBindings = object.flexmeshes[0]->vertexBindings();
+        for (const FlexVertexBinding& b : result.bodyMeshBindings)
+            bodyMeshNodes_.push_back(b.ref);
+        const host::HostFlexBuffer& bodyMesh = *scene.resources().flexBuffers()[0];
+        const host::HostOptions& options = scene.options();
+        const host::PlacedHeightMap terrain(scene.ground().heightMap, options.squareSize, options.heightScale);
+        host::MeshClearance clearance(terrain);
+        const int frames = options.frames;
         int summaryIndex = -1;
+        double shownTime = 0;
         for (int frame = 0; frame < frames; ++frame) {
             if (frame == frames - 1)
                 summaryIndex = object.queueLuaCommand("return summary()", true);
             scene.frame();
-            result.frames.push_back(view(scene.engine(), object, float(frame + 1) * scene.options().dt));
+            result.frames.push_back(view(scene.engine(), object, float(frame + 1) * options.dt));
             const auto& lights = scene.hostObject().lights;
             result.frames.back().headlightOn = !lights.empty() && lights[0]->enabled == 1;
             for (int at : kCheckpointFrames)
                 if (frame + 1 == at)
                     result.checkpoints.push_back(nodeBits(object));
+            const float3 objectPosition = scene.hostObject().position;
+            result.frames.back().hostMeshAboveGround = host::lowestAboveTerrain(bodyMesh, objectPosition, terrain);
+            clearance.afterFrame(scene.resources().flexBuffers(), objectPosition, shownTime);
+            shownTime += double(scene.engine().coreParameters().substeps) * 0.0005;
         }
+        if (!clearance.lowest().empty())
+            result.hostLowest = clearance.lowest()[0];
         for (int i = 0; i < object.node_count; ++i)
             result.finalPositions.push_back(object.nodes[i].worldPos);
         for (const PressureGroup& g : object.pressureGroups)
@@ -107,7 +136,7 @@ protected:
         return result;
     }
 
-    static FrameView view(BeamEngineImpl& engine, const BeamObjectImpl& object, float time)
+    FrameView view(BeamEngineImpl& engine, const BeamObjectImpl& object, float time) const
     {
         FrameView v;
         v.time = time;
@@ -122,11 +151,18 @@ protected:
                 v.lowestBodyAboveGround = std::min(v.lowestBodyAboveGround, above);
             v.frontMostY = std::max(v.frontMostY, p.y);
         }
+        v.lowestMeshNodeAboveGround = 1e9f;
+        for (int node : bodyMeshNodes_) {
+            const float3 p = object.nodes[node].worldPos;
+            v.lowestMeshNodeAboveGround = std::min(v.lowestMeshNodeAboveGround, p.z - engine.terrain()->getHeight(p));
+        }
         v.lowestTirePressure = 1e9f;
         for (const PressureGroup& g : object.pressureGroups)
             v.lowestTirePressure = std::min(v.lowestTirePressure, pascals(g));
         return v;
     }
+
+    std::vector<int> bodyMeshNodes_;
 };
 
 float speed(const float3& v) { return std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z); }
@@ -280,6 +316,53 @@ TEST_F(CartOutcome, NeverSinksBelowTheGroundAndKeepsItsTiresInflated)
     }
     std::printf("lowest node %.3f m above ground, lowest body node before the hit %.3f m, lowest tire pressure %.3f bar\n",
                 double(lowest), double(lowestBody), double(lowestPressure) / 1e5);
+}
+
+// The body mesh has one vertex on each chassis node (nodes 1 to 88, placed right after the
+// reference node), bound to it without offset: its lowest vertex is the body's lowest node.
+TEST_F(CartOutcome, BodyMeshHasAVertexOnEachChassisNode)
+{
+    const CartRun& r = *first;
+    ASSERT_EQ(r.bodyMeshBindings.size(), 88u);
+    std::set<int> nodes;
+    for (const FlexVertexBinding& b : r.bodyMeshBindings) {
+        nodes.insert(b.ref);
+        EXPECT_LT(std::fabs(b.localPos.x) + std::fabs(b.localPos.y) + std::fabs(b.localPos.z), 1e-5f)
+            << "vertex on node " << b.ref;
+    }
+    ASSERT_EQ(nodes.size(), 88u);
+    EXPECT_EQ(*nodes.begin(), 1);
+    EXPECT_EQ(*nodes.rbegin(), 88);
+}
+
+// velkor-host adds the object position it was sent to the vertices the library wrote and takes
+// the terrain height from its own copy of the map: every frame it finds what the nodes showed at
+// the end of the frame before, and over the run the same lowest point at the same time.
+TEST_F(CartOutcome, HostFindsTheLowestBodyNodeThroughTheBodyMesh)
+{
+    const CartRun& r = *first;
+    ASSERT_FALSE(r.frames.empty());
+    float nodesLowest = 1e9f;
+    float nodesLowestAt = 0;
+    // The first frame shows the cart as built where the host placed it, before any substep; the
+    // nodes' world positions are only placed by that frame.
+    for (size_t k = 1; k < r.frames.size(); ++k) {
+        const FrameView& shown = r.frames[k - 1];
+        EXPECT_NEAR(r.frames[k].hostMeshAboveGround, shown.lowestMeshNodeAboveGround, 1e-4f) << "frame " << k + 1;
+        if (shown.lowestMeshNodeAboveGround < nodesLowest) {
+            nodesLowest = shown.lowestMeshNodeAboveGround;
+            nodesLowestAt = shown.time;
+        }
+    }
+    EXPECT_EQ(r.hostLowest.mesh, "cart_body");
+    EXPECT_EQ(r.hostLowest.framesSeen, long(r.frames.size()));
+    EXPECT_FALSE(r.hostLowest.nonFinite);
+    EXPECT_NEAR(r.hostLowest.above, nodesLowest, 1e-4f);
+    EXPECT_NEAR(r.hostLowest.time, nodesLowestAt, 1e-3);
+    // it rides on its tires, well clear of the ground
+    EXPECT_GT(nodesLowest, 0.05f);
+    std::printf("lowest body node %.4f m above ground at %.3f s; velkor-host: %.4f m at %.3f s\n",
+                double(nodesLowest), double(nodesLowestAt), double(r.hostLowest.above), r.hostLowest.time);
 }
 
 TEST_F(CartOutcome, ASecondRunEndsWithTheSameNodePositionsBitForBit)

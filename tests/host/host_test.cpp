@@ -232,6 +232,16 @@ TEST_F(Host, DemoCartPrintsItsSummaryAndRepeatsItselfExactly)
                                  "summary: light 0 at"})
             EXPECT_NE(r.out.find(line), std::string::npos) << line << "\n" << r.out;
         EXPECT_EQ(r.out.find("FATAL LUA ERROR"), std::string::npos) << r.out;
+        // The body mesh has a vertex on each chassis node: its lowest is the body's lowest node.
+        // The cart rides on its tires about 0.3 m up; a flat tire or a body sinking into the
+        // ground comes lower, a cart that never came down on its wheels stays higher.
+        const std::string lowest = "summary: flexmesh cart_body: lowest vertex ";
+        const double above = numberAfter(r.out, lowest);
+        EXPECT_GT(above, 0.15) << r.out;
+        EXPECT_LT(above, 0.45) << r.out;
+        const double at = numberAfter(r.out, " m above the terrain at ");
+        EXPECT_GT(at, 0.0) << r.out;
+        EXPECT_LT(at, 15.0) << r.out;
     }
     EXPECT_GT(meshes[0].size(), 1000u);
     EXPECT_EQ(meshes[0], meshes[1]);

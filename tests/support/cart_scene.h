@@ -66,6 +66,7 @@ public:
     BeamObjectImpl& object() { return *object_; }
     const host::HostObjectRecord& hostObject() const { return *hostObject_; }
     const host::HostResources& resources() const { return resources_; }
+    const host::GroundFiles& ground() const { return ground_; }
 
 private:
     bool readOptions(std::string* error)
