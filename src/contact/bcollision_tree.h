@@ -50,7 +50,7 @@ public:
     void build();
     // Writes the id word (node index | object index << 16) of every slot whose keys lie within
     // the corners' bounds grown by margin, in walk order; out must hold resultCapacity()
-    // entries, and those past the returned count are scratch. Returns the number found.
+    // entries. Returns the number written.
     int query(uint32_t* out, const float3& a, const float3& b, const float3& c, float margin) const;
 
     // Entries a query can write at most: every slot.
