@@ -50,6 +50,25 @@ static void BM_BeamForcesBy(benchmark::State& state)
 }
 BENCHMARK(BM_BeamForcesBy)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
 
+// Direct adds (0) against ordered force sums (1) by lattice size (nodes).
+static void BM_ForceSumsBySize(benchmark::State& state)
+{
+    VadiZov::testing::LatticeShape shape;
+    shape.nz = int(state.range(0)) / (shape.nx * shape.ny);
+    shape.maxBeams = 5 * shape.nx * shape.ny * shape.nz;
+    auto object = VadiZov::testing::makeLattice(shape);
+    const ForceSums sums = state.range(1) ? ForceSums::Ordered : ForceSums::Direct;
+    for (auto _ : state) {
+        computeBeamForcesWith(*object, bestSimdKernel(), sums);
+        for (int i = 0; i < object->node_count; ++i)
+            object->nodes[i].force = float3();
+    }
+    benchmark::DoNotOptimize(object->nodes[0].force);
+}
+BENCHMARK(BM_ForceSumsBySize)
+    ->ArgsProduct({{200, 300, 500, 800, 1200, 2000}, {0, 1}})
+    ->Unit(benchmark::kMicrosecond);
+
 static void BM_NodeIntegrationOnly(benchmark::State& state)
 {
     auto object = VadiZov::testing::makeLattice();

@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "platform/last_error.h"
+#include "platform/system_info.h"
 
 namespace VadiZov::platform {
 
@@ -23,7 +24,9 @@ int spinRounds()
 #if defined(VELKOR_TSAN)
     return 64;
 #else
-    static const int rounds = std::thread::hardware_concurrency() > 1 ? 20000 : 0;
+    // Spinning helps only while the thread that sets the event runs on another core; on one
+    // core it only delays that thread.
+    static const int rounds = usableCoreCount() > 1 ? 20000 : 0;
     return rounds;
 #endif
 }

@@ -34,6 +34,14 @@ inline Float4 make4(float x, float y, float z, float w) { return _mm_setr_ps(x, 
 inline Float4 add(Float4 a, Float4 b) { return _mm_add_ps(a, b); }
 inline Float4 sub(Float4 a, Float4 b) { return _mm_sub_ps(a, b); }
 inline Float4 mul(Float4 a, Float4 b) { return _mm_mul_ps(a, b); }
+inline Float4 load4Aligned(const float* p) { return _mm_load_ps(p); }
+inline void store4Aligned(float* p, Float4 v) { _mm_store_ps(p, v); }
+// Lanes 0 to 2 only, for a float3 followed by another field.
+inline void store3(float* p, Float4 v)
+{
+    _mm_storel_pi(reinterpret_cast<__m64*>(p), v);
+    _mm_store_ss(p + 2, _mm_movehl_ps(v, v));
+}
 // Lane `lane` of v in every lane.
 template <int lane>
 inline Float4 broadcast(Float4 v)
@@ -87,6 +95,10 @@ using Float8 = __m256;
 
 VELKOR_AVX2 inline Float8 splat8(float x) { return _mm256_set1_ps(x); }
 VELKOR_AVX2 inline void store8(float* p, Float8 v) { _mm256_storeu_ps(p, v); }
+VELKOR_AVX2 inline void store8Aligned(float* p, Float8 v) { _mm256_store_ps(p, v); }
+// [a.low b.low] and [a.high b.high]
+VELKOR_AVX2 inline Float8 joinLows(Float8 a, Float8 b) { return _mm256_permute2f128_ps(a, b, 0x20); }
+VELKOR_AVX2 inline Float8 joinHighs(Float8 a, Float8 b) { return _mm256_permute2f128_ps(a, b, 0x31); }
 VELKOR_AVX2 inline Float8 add(Float8 a, Float8 b) { return _mm256_add_ps(a, b); }
 VELKOR_AVX2 inline Float8 sub(Float8 a, Float8 b) { return _mm256_sub_ps(a, b); }
 VELKOR_AVX2 inline Float8 mul(Float8 a, Float8 b) { return _mm256_mul_ps(a, b); }
@@ -95,6 +107,29 @@ VELKOR_AVX2 inline Float8 sqrt(Float8 a) { return _mm256_sqrt_ps(a); }
 VELKOR_AVX2 inline Float8 abs(Float8 a) { return _mm256_and_ps(a, _mm256_castsi256_ps(_mm256_set1_epi32(0x7fffffff))); }
 // Bit j set where a[j] > b[j] (false for NaN, as the scalar comparison).
 VELKOR_AVX2 inline int greaterMask(Float8 a, Float8 b) { return _mm256_movemask_ps(_mm256_cmp_ps(a, b, _CMP_GT_OQ)); }
+// Bit j set where a[j] <= b[j] (false for NaN).
+VELKOR_AVX2 inline int lessOrEqualMask(Float8 a, Float8 b)
+{
+    return _mm256_movemask_ps(_mm256_cmp_ps(a, b, _CMP_LE_OQ));
+}
+
+// -a exactly: only the sign bit flips, as the scalar unary minus.
+VELKOR_AVX2 inline Float8 negate(Float8 a) { return _mm256_xor_ps(a, _mm256_set1_ps(-0.0f)); }
+
+// Three eight-lane columns to eight rows [x y z 0] (row j: item j), the reverse of transpose.
+// Rows come in pairs: pairs[k] holds row k in its low half and row k + 4 in its high half.
+VELKOR_AVX2 inline void toRows(Float8 x, Float8 y, Float8 z, Float8 (&pairs)[4])
+{
+    const __m256 zero = _mm256_setzero_ps();
+    const __m256 t0 = _mm256_unpacklo_ps(x, y);
+    const __m256 t1 = _mm256_unpackhi_ps(x, y);
+    const __m256 t2 = _mm256_unpacklo_ps(z, zero);
+    const __m256 t3 = _mm256_unpackhi_ps(z, zero);
+    pairs[0] = _mm256_shuffle_ps(t0, t2, 0x44);
+    pairs[1] = _mm256_shuffle_ps(t0, t2, 0xEE);
+    pairs[2] = _mm256_shuffle_ps(t1, t3, 0x44);
+    pairs[3] = _mm256_shuffle_ps(t1, t3, 0xEE);
+}
 
 // Eight four-lane rows (row j: item j) to four eight-lane columns (lane j: item j). With
 // load4 of one field per item this gathers a field of eight records picked by index.

@@ -16,6 +16,7 @@
 #include "object/bobject_frame_queues.h"
 #include "object/bobject_records.h"
 #include "platform/critical_section.h"
+#include "solver/bforce_slots.h"
 #include "velkor/velkor.h"
 
 namespace VadiZov {
@@ -231,6 +232,10 @@ public:
     debugdrawer* ownDebugDrawer() const { return debugDrawer_.get(); }
 
     bool validNode(int node) const { return node >= 0 && node < node_count; }
+
+    // The beam stage's scratch (bforce_slots.h), large and touched only there: kept apart so the
+    // records the other stages walk keep their places.
+    const std::unique_ptr<ForceSlots> forceSlots = std::make_unique<ForceSlots>();
 
 private:
     // Registered before the constructor's body makes the Lua state; it dies after the body of

@@ -196,6 +196,7 @@ beam BeamObjectImpl::setBeam(int index, int node1, int node2, float strength, fl
 
     b.node1 = int16_t(node1);
     b.node2 = int16_t(node2);
+    forceSlots->stale = true;
     b.type = BEAM_NORMAL;
     b.spring = spring;
     b.damp = cappedDamping(index, damp);

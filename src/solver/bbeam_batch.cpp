@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstddef>
+#include <cstring>
 
 #include "base/bsimd.h"
 
@@ -12,12 +13,15 @@ namespace VadiZov {
 namespace {
 
 inline bool followsNormalLaw(int type) { return unsigned(type - BEAM_ANISOTROPIC) > unsigned(BEAM_BROKEN - BEAM_ANISOTROPIC); }
+// An anisotropic beam that is not stretched (L <= 0) follows the normal law too.
+inline bool mayFollowNormalLaw(int type) { return followsNormalLaw(type) || type == BEAM_ANISOTROPIC; }
 
-void batchPortable(const NodeCore* nodes, const BeamCore* beams, int first, int count, BeamBatch& out)
+void batchPortable(const NodeCore* nodes, const BeamCore* beams, int first, int count, BeamBatch& out,
+                   BeamForce* forces)
 {
     for (int i = first; i < count; ++i) {
         const BeamCore& beam = beams[i];
-        if (!followsNormalLaw(beam.type)) {
+        if (!mayFollowNormalLaw(beam.type)) {
             out.plain[i] = 0;
             continue;
         }
@@ -31,19 +35,22 @@ void batchPortable(const NodeCore* nodes, const BeamCore* beams, int first, int 
         const float L = len - beam.restLength;
         const float u = (((c.vel.x - a.vel.x) * dx + (c.vel.y - a.vel.y) * dy) + (c.vel.z - a.vel.z) * dz) * invLen;
         const float h = beam.damp * u - beam.spring * L;
-        out.plain[i] = !(std::fabs(h) > beam.limitForce);
+        out.plain[i] = !(std::fabs(h) > beam.limitForce) && (beam.type != BEAM_ANISOTROPIC || L <= 0.0f);
         const float f = h * invLen;
         out.fx[i] = f * dx;
         out.fy[i] = f * dy;
         out.fz[i] = f * dz;
+        if (forces)
+            forces[i] = BeamForce{{out.fx[i], out.fy[i], out.fz[i], 0.0f}, {-out.fx[i], -out.fy[i], -out.fz[i], 0.0f}};
     }
 }
 
 } // namespace
 
-void beamBatchPortable(const NodeCore* nodes, const BeamCore* beams, int count, BeamBatch& out)
+void beamBatchPortable(const NodeCore* nodes, const BeamCore* beams, int count, BeamBatch& out,
+                       BeamForce* forces)
 {
-    batchPortable(nodes, beams, 0, count, out);
+    batchPortable(nodes, beams, 0, count, out, forces);
 }
 
 #ifdef VELKOR_HAVE_SIMD
@@ -58,7 +65,34 @@ static_assert(offsetof(BeamCore, damp) == offsetof(BeamCore, restLength) + 8);
 static_assert(offsetof(BeamCore, limitForce) == offsetof(BeamCore, restLength) + 12);
 static_assert(offsetof(BeamCore, limitForce) + 4 <= sizeof(BeamCore));
 
-VELKOR_AVX2 void beamBatchAvx2(const NodeCore* nodes, const BeamCore* beams, int count, BeamBatch& out)
+// Byte j of bytes[m] is bit j of m.
+struct BitBytes {
+    uint64_t bytes[256];
+    constexpr BitBytes() : bytes()
+    {
+        for (int m = 0; m < 256; ++m)
+            for (int j = 0; j < 8; ++j)
+                bytes[m] |= uint64_t((m >> j) & 1) << (8 * j);
+    }
+};
+constexpr BitBytes kBitBytes;
+
+// Eight beams' forces and their negations, as BeamForce records.
+VELKOR_AVX2 inline void storeForces(BeamForce* out, simd::Float8 fx, simd::Float8 fy, simd::Float8 fz)
+{
+    using namespace simd;
+    static_assert(sizeof(BeamForce) == 32 && alignof(BeamForce) == 32);
+    Float8 pairs[4];
+    toRows(fx, fy, fz, pairs);
+    for (int k = 0; k < 4; ++k) {
+        const Float8 minus = negate(pairs[k]);
+        store8Aligned(&out[k].plus.x, joinLows(pairs[k], minus));
+        store8Aligned(&out[k + 4].plus.x, joinHighs(pairs[k], minus));
+    }
+}
+
+VELKOR_AVX2 void beamBatchAvx2(const NodeCore* nodes, const BeamCore* beams, int count, BeamBatch& out,
+                               BeamForce* forces)
 {
     using namespace simd;
     const Float8 one = splat8(1.0f);
@@ -66,17 +100,17 @@ VELKOR_AVX2 void beamBatchAvx2(const NodeCore* nodes, const BeamCore* beams, int
     int i = 0;
     for (; i + 8 <= count; i += 8) {
         Float4 dp[8], dv[8], law[8];
-        int normal = 0;
+        int normal = 0, anisotropic = 0;
         for (int j = 0; j < 8; ++j) {
             const BeamCore& beam = beams[i + j];
-            const bool isNormal = followsNormalLaw(beam.type);
-            // Other beams' results are discarded; node 0 keeps their reads in bounds.
-            const NodeCore& a = nodes[isNormal ? beam.node1 : 0];
-            const NodeCore& c = nodes[isNormal ? beam.node2 : 0];
+            // Every beam's nodes are in the array; other beams' results are discarded.
+            const NodeCore& a = nodes[beam.node1];
+            const NodeCore& c = nodes[beam.node2];
             dp[j] = sub(load4(&a.pos.x), load4(&c.pos.x));
             dv[j] = sub(load4(&c.vel.x), load4(&a.vel.x));
             law[j] = load4(&beam.restLength);
-            normal |= int(isNormal) << j;
+            normal |= int(followsNormalLaw(beam.type)) << j;
+            anisotropic |= int(beam.type == BEAM_ANISOTROPIC) << j;
         }
         Float8 dx, dy, dz, dvx, dvy, dvz, rest, spring, damp, limit, unused;
         transpose(dp, dx, dy, dz, unused);
@@ -89,22 +123,27 @@ VELKOR_AVX2 void beamBatchAvx2(const NodeCore* nodes, const BeamCore* beams, int
         const Float8 dot = add(add(mul(dvx, dx), mul(dvy, dy)), mul(dvz, dz));
         const Float8 u = mul(dot, invLen);
         const Float8 h = sub(mul(damp, u), mul(spring, L));
-        const int plain = normal & ~greaterMask(abs(h), limit);
+        const int lawful = normal | (anisotropic & lessOrEqualMask(L, splat8(0.0f)));
+        const int plain = lawful & ~greaterMask(abs(h), limit);
         const Float8 f = mul(h, invLen);
-        store8(out.fx + i, mul(f, dx));
-        store8(out.fy + i, mul(f, dy));
-        store8(out.fz + i, mul(f, dz));
-        for (int j = 0; j < 8; ++j)
-            out.plain[i + j] = uint8_t((plain >> j) & 1);
+        const Float8 fx = mul(f, dx), fy = mul(f, dy), fz = mul(f, dz);
+        if (forces) {
+            storeForces(forces + i, fx, fy, fz);
+        } else {
+            store8(out.fx + i, fx);
+            store8(out.fy + i, fy);
+            store8(out.fz + i, fz);
+        }
+        std::memcpy(out.plain + i, &kBitBytes.bytes[plain], 8);
     }
-    batchPortable(nodes, beams, i, count, out);
+    batchPortable(nodes, beams, i, count, out, forces);
 }
 
 #else
 
-void beamBatchAvx2(const NodeCore* nodes, const BeamCore* beams, int count, BeamBatch& out)
+void beamBatchAvx2(const NodeCore* nodes, const BeamCore* beams, int count, BeamBatch& out, BeamForce* forces)
 {
-    beamBatchPortable(nodes, beams, count, out);
+    beamBatchPortable(nodes, beams, count, out, forces);
 }
 
 #endif

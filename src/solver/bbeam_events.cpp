@@ -21,6 +21,8 @@ void breakBeam(BeamObjectImpl& object, int beam)
     const float stretch = b.restLength - length;
     const float energy = 0.5f * b.spring * (stretch * stretch);
     ObjectScript* script = object.script();
+    if (script)
+        settleForceSlots(object, beam);  // the script may read or add forces
     std::string error;
     if (script && !script->beamBroken(beam, energy, error))
         logMessage(LOG_ERROR, error.c_str(), true);
@@ -35,6 +37,8 @@ void notifyBeamDeformed(BeamObjectImpl& object, int beam)
         return;
     p.lastNotifiedLength = rest;
     ObjectScript* script = object.script();
+    if (script)
+        settleForceSlots(object, beam);
     std::string error;
     if (script && !script->beamDeformed(beam, ratio, error))
         logMessage(LOG_ERROR, error.c_str(), true);

@@ -2,6 +2,8 @@
 // depends on its type; a beam loaded beyond its limit yields, hardens or breaks.
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -40,11 +42,14 @@ float deformTracked(BeamObjectImpl& object, int b, float a, float k, float len, 
     bool event = false;
     BeamCore& beam = object.beams[b];
     const int type = beam.type;
-    if (type == BEAM_BROKEN)
+    if (type == BEAM_BROKEN) {
+        if (object.forceSlots->collecting)
+            writeNoForceSlot(*object.forceSlots, b);
         return false;
-    VELKOR_ASSERT(beam.node1 >= 0 && beam.node1 < object.node_count && beam.node2 >= 0 &&
-                      beam.node2 < object.node_count,
-                  "a beam names a node past node_count: the builder must reject it");
+    }
+    // Within the array, not within node_count: a script may lower the count under its beams.
+    VELKOR_ASSERT(beam.node1 >= 0 && beam.node1 < kMaxNodes && beam.node2 >= 0 && beam.node2 < kMaxNodes,
+                  "a beam names a node outside the node array: the builder must reject it");
     NodeCore& a = nodes[beam.node1];
     NodeCore& c = nodes[beam.node2];
     const float dx = a.pos.x - c.pos.x;
@@ -104,6 +109,10 @@ float deformTracked(BeamObjectImpl& object, int b, float a, float k, float len, 
 
     const float f = h * invLen;
     const float fx = f * dx, fy = f * dy, fz = f * dz;
+    if (object.forceSlots->collecting) {
+        writeForceSlot(*object.forceSlots, b, fx, fy, fz);
+        return event;
+    }
     a.force.x += fx;
     a.force.y += fy;
     a.force.z += fz;
@@ -181,6 +190,13 @@ inline void applyForce(NodeCore& a, NodeCore& c, float fx, float fy, float fz)
 #endif
 }
 
+inline bool allPlain8(const uint8_t* plain)
+{
+    uint64_t eight;
+    std::memcpy(&eight, plain, sizeof eight);
+    return eight == 0x0101010101010101ull;
+}
+
 } // namespace
 
 void BeamSubstep::computeBeamForcesReference(BeamObjectImpl& object)
@@ -193,24 +209,31 @@ void BeamSubstep::computeBeamForcesReference(BeamObjectImpl& object)
 // A batch depends only on node positions and velocities and on beam fields, which within the
 // loop change only through a break or yield (and the script callbacks those run). So a batch
 // stays exact up to the first such event, and the next batch starts right after it.
-void computeBeamForcesWith(BeamObjectImpl& object, SimdKernel kernel)
+void computeBeamForcesWith(BeamObjectImpl& object, SimdKernel kernel, ForceSums sums)
 {
     const auto batchKernel = kernel == SimdKernel::Avx2 ? beamBatchAvx2 : beamBatchPortable;
     NodeCore* const nodes = object.nodes;
+    ForceSlots& slots = *object.forceSlots;
+    if (sums == ForceSums::Ordered)
+        beginForceSlots(object);
     BeamBatch batch;
     const int count = object.beam_count;
     int b = 0;
     while (b < count) {
         const int n = std::min(count - b, BeamBatch::kSize);
-        batchKernel(nodes, object.beams + b, n, batch);
+        batchKernel(nodes, object.beams + b, n, batch, slots.collecting ? slots.force + b : nullptr);
         int i = 0;
         while (i < n) {
             const int index = b + i;
+            if (slots.collecting && i + 8 <= n && allPlain8(batch.plain + i)) {
+                i += 8;  // their slots are written
+                continue;
+            }
             if (batch.plain[i]) {
-                const BeamCore& beam = object.beams[index];
-                NodeCore& a = nodes[beam.node1];
-                NodeCore& c = nodes[beam.node2];
-                applyForce(a, c, batch.fx[i], batch.fy[i], batch.fz[i]);
+                if (!slots.collecting) {
+                    const BeamCore& beam = object.beams[index];
+                    applyForce(nodes[beam.node1], nodes[beam.node2], batch.fx[i], batch.fy[i], batch.fz[i]);
+                }
                 ++i;
             } else {
                 ++i;
@@ -220,6 +243,7 @@ void computeBeamForcesWith(BeamObjectImpl& object, SimdKernel kernel)
         }
         b += i;
     }
+    finishForceSlots(object);
 }
 
 void BeamSubstep::computeBeamForces(BeamObjectImpl& object)

@@ -57,9 +57,10 @@ void applyTriangleSurfaceForces(BeamObjectImpl& object)
     for (CollisionTriangle& t : object.collisionTriangles) {
         if (t.broken == 1)
             continue;
-        VELKOR_ASSERT(t.node1 >= 0 && t.node1 < object.node_count && t.node2 >= 0 && t.node2 < object.node_count &&
-                          t.node3 >= 0 && t.node3 < object.node_count,
-                      "a triangle names a node past node_count: the builder must reject it");
+        // Within the array, not within node_count: a script may lower the count under its triangles.
+        VELKOR_ASSERT(t.node1 >= 0 && t.node1 < kMaxNodes && t.node2 >= 0 && t.node2 < kMaxNodes && t.node3 >= 0 &&
+                          t.node3 < kMaxNodes,
+                      "a triangle names a node outside the node array: the builder must reject it");
         const float3& p0 = object.nodes[t.node1].pos;
         t.normal = (object.nodes[t.node2].pos - p0).cross(object.nodes[t.node3].pos - p0);
         t.invNormLen = portableRsqrt(t.normal.squaredLength() + kLengthEpsilon);

@@ -275,6 +275,24 @@ TEST_F(HostileScripts, NodesWithUnusableMassOrPositionAreRefusedAndLogged)
     EXPECT_TRUE(std::isfinite(object->nodes[0].worldPos.x));
 }
 
+// node_count is a field scripts may write; beams and triangles may then name nodes past it.
+// Those nodes stop moving, and nothing else may happen: no assertion, no read out of bounds.
+TEST_F(HostileScripts, ANodeCountLoweredUnderItsBeamsAndTrianglesKeepsStepping)
+{
+    BeamObjectImpl* object = addObject();
+    ASSERT_NE(object, nullptr);
+    runInObject(object, "obj:setNode(-1, float3(0, 1, 0), 10, NORMALTYPE, 1, -1, false, false) "
+                        "obj:setBeam(-1, 1, 2, 1e9, 1000, 10, 1e9, 1.0) "
+                        "obj:setCollisionTriangle(-1, 0, 1, 2, 0, 0, -1, 0, '') "
+                        "obj.node_count = 1");
+    for (int frame = 0; frame < 5; ++frame)
+        engine->update(0.002f);
+    engine->waitForPhysicsFrame();
+    EXPECT_EQ(object->node_count, 1);
+    EXPECT_TRUE(std::isfinite(object->nodes[0].worldPos.z));
+    EXPECT_EQ(object->nodes[2].pos.y, 1.0f);  // past the count: held where it was
+}
+
 TEST_F(HostileScripts, ABodyTurnedToNaNIsLoggedOnceUntilItIsReset)
 {
     BeamObjectImpl* object = addObject();

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <sched.h>
 #include <thread>
 
 #include "platform/last_error.h"
 #include "platform/perf_counter.h"
 #include "platform/process.h"
+#include "platform/system_info.h"
 #include "platform/thread.h"
 
 using namespace VadiZov::platform;
@@ -56,4 +58,27 @@ TEST(Process, StartsFromArgumentVectorAndReportsExitCode)
     EXPECT_FALSE(startProcess({"/nonexistent/program"}, &missing));
     EXPECT_NE(getLastError(), 0);
     EXPECT_FALSE(executablePath().empty());
+}
+
+// A thread held to one core counts one, whatever the machine has: the events then sleep at once
+// instead of spinning against the thread they wait for.
+TEST(SystemInfo, UsableCoresFollowTheAffinityMask)
+{
+    const int all = VadiZov::platform::usableCoreCount();
+    EXPECT_GE(all, 1);
+    int pinned = 0;
+    std::thread probe([&] {
+        cpu_set_t set;
+        ASSERT_EQ(sched_getaffinity(0, sizeof set, &set), 0);
+        int first = 0;
+        while (!CPU_ISSET(first, &set))
+            ++first;
+        CPU_ZERO(&set);
+        CPU_SET(first, &set);
+        ASSERT_EQ(sched_setaffinity(0, sizeof set, &set), 0);
+        pinned = VadiZov::platform::usableCoreCount();
+    });
+    probe.join();
+    EXPECT_EQ(pinned, 1);
+    EXPECT_EQ(VadiZov::platform::usableCoreCount(), all);  // the caller's own mask is untouched
 }

@@ -23,8 +23,17 @@ using namespace VadiZov;
 
 namespace {
 
+uint32_t bitsOf(float f)
+{
+    uint32_t u;
+    std::memcpy(&u, &f, sizeof u);
+    return u;
+}
+
 // Its callbacks change beams just after the one that broke or yielded and kick nodes of beams
-// further on, so any force computed before the callback would be stale.
+// further on, so any force computed before the callback would be stale. They also read the
+// forces summed so far and add forces of their own, as a script's applyForce would: both
+// must see and extend exactly the sums of the plain loop.
 class MeddlingScript final : public ObjectScript {
 public:
     explicit MeddlingScript(BeamObjectImpl& o) : object(o) {}
@@ -33,6 +42,7 @@ public:
     bool beamBroken(int beam, float, std::string&) override
     {
         events.push_back(beam);
+        meddleWithForces(beam);
         const int n = object.beam_count;
         object.beams[(beam + 1) % n].restLength *= 0.97f;
         if (beam % 3 == 0)
@@ -45,13 +55,26 @@ public:
     bool beamDeformed(int beam, float, std::string&) override
     {
         events.push_back(-1 - beam);
+        meddleWithForces(beam);
         const int n = object.beam_count;
         object.beams[(beam + 1) % n].spring *= 1.01f;
         object.nodes[object.beams[(beam + 3) % n].node1].vel.y += 0.25f;
         return true;
     }
+    // Reads the force of a node of an earlier beam and of the beam itself, then adds to a node
+    // of a later beam.
+    void meddleWithForces(int beam)
+    {
+        const int n = object.beam_count;
+        for (int b : {std::max(0, beam - 7), beam}) {
+            const float3& f = object.nodes[object.beams[b].node2].force;
+            forcesSeen.push_back(bitsOf(f.x) ^ bitsOf(f.y) * 3u ^ bitsOf(f.z) * 7u);
+        }
+        object.nodes[object.beams[(beam + 5) % n].node1].force += float3(0.125f, -3.5f, 1e-3f);
+    }
     BeamObjectImpl& object;
     std::vector<int> events;  // broken beams as themselves, deformed ones as -1 - beam
+    std::vector<uint32_t> forcesSeen;
 };
 
 struct Body {
@@ -176,6 +199,7 @@ void compareOverSubsteps(SimdKernel kernel)
             ASSERT_TRUE(sameBits(r.beamParams[b], t.beamParams[b])) << "step " << step << " beam " << b;
         }
         ASSERT_EQ(reference.script->events, batched.script->events) << "step " << step;
+        ASSERT_EQ(reference.script->forcesSeen, batched.script->forcesSeen) << "step " << step;
     }
     // The run must have exercised what it is about: yields and breaks mid-lattice, with most
     // beams (those after the events included) still on the common path.
@@ -296,6 +320,101 @@ TEST(BeamBatch, KernelsGiveTheSameBitsForEveryPlainBeam)
     }
     EXPECT_GT(plain, 1000);
     EXPECT_GT(nonFinite, 10);
+}
+
+// Bodies whose beam list changes between substeps, or whose node has more beams than the
+// interleaved layout can pad for: the force sums must follow and stay those of the plain loop.
+struct TopologyCase {
+    const char* name;
+    void (*prepare)(BeamObjectImpl&);
+    void (*change)(BeamObjectImpl&, int step);  // between substeps
+    bool grouped;                               // the layout the sums take
+};
+
+void noChange(BeamObjectImpl&, int) {}
+
+// Node 0 joined to every other node three times: one list of 5997 beam ends.
+void addHub(BeamObjectImpl& o)
+{
+    for (int k = 0; k < 3; ++k)
+        for (int n = 1; n < o.node_count && o.beam_count < kMaxBeams; ++n)
+            o.setBeam(-1, 0, n, 1e9f, 100.0f, 1.0f, 1e9f, 1.0f);
+}
+
+void rewireBeams(BeamObjectImpl& o, int step)
+{
+    if (step % 7 != 3)
+        return;
+    for (int b = step; b < o.beam_count; b += 97)
+        o.setBeam(b, (b * 13 + step) % o.node_count, (b * 29 + 1) % o.node_count, 1e9f, 30000.0f, 4.0f, 1e9f, 1.0f);
+}
+
+void resizeBeamList(BeamObjectImpl& o, int step)
+{
+    // Shrinks and grows the walked list within the built beams, as a script writing beam_count
+    // would.
+    o.beam_count = step % 2 == 0 ? 2000 + 37 * step : 4000 - step;
+}
+
+void compareWithChanges(const TopologyCase& c, SimdKernel kernel)
+{
+    Settings::gravity = -9.81f;
+    VadiZov::testing::LatticeShape shape;
+    shape.maxBeams = 4000;
+    auto r = VadiZov::testing::makeLattice(shape);
+    auto t = VadiZov::testing::makeLattice(shape);
+    c.prepare(*r);
+    c.prepare(*t);
+    for (int step = 0; step < 40; ++step) {
+        c.change(*r, step);
+        c.change(*t, step);
+        BeamSubstep::integrateNodes(*r, kSubstepTime, nullptr);
+        BeamSubstep::integrateNodes(*t, kSubstepTime, nullptr);
+        BeamSubstep::computeBeamForcesReference(*r);
+        computeBeamForcesWith(*t, kernel);
+        ASSERT_EQ(t->forceSlots->grouped, c.grouped) << c.name;
+        for (int n = 0; n < r->node_count; ++n) {
+            ASSERT_TRUE(sameBits(r->nodes[n].force, t->nodes[n].force)) << c.name << " step " << step << " node " << n;
+            ASSERT_TRUE(sameBits(r->nodes[n].pos, t->nodes[n].pos)) << c.name << " step " << step << " node " << n;
+        }
+    }
+}
+
+TEST(BeamBatch, ForceSumsFollowBeamListChangesAndHubNodes)
+{
+    const TopologyCase cases[] = {
+        {"hub node", addHub, noChange, false},
+        {"beams rewired", [](BeamObjectImpl&) {}, rewireBeams, true},
+        {"beam list resized", [](BeamObjectImpl&) {}, resizeBeamList, true},
+    };
+    for (SimdKernel kernel : {SimdKernel::Scalar, SimdKernel::Avx2}) {
+        if (!simdKernelSupported(kernel))
+            continue;
+        for (const TopologyCase& c : cases)
+            compareWithChanges(c, kernel);
+    }
+}
+
+// A broken beam adds nothing at either end, not even +0: a force of -0 (any node whose only
+// beams are broken, with no gravity) keeps its sign.
+TEST(BeamBatch, BrokenBeamsLeaveNegativeZeroForcesAlone)
+{
+    for (SimdKernel kernel : {SimdKernel::Scalar, SimdKernel::Avx2}) {
+        if (!simdKernelSupported(kernel))
+            continue;
+        auto o = std::make_unique<BeamObjectImpl>();
+        o->node_count = 3;
+        o->beam_count = 2;
+        for (int n = 0; n < 3; ++n) {
+            o->nodes[n].pos = float3(float(n), 0.0f, 0.0f);
+            o->nodes[n].force = float3(-0.0f, -0.0f, -0.0f);
+        }
+        o->beams[0] = BeamCore{0, 1, 1.0f, 100.0f, 1.0f, 1e9f, BEAM_BROKEN};
+        o->beams[1] = BeamCore{2, 1, 1.0f, 100.0f, 1.0f, 1e9f, BEAM_BROKEN};
+        computeBeamForcesWith(*o, kernel);
+        for (int n = 0; n < 3; ++n)
+            EXPECT_TRUE(std::signbit(o->nodes[n].force.x) && std::signbit(o->nodes[n].force.z)) << "node " << n;
+    }
 }
 
 } // namespace
