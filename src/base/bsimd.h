@@ -4,6 +4,8 @@
 // pure lane move, so a kernel built on them gives the bits of the plain loop it mirrors.
 #pragma once
 
+#include <cstdint>
+
 #if defined(__SSE2__)
 #include <immintrin.h>
 #define VELKOR_HAVE_SIMD 1
@@ -67,6 +69,26 @@ VELKOR_AVX2 inline Float4 withLane3From0(Float4 a, Float4 b) { return _mm_insert
 // [b2 0 0 a3]
 VELKOR_AVX2 inline Float4 lane2AndLane3(Float4 a, Float4 b) { return _mm_insert_ps(a, b, 0x86); }
 VELKOR_AVX2 inline Float4 broadcastLoad4(const float* p) { return _mm_broadcast_ss(p); }
+
+// Four signed 32-bit integer lanes (SSE2), for comparisons of sortable keys.
+using Int4 = __m128i;
+
+inline Int4 load4i(const int32_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+inline Int4 splat4i(int32_t x) { return _mm_set1_epi32(x); }
+// All bits of a lane set where a[j] > b[j].
+inline Int4 greater(Int4 a, Int4 b) { return _mm_cmpgt_epi32(a, b); }
+inline Int4 either(Int4 a, Int4 b) { return _mm_or_si128(a, b); }
+// Bit j set where lane j has its top bit set.
+inline int laneBits(Int4 v) { return _mm_movemask_ps(_mm_castsi128_ps(v)); }
+
+// Eight signed 32-bit integer lanes (AVX2).
+using Int8 = __m256i;
+
+VELKOR_AVX2 inline Int8 load8i(const int32_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
+VELKOR_AVX2 inline Int8 splat8i(int32_t x) { return _mm256_set1_epi32(x); }
+VELKOR_AVX2 inline Int8 greater(Int8 a, Int8 b) { return _mm256_cmpgt_epi32(a, b); }
+VELKOR_AVX2 inline Int8 either(Int8 a, Int8 b) { return _mm256_or_si256(a, b); }
+VELKOR_AVX2 inline int laneBits(Int8 v) { return _mm256_movemask_ps(_mm256_castsi256_ps(v)); }
 
 // Eight lanes, lane j holding item j of a batch.
 using Float8 = __m256;

@@ -13,7 +13,6 @@ namespace VadiZov {
 namespace {
 
 constexpr std::align_val_t kAlign{16};
-constexpr int kQueryStackSize = 17;  // the deepest walk of kMaxSlots slots, plus the bottom mark
 constexpr int kBuildStackSize = 64;
 
 template <class T>
@@ -70,7 +69,14 @@ void CollisionTriangleTree::freeHeap()
         freeAligned(slots_);
         freeAligned(refs_);
         freeAligned(nodes_);
+        freeAligned(spareRefs_);
+        freeAligned(spareNodes_);
+        freeAligned(columns_[0]);
     }
+    spareRefs_ = nullptr;
+    spareNodes_ = nullptr;
+    columns_[0] = columns_[1] = columns_[2] = nullptr;
+    index_.release();
     onHeap_ = false;
 }
 
@@ -98,6 +104,7 @@ void CollisionTriangleTree::clearRoot()
     for (int i = 0; i < kBuiltInSlots; ++i)
         slots_[i].key[0] = slots_[i].key[1] = slots_[i].key[2] = kDeadKey;
     makeLeaf(0, 0);
+    index_.clear();
 }
 
 bool CollisionTriangleTree::allocate(int capacity)
@@ -107,20 +114,34 @@ bool CollisionTriangleTree::allocate(int capacity)
     TreeSlot* slots = allocateAligned<TreeSlot>(capacity);
     int32_t* refs = allocateAligned<int32_t>(capacity);
     TreeNode* nodes = allocateAligned<TreeNode>(nodeCount);
-    if (!slots || !refs || !nodes) {
+    int32_t* spareRefs = allocateAligned<int32_t>(capacity);
+    TreeNode* spareNodes = allocateAligned<TreeNode>(nodeCount);
+    // Each column ends in a dead key, where the query index takes its unused items from.
+    const int columnLength = capacity + 1;
+    int32_t* columns = allocateAligned<int32_t>(3 * columnLength);
+    if (!slots || !refs || !nodes || !spareRefs || !spareNodes || !columns || !index_.allocate(capacity)) {
         freeAligned(slots);
         freeAligned(refs);
         freeAligned(nodes);
+        freeAligned(spareRefs);
+        freeAligned(spareNodes);
+        freeAligned(columns);
         return false;
     }
+    std::fill(columns, columns + 3 * columnLength, kDeadKey);
+    for (int a = 0; a < 3; ++a)
+        columns_[a] = columns + a * columnLength;
     for (int i = 0; i < capacity; ++i) {
         slots[i] = TreeSlot{{kDeadKey, kDeadKey, kDeadKey}, 0, 0};
         refs[i] = i;
     }
     std::fill(nodes, nodes + nodeCount, TreeNode{});
+    std::fill(spareNodes, spareNodes + nodeCount, TreeNode{});
     slots_ = slots;
     refs_ = refs;
     nodes_ = nodes;
+    spareRefs_ = spareRefs;
+    spareNodes_ = spareNodes;
     onHeap_ = true;
     capacity_ = capacity;
     nodeCount_ = nodeCount;
@@ -199,6 +220,16 @@ void CollisionTriangleTree::build()
 {
     if (capacity_ < 0)
         return;
+    if (rebuildFromPreviousOrder()) {
+        index_.fillFromColumns(columns_, slots_, refs_, capacity_);
+        return;
+    }
+    buildBySelection();
+    index_.fill(slots_, refs_, capacity_);
+}
+
+void CollisionTriangleTree::buildBySelection()
+{
     struct Pending {
         int node, first, end;
     };
@@ -311,39 +342,12 @@ int CollisionTriangleTree::query(uint32_t* out, const float3& a, const float3& b
     for (int ax = 0; ax < 3; ++ax) {
         qmin[ax] = sortableKey(lo[ax] - margin);
         qmax[ax] = sortableKey(hi[ax] + margin);
-        // An empty box (a negative margin, a NaN corner) finds nothing; it must not reach the
-        // unsigned range test below, where it would wrap round to find nearly everything.
+        // An empty box (a negative margin, a NaN corner) finds nothing.
         if (qmin[ax] > qmax[ax])
             return 0;
     }
-    const uint32_t span[3] = {uint32_t(qmax[0]) - uint32_t(qmin[0]), uint32_t(qmax[1]) - uint32_t(qmin[1]),
-                              uint32_t(qmax[2]) - uint32_t(qmin[2])};
-
-    int stack[kQueryStackSize];
-    int depth = 0;
-    stack[depth++] = -1;  // the bottom mark: the walk ends when it comes up
-    int k = 0;
-    int found = 0;
-    for (;;) {
-        const TreeNode& n = nodes_[k];
-        if (n.lo == kLeafMark) {
-            const TreeSlot& s = slots_[n.hi];
-            if (uint32_t(s.key[0]) - uint32_t(qmin[0]) <= span[0] && uint32_t(s.key[1]) - uint32_t(qmin[1]) <= span[1] &&
-                uint32_t(s.key[2]) - uint32_t(qmin[2]) <= span[2])
-                out[found++] = treeIdWord(s.node, s.object);
-            k = stack[--depth];
-        } else if (qmax[n.axis] < n.lo || qmin[n.axis] > n.hi) {
-            k = stack[--depth];
-        } else if (qmin[n.axis] > n.split) {
-            k = 2 * k + 2;
-        } else {
-            if (qmax[n.axis] >= n.split)
-                stack[depth++] = 2 * k + 2;
-            k = 2 * k + 1;
-        }
-        if (k < 0)
-            return found;
-    }
+    // The leaves in order: the slots a walk of the tree would find, in the walk's order.
+    return index_.query(out, qmin, qmax);
 }
 
 } // namespace VadiZov

@@ -5,11 +5,14 @@
 // Keys are sortable integers (the float order as signed integer order), so the build and the
 // queries compare integers only. The tree is implicit: the children of node k are 2k+1 and
 // 2k+2. The build permutes 4-byte references to slots and never moves the slots themselves.
+// Nodes move little between substeps, so a build first tries to keep the previous leaf order
+// and only fix the splits that nodes crossed; queries read a flat copy of the leaves.
 #pragma once
 
 #include <cstdint>
 #include <vector>
 
+#include "contact/btree_query_index.h"
 #include "contact/btree_slot.h"
 #include "velkor/types.h"
 
@@ -69,6 +72,18 @@ private:
     bool allocate(int capacity);
     void freeHeap();
 
+    // The full build: a selection in every range, each starting from the previous split key.
+    void buildBySelection();
+    // The quick build from the previous leaf order (bcollision_tree_reorder.cpp). It works on
+    // the spare arrays and swaps them in only when no keys it compares are equal: the result
+    // then cannot differ from the full build's. False leaves the tree as it was.
+    bool rebuildFromPreviousOrder();
+    bool splitInOrder(int node, int axis, int first, int end);
+    bool orderTwo(int node, int axis, int first);
+    bool orderThree(int node, int axis, int first);
+    void makeSpareLeaf(int node, int ref);
+    void swapItems(int a, int b);
+
     // The build's steps for one range of references.
     void splitRange(int node, int axis, int first, int end);
     void splitThree(int node, int axis, int first);
@@ -80,6 +95,11 @@ private:
     TreeSlot* slots_;
     int32_t* refs_;
     TreeNode* nodes_;
+    // What the quick build writes, swapped with refs_ and nodes_ when it succeeds.
+    int32_t* spareRefs_ = nullptr;
+    TreeNode* spareNodes_ = nullptr;
+    TreeQueryIndex index_;
+    int32_t* columns_[3] = {};  // the keys in leaf order, as the quick build arranges them
     bool onHeap_ = false;
     int capacity_ = -1;
     int total_ = -1;
@@ -91,13 +111,5 @@ private:
     alignas(16) int32_t builtInRefs_[kBuiltInSlots];
     alignas(16) TreeNode builtInNodes_[kBuiltInSlots];
 };
-
-// The slot's id word as queries return it.
-inline uint32_t treeIdWord(int node, int object)
-{
-    return uint32_t(uint16_t(node)) | (uint32_t(uint16_t(object)) << 16);
-}
-inline int treeIdNode(uint32_t word) { return int16_t(word & 0xFFFFu); }
-inline int treeIdObject(uint32_t word) { return int16_t(word >> 16); }
 
 } // namespace VadiZov

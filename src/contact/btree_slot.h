@@ -13,4 +13,12 @@ struct TreeSlot {
 };
 static_assert(sizeof(TreeSlot) == 16, "tree slots are 16 bytes");
 
+// The slot's id word as queries return it.
+inline uint32_t treeIdWord(int node, int object)
+{
+    return uint32_t(uint16_t(node)) | (uint32_t(uint16_t(object)) << 16);
+}
+inline int treeIdNode(uint32_t word) { return int16_t(word & 0xFFFFu); }
+inline int treeIdObject(uint32_t word) { return int16_t(word >> 16); }
+
 } // namespace VadiZov
