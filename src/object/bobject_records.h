@@ -38,7 +38,7 @@ struct alignas(64) NodeCore {
     float3 force;  // accumulated during a substep
     int16_t collisionId;  // nodes with equal ids do not hit each other's triangles
     uint8_t collides;
-    float3 worldPos;  // pos + the object's originOffset
+    float3 worldPos;  // pos + the object's originOffset; the wide integration also writes the padding after it
 };
 
 struct NodeProperties {

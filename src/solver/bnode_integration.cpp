@@ -44,7 +44,7 @@ void integrateScalar(NodeCore* nodes, int count, float dt, float3 origin, TreeSl
 // The wide kernel reads a node's rows [px py pz dtOverMass] [vx vy vz gravityForce] and
 // [fx fy fz (ids)] as four-lane vectors. Lanes 0 to 2 get the scalar loop's operations; lane 3
 // of each stored row is put back from what was read, so dtOverMass, gravityForce and the ids
-// keep their bits, and worldPos is stored as three floats.
+// keep their bits; worldPos is stored as a full row, over the four bytes of padding after it.
 static_assert(offsetof(NodeCore, pos) == 0);
 static_assert(offsetof(NodeCore, dtOverMass) == 12);
 static_assert(offsetof(NodeCore, vel) == 16);
@@ -88,7 +88,7 @@ inline void integrateWide(NodeCore* nodes, int count, float dt, float3 origin, T
         const Float4 pos = add(posRow, mul(vel, dtv));
         store4Aligned(&n.vel.x, Rows::lane3From(vel, velRow));
         store4Aligned(&n.pos.x, Rows::lane3From(pos, posRow));
-        store3(&n.worldPos.x, add(pos, o));
+        store4Aligned(&n.worldPos.x, add(pos, o));  // its fourth lane falls in the padding
         // [0 0 gravityForce ids]
         store4Aligned(&n.force.x, Rows::lane3From(keepLanes(broadcast<3>(velRow), laneMask4(false, false, true, false)),
                                                   forceRow));
