@@ -97,6 +97,7 @@ VELKOR_AVX2 inline Float8 splat8(float x) { return _mm256_set1_ps(x); }
 VELKOR_AVX2 inline void store8(float* p, Float8 v) { _mm256_storeu_ps(p, v); }
 VELKOR_AVX2 inline void store8Aligned(float* p, Float8 v) { _mm256_store_ps(p, v); }
 VELKOR_AVX2 inline Float8 load8Aligned(const float* p) { return _mm256_load_ps(p); }
+VELKOR_AVX2 inline Float8 load8(const float* p) { return _mm256_loadu_ps(p); }
 // [a.low b.high]
 VELKOR_AVX2 inline Float8 lowOfAHighOfB(Float8 a, Float8 b) { return _mm256_blend_ps(a, b, 0xF0); }
 // [a.low b.low] and [a.high b.high]

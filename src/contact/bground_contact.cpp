@@ -178,15 +178,14 @@ void resolveNodeContacts(BeamObjectImpl& object, const StaticCollider* collider,
         NodeCore& nc = object.nodes[i];
         if (!nc.collides)
             continue;
-        NodeProperties& np = object.nodeProperties[i];
-        const int material = np.material;
-        if (collider && (nc.worldPos - np.lastStaticQueryPos).squaredLength() > kStaticRequeryDistanceSq) {
+        const int material = object.nodeProperties[i].material;
+        if (collider && (nc.worldPos - nc.lastStaticQueryPos).squaredLength() > kStaticRequeryDistanceSq) {
             StaticQueryResult result;
             const bool touching = collider->query(result, nc.worldPos, kStaticQueryRadius);
             if (touching)
                 resolveGroundContact(object, i, result.triangle->normal, kInvSubstepTime, 0, material, particleTarget, 0.0f);
             if (result.nothingNear)
-                np.lastStaticQueryPos = nc.worldPos;
+                nc.lastStaticQueryPos = nc.worldPos;
             if (touching)
                 continue;  // static geometry covers the terrain under it
         }

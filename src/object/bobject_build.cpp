@@ -72,6 +72,7 @@ int BeamObjectImpl::setNode(int index, float3 position, float mass, int /*nodeTy
     node.pos = p;
     node.vel = float3();
     node.force = float3();
+    node.lastStaticQueryPos = float3(FLT_MAX, FLT_MAX, FLT_MAX);
     node.dtOverMass = kSubstepTime / m;
     node.gravityForce = m * Settings::gravity;
     node.collisionId = int16_t(collisionGroup == -1 ? index : -1 - collisionGroup);
@@ -82,7 +83,6 @@ int BeamObjectImpl::setNode(int index, float3 position, float mass, int /*nodeTy
     renderPositions[1][index] = entry;
 
     NodeProperties& props = nodeProperties[index];
-    props.lastStaticQueryPos = float3(FLT_MAX, FLT_MAX, FLT_MAX);
     props.spawnPos = p;
     props.lastTireMarkPos = float3();
     props.mass = m;

@@ -28,9 +28,10 @@ enum BeamType : int16_t {
     BEAM_SUPPORT = 6,
 };
 
-// One cache line. The beam loop reads a node as one aligned 32-byte row, position and velocity
-// with a float after each: the kernels compute those lanes and never store them.
-struct alignas(64) NodeCore {
+// The beam loop reads a node as one 32-byte row: position and velocity, each with a float
+// beside it (the kernels compute those lanes and never store them). 80 bytes, 16-aligned: a
+// 32-byte alignment would round the record up to 96 bytes, which measured slower.
+struct alignas(16) NodeCore {
     float3 pos;  // position in the floating frame
     float dtOverMass;
     float3 vel;
@@ -38,11 +39,11 @@ struct alignas(64) NodeCore {
     float3 force;  // accumulated during a substep
     int16_t collisionId;  // nodes with equal ids do not hit each other's triangles
     uint8_t collides;
+    float3 lastStaticQueryPos;  // worldPos at the last static-collider query
     float3 worldPos;  // pos + the object's originOffset; the wide integration also writes the padding after it
 };
 
 struct NodeProperties {
-    float3 lastStaticQueryPos;  // worldPos at the last static-collider query
     float massOverDt;
     float mediumDensity;
     float volume;

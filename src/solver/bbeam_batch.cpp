@@ -58,7 +58,7 @@ void beamBatchPortable(const NodeCore* nodes, const BeamCore* beams, int count, 
 // The AVX2 kernel reads a node as one aligned row [pos.xyz dtOverMass vel.xyz gravityForce]
 // and restLength, spring, damp, limitForce as four floats. Lanes 3 and 7 are never used.
 static_assert(sizeof(float3) == 12);
-static_assert(offsetof(NodeCore, pos) == 0 && offsetof(NodeCore, vel) == 16 && alignof(NodeCore) % 32 == 0);
+static_assert(offsetof(NodeCore, pos) == 0 && offsetof(NodeCore, vel) == 16 && alignof(NodeCore) % 16 == 0);
 static_assert(offsetof(BeamCore, spring) == offsetof(BeamCore, restLength) + 4);
 static_assert(offsetof(BeamCore, damp) == offsetof(BeamCore, restLength) + 8);
 static_assert(offsetof(BeamCore, limitForce) == offsetof(BeamCore, restLength) + 12);
@@ -104,8 +104,8 @@ VELKOR_AVX2 void beamBatchAvx2(const NodeCore* nodes, const BeamCore* beams, int
         for (int j = 0; j < 8; ++j) {
             const BeamCore& beam = beams[i + j];
             // Every beam's nodes are in the array; other beams' results are discarded.
-            const Float8 a = load8Aligned(&nodes[beam.node1].pos.x);
-            const Float8 c = load8Aligned(&nodes[beam.node2].pos.x);
+            const Float8 a = load8(&nodes[beam.node1].pos.x);
+            const Float8 c = load8(&nodes[beam.node2].pos.x);
             rows[j] = lowOfAHighOfB(sub(a, c), sub(c, a));  // [a.pos - c.pos | c.vel - a.vel]
             law[j] = load4(&beam.restLength);
             normal |= int(followsNormalLaw(beam.type)) << j;

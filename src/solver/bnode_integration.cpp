@@ -51,8 +51,9 @@ static_assert(offsetof(NodeCore, vel) == 16);
 static_assert(offsetof(NodeCore, gravityForce) == 28);
 static_assert(offsetof(NodeCore, force) == 32);
 static_assert(offsetof(NodeCore, collisionId) == 44);
-static_assert(offsetof(NodeCore, worldPos) == 48);
-static_assert(sizeof(NodeCore) == 64 && alignof(NodeCore) == 64);
+static_assert(offsetof(NodeCore, lastStaticQueryPos) == 48);
+static_assert(offsetof(NodeCore, worldPos) == 60);
+static_assert(offsetof(NodeCore, worldPos) + 16 <= sizeof(NodeCore) && alignof(NodeCore) == 16);
 
 // How each instruction set keeps lane 3: SSE2 with masks, AVX2 with SSE4.1 blends.
 struct Sse2Rows {
@@ -88,7 +89,7 @@ inline void integrateWide(NodeCore* nodes, int count, float dt, float3 origin, T
         const Float4 pos = add(posRow, mul(vel, dtv));
         store4Aligned(&n.vel.x, Rows::lane3From(vel, velRow));
         store4Aligned(&n.pos.x, Rows::lane3From(pos, posRow));
-        store4Aligned(&n.worldPos.x, add(pos, o));  // its fourth lane falls in the padding
+        store4(&n.worldPos.x, add(pos, o));  // its fourth lane falls in the padding
         // [0 0 gravityForce ids]
         store4Aligned(&n.force.x, Rows::lane3From(keepLanes(broadcast<3>(velRow), laneMask4(false, false, true, false)),
                                                   forceRow));

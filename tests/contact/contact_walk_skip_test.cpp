@@ -26,11 +26,11 @@ protected:
         std::vector<NodeBits> out;
         for (int i = 0; i < object->node_count; ++i) {
             const NodeCore& n = object->nodes[i];
-            const float3& asked = object->nodeProperties[i].lastStaticQueryPos;
             out.push_back(NodeBits{{std::bit_cast<uint32_t>(n.force.x), std::bit_cast<uint32_t>(n.force.y),
                                     std::bit_cast<uint32_t>(n.force.z)},
-                                   {std::bit_cast<uint32_t>(asked.x), std::bit_cast<uint32_t>(asked.y),
-                                    std::bit_cast<uint32_t>(asked.z)}});
+                                   {std::bit_cast<uint32_t>(n.lastStaticQueryPos.x),
+                                    std::bit_cast<uint32_t>(n.lastStaticQueryPos.y),
+                                    std::bit_cast<uint32_t>(n.lastStaticQueryPos.z)}});
         }
         return out;
     }
@@ -41,7 +41,7 @@ protected:
         for (int i = 0; i < object->node_count; ++i) {
             NodeCore& n = object->nodes[i];
             n.force = float3(0.25f * float(i), -0.5f, n.gravityForce);
-            object->nodeProperties[i].lastStaticQueryPos = float3(1e30f, 1e30f, 1e30f);
+            n.lastStaticQueryPos = float3(1e30f, 1e30f, 1e30f);
         }
     }
 };
@@ -103,7 +103,7 @@ TEST_F(ContactWalkSkip, WholeSubstepsWithNothingToTouchFallFreely)
     EXPECT_LT(n.vel.z, 0.0f);
     EXPECT_EQ(n.vel.x, 0.0f);
     EXPECT_EQ(n.vel.y, 0.0f);
-    EXPECT_EQ(object->nodeProperties[i].lastStaticQueryPos.x, FLT_MAX);  // never asked
+    EXPECT_EQ(n.lastStaticQueryPos.x, FLT_MAX);  // never asked
 }
 
 } // namespace

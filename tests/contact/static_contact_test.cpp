@@ -70,17 +70,17 @@ TEST_F(StaticContact, TheQueryIsSkippedWhileTheNodeStaysNearAClearSpot)
         return n.force.z != n.gravityForce;  // a contact replaced the weight
     };
     EXPECT_FALSE(contactAt(0.5f));  // nothing anywhere: the spot is remembered as clear
-    EXPECT_EQ(object->nodeProperties[i].lastStaticQueryPos.z, 0.5f);
+    EXPECT_EQ(object->nodes[i].lastStaticQueryPos.z, 0.5f);
 
     floorAt(0.45f);  // geometry arrives under the node after the clear query
     EXPECT_FALSE(contactAt(0.42f)) << "0.08 m from the clear spot: not asked again";
     EXPECT_TRUE(contactAt(0.39f)) << "0.11 m away: asked, and it is behind the floor";
     // Near a surface the spot is not clear: the node is asked about on every call.
-    EXPECT_EQ(object->nodeProperties[i].lastStaticQueryPos.z, 0.5f);
+    EXPECT_EQ(object->nodes[i].lastStaticQueryPos.z, 0.5f);
     EXPECT_TRUE(contactAt(0.38f));
     // More than the query radius behind the floor nothing is near: no contact, a new clear spot.
     EXPECT_FALSE(contactAt(0.2f));
-    EXPECT_EQ(object->nodeProperties[i].lastStaticQueryPos.z, 0.2f);
+    EXPECT_EQ(object->nodes[i].lastStaticQueryPos.z, 0.2f);
 }
 
 } // namespace

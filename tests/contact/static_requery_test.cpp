@@ -34,7 +34,7 @@ TEST_F(StaticRequery, AMoveOfATenthOfAMetreAsksAgain)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.x);
         NodeCore& n = object->nodes[i];
-        object->nodeProperties[i].lastStaticQueryPos = float3(0.0f, 1.0f, 0.42f);  // remembered as clear
+        n.lastStaticQueryPos = float3(0.0f, 1.0f, 0.42f);  // remembered as clear
         n.worldPos = float3(c.x, 1.0f, 0.42f);
         n.pos = n.worldPos;
         n.vel = float3();

@@ -46,7 +46,7 @@ TEST_F(Build, SetNodeWritesScaledRecords)
     const NodeProperties& p = obj->nodeProperties[0];
     expectFloat3Eq(n.pos, float3(2.0f, 4.0f, 6.0f));
     expectFloat3Eq(n.worldPos, float3(102.0f, 4.0f, 6.0f));
-    expectFloat3Eq(p.lastStaticQueryPos, float3(FLT_MAX, FLT_MAX, FLT_MAX));
+    expectFloat3Eq(n.lastStaticQueryPos, float3(FLT_MAX, FLT_MAX, FLT_MAX));
     EXPECT_FLOAT_EQ(p.mass, 20.0f);
     EXPECT_FLOAT_EQ(n.dtOverMass, 0.0005f / 20.0f);
     EXPECT_FLOAT_EQ(p.massOverDt, 20.0f / 0.0005f);

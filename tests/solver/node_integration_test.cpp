@@ -181,7 +181,7 @@ Nodes arbitraryNodes(std::mt19937& rng, int count)
         auto* bytes = reinterpret_cast<unsigned char*>(&n);
         for (size_t b = 0; b < sizeof(NodeCore); ++b)
             bytes[b] = static_cast<unsigned char>(rng());
-        for (float3* v : {&n.worldPos, &n.pos, &n.vel, &n.force})
+        for (float3* v : {&n.worldPos, &n.pos, &n.vel, &n.force, &n.lastStaticQueryPos})
             *v = float3(arbitraryFloat(rng), arbitraryFloat(rng), arbitraryFloat(rng));
         n.dtOverMass = arbitraryFloat(rng);
         n.gravityForce = arbitraryFloat(rng);
