@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cfloat>
 #include <cmath>
 
 #include "base/bconstants.h"
@@ -174,6 +175,12 @@ void resolveNodeContacts(BeamObjectImpl& object, const StaticCollider* collider,
                          BeamObjectImpl* particleTarget)
 {
     const int count = object.node_count;
+    if (collider && object.staticColliderGeneration != collider->generation()) {
+        // "Nothing near" was learnt of the triangles before: ask about the new ones at once.
+        for (int i = 0; i < count; ++i)
+            object.nodes[i].lastStaticQueryPos = float3(FLT_MAX, FLT_MAX, FLT_MAX);
+        object.staticColliderGeneration = collider->generation();
+    }
     for (int i = 0; i < count; ++i) {
         NodeCore& nc = object.nodes[i];
         if (!nc.collides)

@@ -126,6 +126,7 @@ void StaticCollider::rebuild()
     {
         platform::CriticalSectionGuard guard(lock_);
         dirty_ = false;
+        generation_ += 1;
         dropTree();
         count = uint32_t(committedTriangles_.size());
         // An empty batch or a failed allocation leaves no static collision; triangles the host

@@ -50,6 +50,9 @@ public:
     int32_t nodeCapacity() const { return nodeCapacity_; }
     const StaticTreeNode& treeNode(int32_t k) const { return root_[k]; }
     bool dirty() const { return dirty_; }
+    // Counts the rebuilds that replaced the triangles: what a node learnt from a query about
+    // an earlier set no longer holds.
+    uint32_t generation() const { return generation_; }
 
 private:
     // Pending-stack depth of query; a balanced tree of any count that fits in memory is shallower.
@@ -71,6 +74,7 @@ private:
     std::unique_ptr<StaticTreeNode[], AlignedDeleter> nodes_;
     const StaticTreeNode* root_ = &kEmptyStaticTreeRoot;  // nodes_ or the empty root
     bool dirty_ = false;
+    uint32_t generation_ = 0;
     int32_t nodeCapacity_ = 0;
 };
 

@@ -78,6 +78,8 @@ public:
     LifeFlag lifeFlag() const { return lifetime_.flag(); }
     // The engine has logged that the reference node is no longer finite (until the next reset).
     bool nonFiniteReported = false;
+    // The static collider's generation the nodes' lastStaticQueryPos were found in.
+    uint32_t staticColliderGeneration = 0;
 
     void setScript(ObjectScript* script) { script_ = script; }
 

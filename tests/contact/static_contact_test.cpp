@@ -1,8 +1,9 @@
 // Contact with the static collider: a node dropped on a triangle comes to rest on it, a static
 // contact neither pushes out nor lets the terrain under it act, and the distance cache skips
-// queries only while the node stays near a clear spot.
+// queries only while the node stays near a clear spot of the same triangles.
 #include <gtest/gtest.h>
 
+#include <cfloat>
 #include <cmath>
 
 #include "tests/support/contact_fixture.h"
@@ -57,7 +58,7 @@ TEST_F(StaticContact, StaticContactCancelsTheApproachWithoutPushOutAndHidesTheTe
     EXPECT_NEAR(object->nodes[i].vel.z, 0.0f, 1e-6f);
 }
 
-TEST_F(StaticContact, TheQueryIsSkippedWhileTheNodeStaysNearAClearSpot)
+TEST_F(StaticContact, AClearSpotIsRememberedUntilTheTrianglesChange)
 {
     const int i = node(float3(1.0f, 1.0f, 0.5f));
     auto contactAt = [&](float z) {
@@ -72,11 +73,10 @@ TEST_F(StaticContact, TheQueryIsSkippedWhileTheNodeStaysNearAClearSpot)
     EXPECT_FALSE(contactAt(0.5f));  // nothing anywhere: the spot is remembered as clear
     EXPECT_EQ(object->nodes[i].lastStaticQueryPos.z, 0.5f);
 
-    floorAt(0.45f);  // geometry arrives under the node after the clear query
-    EXPECT_FALSE(contactAt(0.42f)) << "0.08 m from the clear spot: not asked again";
-    EXPECT_TRUE(contactAt(0.39f)) << "0.11 m away: asked, and it is behind the floor";
+    floorAt(0.45f);  // geometry arrives under the node after the clear query: asked at once
+    EXPECT_TRUE(contactAt(0.42f)) << "0.08 m from the clear spot, but of the earlier triangles";
     // Near a surface the spot is not clear: the node is asked about on every call.
-    EXPECT_EQ(object->nodes[i].lastStaticQueryPos.z, 0.5f);
+    EXPECT_EQ(object->nodes[i].lastStaticQueryPos.z, FLT_MAX);
     EXPECT_TRUE(contactAt(0.38f));
     // More than the query radius behind the floor nothing is near: no contact, a new clear spot.
     EXPECT_FALSE(contactAt(0.2f));

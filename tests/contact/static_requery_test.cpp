@@ -21,6 +21,7 @@ TEST_F(StaticRequery, AMoveOfATenthOfAMetreAsksAgain)
                          float3(150.0f, -50.0f, 0.45f));
     collider.commit(false);
     collider.rebuild();
+    object->staticColliderGeneration = collider.generation();  // the caches below are of this set
 
     struct Case {
         float x;
@@ -43,6 +44,32 @@ TEST_F(StaticRequery, AMoveOfATenthOfAMetreAsksAgain)
         // A static contact under a resting node cancels its weight.
         EXPECT_EQ(n.force.z != n.gravityForce, c.asked);
     }
+}
+
+// A node that found nothing near asks again as soon as another set of triangles is in place,
+// without moving: a floor put under a resting node holds it at once.
+TEST_F(StaticRequery, ANewSetOfTrianglesIsAskedAboutAtOnce)
+{
+    params.terrain = nullptr;
+    const int i = node(float3(0.0f, 1.0f, 0.42f));
+    NodeCore& n = object->nodes[i];
+    auto contactNow = [&] {
+        n.force = float3(0.0f, 0.0f, n.gravityForce);
+        resolveNodeContacts(*object, &collider, nullptr, nullptr);
+        return n.force.z != n.gravityForce;
+    };
+    collider.addTriangle(float3(40.0f, 40.0f, 0.45f), float3(40.0f, 41.0f, 0.45f), float3(41.0f, 40.0f, 0.45f));
+    collider.commit(false);
+    collider.rebuild();
+    EXPECT_FALSE(contactNow());
+    EXPECT_EQ(n.lastStaticQueryPos.z, 0.42f);  // nothing near, remembered
+    EXPECT_FALSE(contactNow());
+
+    collider.addTriangle(float3(-50.0f, -50.0f, 0.45f), float3(-50.0f, 150.0f, 0.45f),
+                         float3(150.0f, -50.0f, 0.45f));
+    collider.commit(false);
+    collider.rebuild();
+    EXPECT_TRUE(contactNow());
 }
 
 } // namespace
