@@ -110,7 +110,9 @@ protected:
             lua_getglobal(L, "tostring");
             lua_pushvalue(L, i);
             lua_call(L, 1, 1);
-            out += (i > base + 1 ? " " : "") + std::string(lua_tostring(L, -1));
+            if (i > base + 1)
+                out += ' ';
+            out += lua_tostring(L, -1);
             lua_pop(L, 1);
         }
         return out;
