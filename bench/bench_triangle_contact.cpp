@@ -8,16 +8,13 @@
 #include <vector>
 
 #include "contact/bcollision_tree.h"
-#include "contact/btriangle_contact.h"
 #include "contact/btriangle_search.h"
 #include "ground/bground_models.h"
-#include "ground/bstatic_collider.h"
 #include "ground/bterrain.h"
 #include "solver/bsubstep.h"
 #include "solver/bsurface_forces.h"
 #include "tests/support/contact_scene.h"
 #include "tests/support/lattice_object.h"
-#include "velkor/host.h"
 
 using namespace VadiZov;
 

@@ -35,11 +35,6 @@ public:
     void drawSpheres(float radius, float3 centre, color colour) override;
     void drawBeams3d(float3 first, float3 second, float radius, color colour) override;
 
-    bool empty() const
-    {
-        return linePoints.empty() && trianglePoints.empty() && texts.empty() && spheres.empty() && beams.empty();
-    }
-
     // Two points a segment, three a triangle; one colour per point.
     std::vector<float3> linePoints, trianglePoints;
     std::vector<color> lineColors, triangleColors;

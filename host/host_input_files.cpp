@@ -34,11 +34,6 @@ std::vector<std::string> foldersOf(const std::string& path)
     return folders;
 }
 
-bool endsWith(const std::string& text, const std::string& tail)
-{
-    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-}
-
 } // namespace
 
 bool readGroundFiles(const HostOptions& options, GroundFiles* ground, std::string* error)
@@ -86,7 +81,7 @@ bool checkLogFile(const HostOptions& options, std::string* error)
     if (log == options.terrainFile || log == options.staticFile)
         return refuse("would replace a ground file");
     const platform::BelowKind kind = platform::kindBelow(options.dataDir, log);
-    if (kind != platform::BelowKind::Missing && !(kind == platform::BelowKind::File && endsWith(log, ".log")))
+    if (kind != platform::BelowKind::Missing && !(kind == platform::BelowKind::File && log.ends_with(".log")))
         return refuse("would replace an existing file that is not a log (only a missing file or one ending in "
                       "\".log\" is written)");
     return true;

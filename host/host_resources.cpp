@@ -16,8 +16,6 @@ namespace {
 
 constexpr size_t kMaxVertices = 65535;  // triangles index vertices with 16 bits
 
-float3 sub(const float3& a, const float3& b) { return float3(a.x - b.x, a.y - b.y, a.z - b.z); }
-
 float3 unit(const float3& v)
 {
     const float length = std::sqrt(v.squaredLength());
@@ -45,8 +43,8 @@ void completeDirections(MeshData* mesh, const std::vector<bool>& hasNormal, cons
 {
     std::vector<float3> faceNormals(mesh->positions.size(), float3());
     for (const auto& t : mesh->triangles) {
-        const float3 n = sub(mesh->positions[t[1]], mesh->positions[t[0]])
-                             .cross(sub(mesh->positions[t[2]], mesh->positions[t[0]]));
+        const float3 n = (mesh->positions[t[1]] - mesh->positions[t[0]])
+                             .cross((mesh->positions[t[2]] - mesh->positions[t[0]]));
         for (uint16_t v : t)
             faceNormals[v] += n;
     }
@@ -56,7 +54,7 @@ void completeDirections(MeshData* mesh, const std::vector<bool>& hasNormal, cons
             n = float3(0.0f, 0.0f, 1.0f);
         mesh->normals[v] = n;
         const float3 t = uvTangents[v];
-        float3 perpendicular = unit(sub(t, n * n.dot(t)));
+        float3 perpendicular = unit(t - n * n.dot(t));
         if (perpendicular.squaredLength() == 0.0f)
             perpendicular = stablePerpendicular(n);
         mesh->tangents[v] = perpendicular;
@@ -139,8 +137,8 @@ bool readObjMesh(const std::string& dataDir, const std::string& name, MeshData* 
     for (const auto& t : mesh->triangles) {
         if (!hasUv[t[0]] || !hasUv[t[1]] || !hasUv[t[2]])
             continue;
-        const float3 e1 = sub(mesh->positions[t[1]], mesh->positions[t[0]]);
-        const float3 e2 = sub(mesh->positions[t[2]], mesh->positions[t[0]]);
+        const float3 e1 = (mesh->positions[t[1]] - mesh->positions[t[0]]);
+        const float3 e2 = (mesh->positions[t[2]] - mesh->positions[t[0]]);
         const float du1 = uvs[t[1]][0] - uvs[t[0]][0], dv1 = uvs[t[1]][1] - uvs[t[0]][1];
         const float du2 = uvs[t[2]][0] - uvs[t[0]][0], dv2 = uvs[t[2]][1] - uvs[t[0]][1];
         const float det = du1 * dv2 - du2 * dv1;

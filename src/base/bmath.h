@@ -5,7 +5,6 @@
 
 #include <bit>
 #include <cmath>
-#include <xmmintrin.h>
 #include <cstdint>
 #include <string>
 

@@ -48,14 +48,6 @@ inline Float4 broadcast(Float4 v)
 {
     return _mm_shuffle_ps(v, v, _MM_SHUFFLE(lane, lane, lane, lane));
 }
-// [a[i0] a[i1] b[i2] b[i3]]
-template <int i0, int i1, int i2, int i3>
-inline Float4 pick(Float4 a, Float4 b)
-{
-    return _mm_shuffle_ps(a, b, _MM_SHUFFLE(i3, i2, i1, i0));
-}
-// [b0 a1 a2 a3]
-inline Float4 withLane0(Float4 a, Float4 b) { return _mm_move_ss(a, b); }
 // Lanes where `keep` has bits set come from v, the others are +0.
 inline Float4 keepLanes(Float4 v, Float4 keep) { return _mm_and_ps(v, keep); }
 inline Float4 laneMask4(bool l0, bool l1, bool l2, bool l3)
@@ -63,12 +55,13 @@ inline Float4 laneMask4(bool l0, bool l1, bool l2, bool l3)
     return _mm_castsi128_ps(_mm_setr_epi32(-int(l0), -int(l1), -int(l2), -int(l3)));
 }
 
-// SSE4.1 lane moves, for AVX2 kernels: one instruction where SSE2 needs two.
-// [a0 a1 a2 b0]
-VELKOR_AVX2 inline Float4 withLane3From0(Float4 a, Float4 b) { return _mm_insert_ps(a, b, 0x30); }
-// [b2 0 0 a3]
-VELKOR_AVX2 inline Float4 lane2AndLane3(Float4 a, Float4 b) { return _mm_insert_ps(a, b, 0x86); }
-VELKOR_AVX2 inline Float4 broadcastLoad4(const float* p) { return _mm_broadcast_ss(p); }
+// Lanes 0 to 2 of a with lane 3 of b: SSE2 with masks, an AVX2 kernel with one blend.
+inline Float4 withLane3Of(Float4 a, Float4 b)
+{
+    const Float4 last = laneMask4(false, false, false, true);
+    return _mm_or_ps(_mm_andnot_ps(last, a), _mm_and_ps(last, b));
+}
+VELKOR_AVX2 inline Float4 withLane3OfBlend(Float4 a, Float4 b) { return _mm_blend_ps(a, b, 0x8); }
 
 // Four signed 32-bit integer lanes (SSE2), for comparisons of sortable keys.
 using Int4 = __m128i;
@@ -96,7 +89,6 @@ using Float8 = __m256;
 VELKOR_AVX2 inline Float8 splat8(float x) { return _mm256_set1_ps(x); }
 VELKOR_AVX2 inline void store8(float* p, Float8 v) { _mm256_storeu_ps(p, v); }
 VELKOR_AVX2 inline void store8Aligned(float* p, Float8 v) { _mm256_store_ps(p, v); }
-VELKOR_AVX2 inline Float8 load8Aligned(const float* p) { return _mm256_load_ps(p); }
 VELKOR_AVX2 inline Float8 load8(const float* p) { return _mm256_loadu_ps(p); }
 // [a.low b.high]
 VELKOR_AVX2 inline Float8 lowOfAHighOfB(Float8 a, Float8 b) { return _mm256_blend_ps(a, b, 0xF0); }

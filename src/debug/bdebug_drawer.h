@@ -57,7 +57,6 @@ public:
     // Scratch capacity of the static-collision view, per pass.
     static constexpr int kCollisionScratch = 60000;
     // Each grid point of the terrain view appends this many line and triangle points.
-    static constexpr int kTerrainPointsPerPatch = 14;
 
     explicit debugdrawer(BeamObjectImpl& owner);
     debugdrawer(const debugdrawer&) = delete;

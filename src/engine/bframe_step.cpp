@@ -32,8 +32,7 @@ bool atOrigin(const float3& p) { return p.x == 0.0f && p.y == 0.0f && p.z == 0.0
 // which would otherwise go unnoticed while the host keeps showing the last good position.
 void reportNonFiniteReference(BeamObjectImpl& object)
 {
-    const float3& p = object.nodes[object.refNode].worldPos;
-    if (object.nonFiniteReported || (std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z)))
+    if (object.nonFiniteReported || isFinite(object.nodes[object.refNode].worldPos))
         return;
     object.nonFiniteReported = true;
     logFormat(LOG_ERROR, "*** object %d: reference node %d position is not finite", object.id, object.refNode);

@@ -35,12 +35,6 @@ inline float3 frameUnit(const float3& v)
     return squared > 0.0f ? v * approxRsqrt(squared) : float3();
 }
 
-inline float3 snapshot(const RenderPosition* buffer, int node)
-{
-    const RenderPosition& p = buffer[node];
-    return float3(p.x, p.y, p.z);
-}
-
 } // namespace
 
 FlexMesh::FlexMesh(BeamObjectImpl* owner, int slot, const char* meshName, ResourceContainer* resources)

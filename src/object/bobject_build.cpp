@@ -31,8 +31,6 @@ bool usableMass(float mass)
     return mass >= FLT_MIN && std::isfinite(mass) && std::isfinite(kSubstepTime / mass);
 }
 
-bool finitePoint(const float3& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
-
 float3 unitOrZero(const float3& v)
 {
     const float divisor = v.length() + kLengthEpsilon;
@@ -62,7 +60,7 @@ int BeamObjectImpl::setNode(int index, float3 position, float mass, int /*nodeTy
         logFormat(LOG_ERROR, "*** setNode: node %d has an invalid mass (%g), ignored", index, double(m));
         return -1;
     }
-    if (!finitePoint(p)) {
+    if (!isFinite(p)) {
         logFormat(LOG_ERROR, "*** setNode: node %d has a position that is not finite, ignored", index);
         return -1;
     }

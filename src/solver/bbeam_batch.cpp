@@ -41,7 +41,7 @@ void batchPortable(const NodeCore* nodes, const BeamCore* beams, int first, int 
         out.fy[i] = f * dy;
         out.fz[i] = f * dz;
         if (forces)
-            forces[i] = BeamForce{{out.fx[i], out.fy[i], out.fz[i], 0.0f}, {-out.fx[i], -out.fy[i], -out.fz[i], 0.0f}};
+            forces[i] = beamForce(out.fx[i], out.fy[i], out.fz[i]);
     }
 }
 

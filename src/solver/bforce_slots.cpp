@@ -94,7 +94,7 @@ void buildMap(BeamObjectImpl& object)
     s.grouped = placeGroups(s, first, s.listed, ForceSlots::kGroup);
     if (!s.grouped)
         placeGroups(s, first, s.listed, 1);  // no padding: always fits
-    s.force[kMaxBeams] = BeamForce{{-0.0f, -0.0f, -0.0f, 0.0f}, {-0.0f, -0.0f, -0.0f, 0.0f}};
+    writeNoForceSlot(s, kMaxBeams);  // what padding entries name
     s.mappedBeams = object.beam_count;
     s.stale = false;
 }

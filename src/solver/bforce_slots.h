@@ -53,9 +53,11 @@ void settleForceSlots(BeamObjectImpl& object, int beam);
 // Adds every node's beam forces, in order, to its force. Nothing when collecting was given up.
 void finishForceSlots(BeamObjectImpl& object);
 
+inline BeamForce beamForce(float fx, float fy, float fz) { return BeamForce{{fx, fy, fz, 0.0f}, {-fx, -fy, -fz, 0.0f}}; }
+
 inline void writeForceSlot(ForceSlots& slots, int beam, float fx, float fy, float fz)
 {
-    slots.force[beam] = BeamForce{{fx, fy, fz, 0.0f}, {-fx, -fy, -fz, 0.0f}};
+    slots.force[beam] = beamForce(fx, fy, fz);
 }
 
 // A beam that adds nothing: -0 leaves every sum as it is, +0 would turn a -0 sum into +0.

@@ -55,19 +55,15 @@ static_assert(offsetof(NodeCore, lastStaticQueryPos) == 48);
 static_assert(offsetof(NodeCore, worldPos) == 60);
 static_assert(offsetof(NodeCore, worldPos) + 16 <= sizeof(NodeCore) && alignof(NodeCore) == 16);
 
-// How each instruction set keeps lane 3: SSE2 with masks, AVX2 with SSE4.1 blends.
+// How each instruction set keeps lane 3: SSE2 with masks, AVX2 with one blend.
 struct Sse2Rows {
-    static simd::Float4 lane3From(simd::Float4 lanes012, simd::Float4 lane3)
-    {
-        const simd::Float4 last = simd::laneMask4(false, false, false, true);
-        return _mm_or_ps(_mm_andnot_ps(last, lanes012), _mm_and_ps(last, lane3));
-    }
+    static simd::Float4 lane3From(simd::Float4 lanes012, simd::Float4 lane3) { return simd::withLane3Of(lanes012, lane3); }
 };
 
 struct Avx2Rows {
     VELKOR_AVX2 static simd::Float4 lane3From(simd::Float4 lanes012, simd::Float4 lane3)
     {
-        return _mm_blend_ps(lanes012, lane3, 0x8);
+        return simd::withLane3OfBlend(lanes012, lane3);
     }
 };
 

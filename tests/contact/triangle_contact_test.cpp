@@ -166,13 +166,7 @@ TEST_F(TriangleContactTest, OtherObjectsNodesAreLeftToTheWorkerAndReactionsBalan
     const int p = probe(other, float3(0.3f, 0.2f, 0.01f), float3(0.4f, 0, -1));
     scene.layOut();
     // Only the search and the worker's step, so that the forces show the contact alone.
-    for (int i = 0; i < 2; ++i) {
-        BeamSubstep::beginSubstep(*scene.slots[i], scene.params, scene.tree.objectSlots(i),
-                                  scene.tree.objectSlotCount(i));
-        BeamSubstep::forceStage(*scene.slots[i], scene.params);
-    }
-    scene.tree.beginBuild();
-    scene.tree.build();
+    scene.stepToSearch();
     const float3 weight = other.nodes[p].force;
     BeamSubstep::contactStage(owner, scene.params, scene.search());
     BeamSubstep::contactStage(other, scene.params, scene.search());
@@ -279,13 +273,7 @@ TEST_F(TriangleContactTest, CandidatesDoNotDependOnTheOtherObjectsFrameShift)
         anchorNode(other, float3(3, 3, 3));  // the reference node: far from the probe
         probe(other, float3(0.2f, 0.2f, 0.01f), float3(0, 0, -1));
         scene.layOut();
-        for (int i = 0; i < 2; ++i) {
-            BeamSubstep::beginSubstep(*scene.slots[i], scene.params, scene.tree.objectSlots(i),
-                                      scene.tree.objectSlotCount(i));
-            BeamSubstep::forceStage(*scene.slots[i], scene.params);
-        }
-        scene.tree.beginBuild();
-        scene.tree.build();
+        scene.stepToSearch();
         if (shifted)
             BeamSubstep::updateRenderSnapshot(other, 0);
         BeamSubstep::contactStage(owner, scene.params, scene.search());

@@ -18,6 +18,7 @@
 #include "host/host_resources.h"
 #include "host/host_scene.h"
 #include "object/bobject.h"
+#include "tests/support/scoped_settings.h"
 
 namespace VadiZov::testing {
 
@@ -82,6 +83,7 @@ private:
         return host::parseOptions(int(argv.size()), argv.data(), &options_, error);
     }
 
+    ScopedSettings settings_;  // start writes the engine's settings; the next test gets them back
     std::string dataDir_;
     host::HostOptions options_;
     host::GroundFiles ground_;

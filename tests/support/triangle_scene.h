@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <stdexcept>
 #include <vector>
 
 #include "base/bsettings.h"
@@ -33,6 +34,8 @@ struct TriangleScene {
 
     BeamObjectImpl& addObject()
     {
+        if (params.objectCount >= kMaxObjects)
+            throw std::length_error("TriangleScene holds at most kMaxObjects objects");
         objects.push_back(std::make_unique<BeamObjectImpl>());
         objects.back()->setScript(nullptr);
         slots[params.objectCount++] = objects.back().get();
@@ -46,15 +49,20 @@ struct TriangleScene {
         tree.writeSlotIds(params);
         results.assign(size_t(tree.resultCapacity()), 0);
     }
+    // Every object's first half of a substep, then the tree the searches read.
+    void stepToSearch()
+    {
+        for (int i = 0; i < params.objectCount; ++i) {
+            BeamSubstep::beginSubstep(*slots[i], params, tree.objectSlots(i), tree.objectSlotCount(i));
+            BeamSubstep::forceStage(*slots[i], params);
+        }
+        tree.beginBuild();
+        tree.build();
+    }
     void substeps(int n)
     {
         for (int s = 0; s < n; ++s) {
-            for (int i = 0; i < params.objectCount; ++i) {
-                BeamSubstep::beginSubstep(*slots[i], params, tree.objectSlots(i), tree.objectSlotCount(i));
-                BeamSubstep::forceStage(*slots[i], params);
-            }
-            tree.beginBuild();
-            tree.build();
+            stepToSearch();
             for (int i = 0; i < params.objectCount; ++i)
                 BeamSubstep::contactStage(*slots[i], params, search());
             resolveInterObjectContacts(params, scratch);

@@ -1,4 +1,4 @@
--- The demo's soft box with what the host shows of it: the skin mesh "box_skin" bound to its
+-- The box example's soft box with what the host shows of it: the skin mesh "box_skin" bound to its
 -- eight nodes, a mirror prop on its front face, a spot light that blinks, and cameras.
 -- At frame 120 the beam between nodes 0 and 1 breaks (the skin tears there); at frame 240 the
 -- box is reset (the skin is whole again).
