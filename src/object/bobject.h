@@ -124,7 +124,7 @@ public:
                  float lengthFactor);
     void setBeamSpringDamp(int beamId, float spring, float damp, float springExt, float dampExt);
     void setBeamPressureRel(int beamId, float pressure, float maxPressure, float spring, float damp);
-    // The smaller of value and the lighter end node's mass over the substep time.
+    // The smaller of value and the reduced mass of the end nodes over the substep time.
     float cappedDamping(int beamId, float value) const;
 
     void setCollisionTriangle(int index, int node1, int node2, int node3, float dragCoef, float pressure,
@@ -238,6 +238,9 @@ public:
     // The beam stage's scratch (bforce_slots.h), large and touched only there: kept apart so the
     // records the other stages walk keep their places.
     const std::unique_ptr<ForceSlots> forceSlots = std::make_unique<ForceSlots>();
+    // The surface stage's scratch: per node, the drag coefficient its triangles may still add in
+    // this substep (bsurface_forces.cpp).
+    const std::unique_ptr<float[]> dragAllowance = std::make_unique<float[]>(kMaxNodes);
 
 private:
     // Registered before the constructor's body makes the Lua state; it dies after the body of

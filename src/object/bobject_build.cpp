@@ -163,11 +163,21 @@ void BeamObjectImpl::setGravity(float g)
 
 // ---- beams
 
+// At the cap, damping alone stops the two ends' relative motion in one substep (the reduced mass
+// over the substep); any more would reverse it, and such a beam rings up with any spring.
 float BeamObjectImpl::cappedDamping(int beamId, float value) const
 {
     const BeamCore& b = beams[beamId];
-    const float lighter = std::min(nodeProperties[b.node1].mass, nodeProperties[b.node2].mass);
-    return std::min(value, lighter / kSubstepTime);
+    const float m1 = nodeProperties[b.node1].mass;
+    const float m2 = nodeProperties[b.node2].mass;
+    if (!(m1 > 0.0f && m2 > 0.0f))
+        return std::min(value, 0.0f);
+    // m1 m2 / (m1 + m2) in a form that neither overflows for huge masses nor loses an
+    // infinitely heavy end: the lighter mass over (1 + lighter / heavier).
+    const float lighter = std::min(m1, m2);
+    const float heavier = std::max(m1, m2);
+    const float reduced = lighter / (1.0f + lighter / heavier);
+    return std::min(value, reduced / kSubstepTime);
 }
 
 beam BeamObjectImpl::setBeam(int index, int node1, int node2, float strength, float spring, float damp,

@@ -23,16 +23,19 @@ float outsidePressure(const PressureGroup& g, const NodeCore& node, const NodePr
     return g.hydroFactor * props.mediumDensity * depth + fastExp(kAltitudeFalloff * props.waterSurfaceZ) * g.ambient;
 }
 
-// Linear in the normal speed below 1 m/s, quadratic above; capped so that one substep never
-// does more than stop the node's normal motion.
+// Linear in the normal speed below 1 m/s, quadratic above. The coefficients a node gets from all
+// its triangles in one substep add up to at most its mass over the substep: the drags then
+// never do more than stop its motion, whatever their directions (a cap per triangle would let
+// a node shared by many triangles be thrown back). They are capped in the order they are added.
 void applyDrag(BeamObjectImpl& object, int node, const float3& normal, float dragCoef)
 {
     NodeCore& n = object.nodes[node];
     const NodeProperties& props = object.nodeProperties[node];
     const float3& flow = props.mediumDensity >= kWaterDensity ? object.waterFlow : object.wind;
     const float vn = (n.vel - flow).dot(normal);
-    const float c = std::min(props.mediumDensity * std::max(std::fabs(vn), 1.0f) * dragCoef * kDragScale,
-                             props.massOverDt);
+    float& allowance = object.dragAllowance[node];
+    const float c = std::min(props.mediumDensity * std::max(std::fabs(vn), 1.0f) * dragCoef * kDragScale, allowance);
+    allowance -= c;
     n.force -= normal * vn * c;
 }
 
@@ -64,6 +67,8 @@ void applyTriangleSurfaceForces(BeamObjectImpl& object)
         const float3& p0 = object.nodes[t.node1].pos;
         t.normal = (object.nodes[t.node2].pos - p0).cross(object.nodes[t.node3].pos - p0);
         t.invNormLen = portableRsqrt(t.normal.squaredLength() + kLengthEpsilon);
+        for (const int c : {t.node1, t.node2, t.node3})
+            object.dragAllowance[c] = object.nodeProperties[c].massOverDt;
     }
     for (CollisionTriangle& t : object.collisionTriangles) {
         if (t.broken == 1)

@@ -8,7 +8,8 @@
 namespace VadiZov::test {
 namespace {
 
-// Two nodes of 10 and 4 kg, 2 m apart: every capped damping is capped at 4 / 0.0005 = 8000.
+// Two nodes of 10 and 4 kg, 2 m apart: every capped damping is capped at their reduced mass
+// (10 x 4 / 14 kg) over 0.0005 s, about 5714.
 class BeamHandles : public ObjectTest {
 protected:
     void SetUp() override
@@ -24,7 +25,7 @@ protected:
     const BeamParams& params() const { return obj->beamParams[0]; }
     const BeamOrigin& origin() const { return obj->beamOrigins[0]; }
 
-    static constexpr float kCap = 8000.0f;
+    static constexpr float kCap = 10.0f * 4.0f / 14.0f / 0.0005f;
     beam b;
 };
 
@@ -45,7 +46,7 @@ TEST_F(BeamHandles, MakeAnisotropic)
 
 TEST_F(BeamHandles, MakeBoundedKeepsThePreviousDampingAndStoresTheCutoffSpeed)
 {
-    obj->setBeamSpringDamp(0, -1.0f, 1e6f, -1.0f, -1.0f);  // damp now capped at 8000
+    obj->setBeamSpringDamp(0, -1.0f, 1e6f, -1.0f, -1.0f);  // damp now capped at kCap
     b.makeBounded(0.2f, 0.1f, 2e6f, 1e6f, 30.0f, 1e7f, 40.0f, 0.75f);
     EXPECT_EQ(core().type, BEAM_BOUNDED);
     EXPECT_EQ(origin().type, BEAM_BOUNDED);
@@ -64,11 +65,11 @@ TEST_F(BeamHandles, MakeBoundedKeepsThePreviousDampingAndStoresTheCutoffSpeed)
     EXPECT_FLOAT_EQ(params().p4, 0.75f);  // the cut-off speed of the first call, as a damping
     EXPECT_FLOAT_EQ(core().damp, 1e9f);
 
-    // Capping uses the masses of the moment: node 1 now weighs 1 kg, so 2000 at most.
+    // Capping uses the masses of the moment: node 1 now weighs 1 kg, so 10 / 11 kg over the step.
     obj->setNodeMass(1, 1.0f);
     b.makeBounded(0.2f, 0.1f, 2e6f, 1e6f, 30.0f, 1e7f, 40.0f, 0.5f);
-    EXPECT_FLOAT_EQ(params().p4, 2000.0f);
-    EXPECT_FLOAT_EQ(params().p3, 2000.0f);
+    EXPECT_FLOAT_EQ(params().p4, 10.0f / 11.0f / 0.0005f);
+    EXPECT_FLOAT_EQ(params().p3, 10.0f / 11.0f / 0.0005f);
 }
 
 TEST_F(BeamHandles, MakePressured)

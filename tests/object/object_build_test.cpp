@@ -117,8 +117,8 @@ TEST_F(Build, SetNodeMassAndGravity)
     EXPECT_FLOAT_EQ(obj->nodeProperties[1].massOverDt, 4.0f / 0.0005f);
     EXPECT_FLOAT_EQ(obj->nodes[1].dtOverMass, 0.0005f / 4.0f);
     EXPECT_FLOAT_EQ(obj->nodes[1].gravityForce, 4.0f * -9.81f);
-    // The damping capped with the old masses keeps its value.
-    EXPECT_FLOAT_EQ(obj->beams[0].damp, 10.0f / 0.0005f);
+    // The damping capped with the old masses (reduced mass 5 kg) keeps its value.
+    EXPECT_FLOAT_EQ(obj->beams[0].damp, 5.0f / 0.0005f);
 
     obj->setGravity(-1.62f);
     EXPECT_FLOAT_EQ(obj->nodes[0].gravityForce, 10.0f * -1.62f);
@@ -174,7 +174,7 @@ TEST_F(Build, SetBeamWritesItsRecords)
         {5.0f, -3.0f, 1.0f, 3.0f, 1.0f},       // limit from |deform| when strength is above it
         {2.0f, 3.0f, 1.0f, 2.0f, 1.0f},        // else the strength
         {3.0f, 3.0f, 1.0f, 3.0f, 1.0f},        // equal: the strength
-        {100.0f, 50.0f, 1e6f, 50.0f, 4000.0f}, // damping capped at the lighter node's 2 kg / 0.0005
+        {100.0f, 50.0f, 1e6f, 50.0f, 10.0f * 2.0f / 12.0f / 0.0005f}, // capped: reduced mass / 0.0005
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.limitForce);
@@ -213,7 +213,7 @@ TEST_F(Build, SetBeamSpringDampPerType)
 {
     node(0.0f, 0.0f, 0.0f, 10.0f);
     node(1.0f, 0.0f, 0.0f, 10.0f);
-    const float cap = 10.0f / 0.0005f;
+    const float cap = 5.0f / 0.0005f;  // two 10 kg ends: reduced mass 5 kg
     beam normal = obj->setBeam(-1, 0, 1, 1000.0f, 100.0f, 1.0f, 500.0f, 1.0f);
     beam anisotropic = obj->setBeam(-1, 0, 1, 1000.0f, 100.0f, 1.0f, 500.0f, 1.0f);
     anisotropic.makeAnisotropic(200.0f, 2.0f, 1.5f);

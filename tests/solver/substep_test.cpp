@@ -2,6 +2,7 @@
 // integration, the floating frame and render snapshot, and the beam laws with yield and break.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstring>
@@ -14,6 +15,7 @@
 #include "object/bobject.h"
 #include "base/bglobals.h"
 #include "base/bsettings.h"
+#include "tests/support/bit_checksum.h"
 #include "tests/support/recording_host.h"
 #include "tests/support/recording_script.h"
 
@@ -393,6 +395,92 @@ TEST_F(Beams, BoundedBeamStiffensBeyondItsBoundsAndDampsWithoutDividingByZero)
     object->beamParams[0].p7 = 30.0f;
     object->nodes[1].vel = float3(2.0f, 0.0f, 0.0f);
     EXPECT_NEAR(forceOnFirstNode(), 40.0f, 1e-3f);
+}
+
+// Damping is capped at the ends' reduced mass over the substep: alone it can at most stop their
+// relative motion in one substep, and a stiff spring with the damping at its cap stays bounded
+// (a cap at the lighter end's mass let one substep reverse the motion of equal ends, and every
+// such beam rang up until it blew apart).
+struct DampingCap : Substeps {
+    struct Ends {
+        const char* what;
+        float mass1, mass2;
+        float damp;  // asked for
+    };
+    static constexpr Ends kEnds[] = {
+        {"equal ends, damping far above the cap", 1.0f, 1.0f, 1e9f},
+        {"equal ends, 99 % of the lighter end's mass over the substep", 1.0f, 1.0f, 0.99f * 1.0f / 0.0005f},
+        {"a light end on a heavy one", 0.2f, 3.0f, 1e9f},
+        {"a heavy end on a light one", 10.0f, 1.0f, 0.99f * 1.0f / 0.0005f},
+    };
+    // Two weightless ends 1 m apart along x, joined by one beam.
+    void build(const Ends& e, float spring)
+    {
+        object = std::make_unique<BeamObjectImpl>();
+        object->setScript(&script);
+        slots[0] = object.get();
+        Settings::gravity = 0.0f;
+        node(0.0f, 0.0f, 0.0f, e.mass1);
+        node(1.0f, 0.0f, 0.0f, e.mass2);
+        object->setBeam(-1, 0, 1, 1e12f, spring, e.damp, 1e12f, 1.0f);
+    }
+    float relativeSpeed() const { return object->nodes[1].vel.x - object->nodes[0].vel.x; }
+    void substep()
+    {
+        params.currentSubstep = 1;
+        params.lastSubstep = false;
+        BeamSubstep::beginSubstep(*object, params, nullptr);
+        BeamSubstep::forceStage(*object, params);
+    }
+};
+
+TEST_F(DampingCap, DampingAloneAtTheCapStopsTheEndsInOneSubstepWithoutReversingThem)
+{
+    for (const Ends& e : kEnds) {
+        build(e, 0.0f);
+        const float reduced = e.mass1 * e.mass2 / (e.mass1 + e.mass2);
+        EXPECT_LE(object->beams[0].damp, reduced / 0.0005f * 1.000001f) << e.what;
+        EXPECT_GE(object->beams[0].damp, reduced / 0.0005f * 0.999999f) << e.what;
+        object->nodes[1].vel = float3(3.0f, 0.0f, 0.0f);  // lengthening at 3 m/s
+        substep();  // forces of the moving ends
+        substep();  // integrated: the ends now move together
+        EXPECT_LE(std::fabs(relativeSpeed()), 3e-5f) << e.what;
+    }
+}
+
+TEST_F(DampingCap, StiffBeamWithItsDampingAtTheCapStaysBounded)
+{
+    for (const Ends& e : kEnds) {
+        build(e, 1e5f);
+        object->nodes[1].pos.x = 1.01f;  // stretched by a centimetre
+        float longest = 0.0f;
+        for (int i = 0; i < 4000; ++i) {  // 2 s
+            substep();
+            const float stretch = std::fabs(object->nodes[1].pos.x - object->nodes[0].pos.x - 1.0f);
+            longest = std::max(longest, std::isfinite(stretch) ? stretch : FLT_MAX);
+        }
+        EXPECT_LE(longest, 0.0101f) << e.what;
+        EXPECT_LT(std::fabs(relativeSpeed()), 1e-3f) << e.what << ": damped out";
+    }
+}
+
+// Damping below the cap is stored as given, and a damped pair below it moves as it did when the
+// cap was the lighter end's mass over the substep (value recorded then).
+TEST_F(DampingCap, BeamBelowTheCapKeepsItsValueAndItsBits)
+{
+    build(Ends{"below", 1.0f, 4.0f, 700.0f}, 5e4f);
+    EXPECT_EQ(object->beams[0].damp, 700.0f);
+    object->nodes[1].pos.x = 1.02f;
+    object->nodes[0].vel = float3(0.0f, 0.5f, -1.0f);
+    VadiZov::testing::BitChecksum sum;
+    for (int i = 0; i < 2000; ++i) {
+        substep();
+        for (int n = 0; n < 2; ++n) {
+            sum.add(object->nodes[n].pos);
+            sum.add(object->nodes[n].vel);
+        }
+    }
+    EXPECT_EQ(sum.value(), 0x98931491127d6a30ull) << "0x" << std::hex << sum.value();
 }
 
 TEST_F(Beams, ZeroLengthBeamGivesNoForce)

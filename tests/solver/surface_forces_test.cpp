@@ -3,11 +3,14 @@
 // cap, each on a single triangle whose numbers can be worked out by hand.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <memory>
 
 #include "base/bsettings.h"
 #include "tests/solver/weightless_object.h"
+#include "tests/support/bit_checksum.h"
 #include "object/bobject.h"
 #include "solver/bsubstep.h"
 #include "solver/bsurface_forces.h"
@@ -192,6 +195,80 @@ TEST_F(SurfaceForces, DragIsLinearThenQuadraticAndNeverReversesTheNode)
         const float after = c.vel.z + object->nodes[1].force.z * object->nodes[1].dtOverMass - c.wind.z;
         EXPECT_GE(before * after, 0.0f) << c.what;
     }
+}
+
+// A fan of six triangles around a centre node in the xy plane (normals +z): the centre is
+// shared by all six, each rim node by two.
+struct DragFan : SurfaceForces {
+    void fan(float centreMass, float rimMass, float dragCoef)
+    {
+        node(0.0f, 0.0f, 0.0f, centreMass);
+        for (int i = 0; i < 6; ++i) {
+            const float a = float(i) * 1.0471976f;
+            node(0.1f * std::cos(a), 0.1f * std::sin(a), 0.0f, rimMass);
+        }
+        for (int i = 0; i < 6; ++i)
+            object->setCollisionTriangle(-1, 0, 1 + i, 1 + (i + 1) % 6, dragCoef, -1.0f, -1, 0, nullptr);
+    }
+    void setVelocity(const float3& v)
+    {
+        for (int i = 0; i < object->node_count; ++i)
+            object->nodes[i].vel = v;
+    }
+};
+
+TEST_F(DragFan, ANodeSharedByManyTrianglesGetsAtMostTheDragThatStopsIt)
+{
+    // 0.14 g at the centre: one triangle alone asks 1.2 x 3 x 0.0833 = 0.3 N s/m, above the
+    // node's mass over the substep (0.28); its six triangles together may give no more than that.
+    fan(0.00014f, 1.0f, 1.0f);
+    setVelocity(float3(0.0f, 0.0f, -3.0f));
+    surfaceStep();
+    EXPECT_FLOAT_EQ(object->nodes[0].force.z, 0.28f * 3.0f);
+    const float after = -3.0f + object->nodes[0].force.z * object->nodes[0].dtOverMass;
+    EXPECT_LE(std::fabs(after), 1e-5f) << "stopped, not thrown back";
+    // The rim nodes are far below their caps and get each triangle's full drag.
+    EXPECT_FLOAT_EQ(object->nodes[1].force.z, 2.0f * (1.2f * 3.0f * 0.0833f) * 3.0f);
+}
+
+TEST_F(DragFan, FallingFanWithALightCentreStaysBounded)
+{
+    Settings::gravity = -9.81f;
+    for (const float rimMass : {0.00014f, 1.0f}) {
+        rebuild();
+        fan(0.00014f, rimMass, 1.0f);
+        setVelocity(float3(0.0f, 0.0f, -1.0f));
+        float fastest = 0.0f;
+        for (int i = 0; i < 200; ++i) {  // 0.1 s
+            runSubsteps(1);
+            for (int n = 0; n < object->node_count; ++n) {
+                const float speed = object->nodes[n].vel.length();
+                fastest = std::max(fastest, std::isfinite(speed) ? speed : FLT_MAX);
+            }
+        }
+        // Drag only slows a node: none ever goes faster than its start plus 0.1 s of gravity.
+        EXPECT_LE(fastest, 1.0f + 9.81f * 0.1f + 1e-3f) << "rim nodes of " << rimMass << " kg";
+    }
+}
+
+// Heavy nodes shared by several triangles, in wind: no node reaches its cap, and the fan moves
+// as it did when each triangle was capped alone (value recorded then).
+TEST_F(DragFan, FanBelowTheCapKeepsItsBits)
+{
+    Settings::gravity = -9.81f;
+    fan(0.05f, 0.02f, 2.0f);
+    object->wind = float3(1.0f, -2.0f, 4.0f);
+    setVelocity(float3(0.3f, 0.0f, -2.0f));
+    object->nodes[0].vel.z = -2.5f;
+    VadiZov::testing::BitChecksum sum;
+    for (int i = 0; i < 2000; ++i) {
+        runSubsteps(1);
+        for (int n = 0; n < object->node_count; ++n) {
+            sum.add(object->nodes[n].pos);
+            sum.add(object->nodes[n].vel);
+        }
+    }
+    EXPECT_EQ(sum.value(), 0x1b7d10f37df589b4ull) << "0x" << std::hex << sum.value();
 }
 
 TEST_F(SurfaceForces, FallingTriangleReachesItsTerminalSpeed)
