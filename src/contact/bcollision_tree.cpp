@@ -63,6 +63,8 @@ CollisionTriangleTree::CollisionTriangleTree() { reset(); }
 
 CollisionTriangleTree::~CollisionTriangleTree() { freeHeap(); }
 
+void CollisionTriangleTree::destroy() { reset(); }
+
 void CollisionTriangleTree::freeHeap()
 {
     if (onHeap_) {

@@ -39,6 +39,9 @@ public:
 
     CollisionTriangleTree();
     ~CollisionTriangleTree();
+    // Frees the heap arrays; the tree is then in the reset state (queries find nothing) until
+    // the next resize. The thread manager calls it before it deletes the tree.
+    void destroy();
     CollisionTriangleTree(const CollisionTriangleTree&) = delete;
     CollisionTriangleTree& operator=(const CollisionTriangleTree&) = delete;
 

@@ -7,29 +7,13 @@
 #include "contact/btriangle_contact.h"
 #include "object/bobject.h"
 #include "step/bcore_parameters.h"
+#include "step/bcore_thread.h"
 
 namespace VadiZov {
 
 namespace {
 
 constexpr float kMaxInvNormalLength = 1.0f / kMinTriangleDoubledArea;
-
-// The barycentric coordinates of a point relative to the triangle's first node, from vectors
-// built only once the triangle has a neighbour.
-struct PlaneBasis {
-    float3 uAxis, vAxis;
-    bool ready = false;
-
-    void prepare(const BeamObjectImpl& object, const CollisionTriangle& t)
-    {
-        const float3& p0 = object.nodes[t.node1].pos;
-        const float3 e1 = object.nodes[t.node2].pos - p0;
-        const float3 e2 = object.nodes[t.node3].pos - p0;
-        uAxis = e2.cross(t.normal) * t.invNormLen;
-        vAxis = t.normal.cross(e1) * t.invNormLen;
-        ready = true;
-    }
-};
 
 bool sharesCollisionId(const BeamObjectImpl& object, const CollisionTriangle& t, int16_t id)
 {
@@ -47,7 +31,7 @@ bool searchTriangle(BeamObjectImpl& object, const core_parameters_t& params, con
     const int count = search.tree->query(search.results, n0.worldPos, object.nodes[t.node2].worldPos,
                                          object.nodes[t.node3].worldPos, radius);
     bool neighbour = false;
-    PlaneBasis basis;
+    TrianglePlaneBasis basis(object, t);
     for (int i = 0; i < count; ++i) {
         const int k = treeIdObject(search.results[i]);
         const int j = treeIdNode(search.results[i]);
@@ -73,9 +57,7 @@ bool searchTriangle(BeamObjectImpl& object, const core_parameters_t& params, con
         const float d = t.normal.dot(r);
         if (!(std::fabs(d) <= kTriangleContactBand))
             continue;
-        if (!basis.ready)
-            basis.prepare(object, t);
-        const float u = basis.uAxis.dot(r);
+        const float u = BeamCoreThread::trianglePlaneDistance(basis, r);
         const float v = basis.vAxis.dot(r);
         if (!(u >= 0.0f && u <= 1.0f && v >= 0.0f && u + v <= 1.0f))
             continue;
@@ -116,6 +98,21 @@ void searchTriangleContacts(BeamObjectImpl& object, const core_parameters_t& par
             t.radiusSteps = uint8_t(steps < kMaxSearchSteps ? steps + 1 : steps);
         }
     }
+}
+
+float BeamCoreThread::trianglePlaneDistance(TrianglePlaneBasis& basis, const float3& r)
+{
+    if (!basis.ready) {
+        const BeamObjectImpl& object = *basis.object;
+        const CollisionTriangle& t = *basis.triangle;
+        const float3& p0 = object.nodes[t.node1].pos;
+        const float3 e1 = object.nodes[t.node2].pos - p0;
+        const float3 e2 = object.nodes[t.node3].pos - p0;
+        basis.uAxis = e2.cross(t.normal) * t.invNormLen;
+        basis.vAxis = t.normal.cross(e1) * t.invNormLen;
+        basis.ready = true;
+    }
+    return basis.uAxis.dot(r);
 }
 
 } // namespace VadiZov

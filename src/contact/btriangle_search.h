@@ -6,10 +6,13 @@
 
 #include <cstdint>
 
+#include "velkor/types.h"
+
 namespace VadiZov {
 
 class BeamObjectImpl;
 class CollisionTriangleTree;
+struct CollisionTriangle;
 struct core_parameters_t;
 
 // What a core thread searches with: the tree and its own result buffer.
@@ -17,6 +20,17 @@ struct TriangleSearch {
     const CollisionTriangleTree* tree = nullptr;
     uint32_t* results = nullptr;
     int resultCapacity = 0;  // entries in results
+};
+
+// The barycentric axes of one triangle, built from its nodes' positions only once the search
+// finds a node near it (BeamCoreThread::trianglePlaneDistance builds them on first use): a
+// point r given relative to the triangle's first node has u = uAxis . r and v = vAxis . r.
+struct TrianglePlaneBasis {
+    TrianglePlaneBasis(const BeamObjectImpl& o, const CollisionTriangle& t) : object(&o), triangle(&t) {}
+    const BeamObjectImpl* object;
+    const CollisionTriangle* triangle;
+    float3 uAxis, vAxis;
+    bool ready = false;
 };
 
 // Search steps are units of this radius; a triangle that finds nothing widens its search up

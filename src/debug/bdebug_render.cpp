@@ -73,16 +73,20 @@ bool selectTriangle(const RawTriangle& t, const float3& focus, SelectedTriangle&
     return true;
 }
 
-// Writes `write`'s points for each selected triangle in order until the scratch holds the
-// capacity or more; returns the number of points written.
+// Writes `write`'s points for each selected triangle in list order until the scratch holds the
+// capacity or more; returns the number of points written. Each pass selects again rather than
+// keeping a list of the selection, so a render allocates nothing once the scratch exists.
 template <int PointsPerTriangle, class Write>
-int fillScratch(const std::vector<SelectedTriangle>& selected, float3* vertices, color* colours, int capacity, color c,
-                Write write)
+int fillScratch(const std::vector<RawTriangle>& triangles, const float3& focus, float3* vertices, color* colours,
+                int capacity, color c, Write write)
 {
     int count = 0;
-    for (const SelectedTriangle& s : selected) {
+    SelectedTriangle s;
+    for (const RawTriangle& t : triangles) {
         if (count + PointsPerTriangle > capacity)
             break;
+        if (!selectTriangle(t, focus, s))
+            continue;
         write(s, vertices + count);
         for (int i = 0; i < PointsPerTriangle; ++i)
             colours[count + i] = c;
@@ -110,14 +114,8 @@ void debugdrawer::drawStaticCollision(HostDebugDraw& host, const float3& focus, 
     float3* v = collisionVertexScratch_.get();
     color* c = collisionColorScratch_.get();
 
-    // Selected once for the three passes below.
-    std::vector<SelectedTriangle> selected;
-    SelectedTriangle picked;
-    for (const RawTriangle& t : triangles)
-        if (selectTriangle(t, focus, picked))
-            selected.push_back(picked);
-
-    int n = fillScratch<3>(selected, v, c, kCollisionScratch, kFaceColor, [](const SelectedTriangle& s, float3* out) {
+    const int capacity = kCollisionScratch;
+    int n = fillScratch<3>(triangles, focus, v, c, capacity, kFaceColor, [](const SelectedTriangle& s, float3* out) {
         out[0] = s.corners[0];
         out[1] = s.corners[1];
         out[2] = s.corners[2];
@@ -125,7 +123,7 @@ void debugdrawer::drawStaticCollision(HostDebugDraw& host, const float3& focus, 
     if (n > 0)
         host.drawTriangles(v, c, n);
 
-    n = fillScratch<6>(selected, v, c, kCollisionScratch, kEdgeColor, [](const SelectedTriangle& s, float3* out) {
+    n = fillScratch<6>(triangles, focus, v, c, capacity, kEdgeColor, [](const SelectedTriangle& s, float3* out) {
         for (int i = 0; i < 3; ++i) {
             out[2 * i] = s.corners[i];
             out[2 * i + 1] = s.corners[(i + 1) % 3];
@@ -134,7 +132,7 @@ void debugdrawer::drawStaticCollision(HostDebugDraw& host, const float3& focus, 
     if (n > 0)
         host.drawLines(v, c, n);
 
-    n = fillScratch<2>(selected, v, c, kCollisionScratch, kNormalColor, [](const SelectedTriangle& s, float3* out) {
+    n = fillScratch<2>(triangles, focus, v, c, capacity, kNormalColor, [](const SelectedTriangle& s, float3* out) {
         out[0] = s.centroid;
         out[1] = s.centroid + s.normal * kNormalLength;
     });

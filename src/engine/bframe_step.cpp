@@ -144,7 +144,8 @@ void BeamEngineImpl::updateAirDensity()
     BeamObjectImpl* object = params_.objects[airDensityIndex_];
     if (!object || !object->loaded || !object->hostObject || !g_gameEngine || object->node_count == 0)
         return;
-    float h = object->nodes[object->refNode].worldPos.z;
+    // Without a defined reference node the air is taken at sea level.
+    float h = object->validNode(object->refNode) ? object->nodes[object->refNode].worldPos.z : 0.0f;
     if (!(h > 0.0f))
         h = 0.0f;
     float temperature = kSeaLevelTemperature - kTemperatureLapse * h;

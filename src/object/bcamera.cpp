@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "base/bconstants.h"
 #include "base/bglobals.h"
 #include "base/blog.h"
 #include "base/bmath.h"
@@ -12,11 +13,15 @@ namespace VadiZov {
 
 namespace {
 
-bool isNodeOrUnset(const BeamObjectImpl& object, int node) { return node == -1 || object.validNode(node); }
+bool inNodeCapacity(int node) { return node >= 0 && node < kMaxNodes; }
+bool inNodeCapacityOrUnset(int node) { return node == -1 || inNodeCapacity(node); }
 
-// Camera frame axes u = S - R, v = D - R, n = unit(u x v); false when they span no frame.
+// Camera frame axes u = S - R, v = D - R, n = unit(u x v); false when the nodes are not (yet)
+// nodes of the object or span no frame.
 bool cameraAxes(const BeamObjectImpl& object, float3& u, float3& v, float3& n)
 {
+    if (!object.validNode(object.axisRef) || !object.validNode(object.axisSide) || !object.validNode(object.axisBack))
+        return false;
     const float3& r = object.nodes[object.axisRef].pos;
     u = object.nodes[object.axisSide].pos - r;
     v = object.nodes[object.axisBack].pos - r;
@@ -28,12 +33,24 @@ bool cameraAxes(const BeamObjectImpl& object, float3& u, float3& v, float3& n)
     return true;
 }
 
+// (a, b, c) with offset = a u + b v + c n; false when there is no frame or no finite answer.
+bool offsetInCameraFrame(const BeamObjectImpl& object, const float3& offset, float3& coefficients)
+{
+    float3 u, v, n;
+    if (!cameraAxes(object, u, v, n))
+        return false;
+    coefficients = coefficientsInAxes(u, v, n, offset);
+    return isFinite(coefficients);
+}
+
 } // namespace
 
 void setReferenceNodes(BeamObjectImpl& object, int ref, int dir, int side, int up, int position1, int position2)
 {
-    if (!object.validNode(ref) || !isNodeOrUnset(object, dir) || !isNodeOrUnset(object, side) ||
-        !isNodeOrUnset(object, up) || !object.validNode(position1) || !object.validNode(position2)) {
+    // Scripts may name the nodes before they define them: ids are checked against the node
+    // count where they are used. Only ids that can never be nodes are refused.
+    if (!inNodeCapacity(ref) || !inNodeCapacityOrUnset(dir) || !inNodeCapacityOrUnset(side) ||
+        !inNodeCapacityOrUnset(up) || !inNodeCapacity(position1) || !inNodeCapacity(position2)) {
         logFormat(LOG_ERROR, "*** setReferenceNodes: invalid node id: %d, %d, %d, %d, %d, %d", ref, dir, side, up,
                   position1, position2);
         return;
@@ -49,26 +66,23 @@ void setReferenceNodes(BeamObjectImpl& object, int ref, int dir, int side, int u
 
 void setExternalCamera(BeamObjectImpl& object, float x, float y, float z, float factor1, float factor2, float view)
 {
-    float3 u, v, n;
-    if (!object.validNode(object.axisRef) || !object.validNode(object.axisSide) ||
-        !object.validNode(object.axisBack) || !cameraAxes(object, u, v, n)) {
-        logMessage(LOG_ERROR, "*** setExternalCamera: the camera nodes span no frame", true);
-        return;
-    }
-    const float3 coefficients = coefficientsInAxes(u, v, n, float3(x, y, z));
-    if (!isFinite(coefficients)) {
+    // The factors and the view value do not depend on the frame: they are kept even when the
+    // offset cannot be expressed in it.
+    object.cameraParams[0] = factor1;
+    object.cameraParams[1] = factor2;
+    object.cameraParams[2] = view;
+    float3 coefficients;
+    if (!offsetInCameraFrame(object, float3(x, y, z), coefficients)) {
         logMessage(LOG_ERROR, "*** setExternalCamera: the camera nodes span no frame", true);
         return;
     }
     object.externalCameraOffset = coefficients;
-    object.cameraParams[0] = factor1;
-    object.cameraParams[1] = factor2;
-    object.cameraParams[2] = view;
 }
 
 void addInternalCamera(BeamObjectImpl& object, int node, float value)
 {
-    if (!object.validNode(node)) {
+    // Like the reference nodes, the node may be defined later; updateCamera checks it.
+    if (!inNodeCapacity(node)) {
         logFormat(LOG_ERROR, "*** addInternalCamera: invalid node id: %d", node);
         return;
     }

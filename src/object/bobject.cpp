@@ -336,7 +336,7 @@ int BeamObjectImpl::getReferencePositions(Vector3* outTwo)
     for (int i = 0; i < 2; ++i) {
         const int node = refPositionNodes[i];
         RenderPosition p{};
-        if (node >= 0 && node < kMaxNodes)
+        if (validNode(node))
             p = renderPositions[buffer][node];
         outTwo[i] = Vector3{p.x + hostPosition.x, p.y + hostPosition.y, p.z + hostPosition.z};
     }

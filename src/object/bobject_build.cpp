@@ -467,12 +467,12 @@ float BeamObjectImpl::getNodeVelocity(int node, int towards) const
 
 float3 BeamObjectImpl::getVelocity() const
 {
-    return inCapacity(refNode) ? nodes[refNode].vel : float3();
+    return validNode(refNode) ? nodes[refNode].vel : float3();
 }
 
 float3 BeamObjectImpl::getPosition() const
 {
-    return inCapacity(refNode) ? nodes[refNode].worldPos : float3();
+    return validNode(refNode) ? nodes[refNode].worldPos : float3();
 }
 
 float BeamObjectImpl::getDirection() const

@@ -62,8 +62,10 @@ int addRailLink(BeamObjectImpl& object, int rail, int node, int stop, int broken
         logMessage(LOG_ERROR, "*** addRailLink: invalid railId", true);
         return -1;
     }
-    // A link to a node that does not exist yet would have the solver read a record nobody wrote.
-    if (!object.validNode(node)) {
+    // Scripts may declare rails before their nodes: only ids that can never be nodes are refused
+    // (the node records are a fixed array, so a link to a node not defined yet reads a record
+    // that exists; addSlidenode takes the same range).
+    if (!inNodeCapacity(node)) {
         logMessage(LOG_ERROR, "*** addRailLink: invalid nodeId", true);
         return -1;
     }

@@ -17,12 +17,16 @@ float3 calcCenterOfGravity(const BeamObjectImpl& object, bool withoutWheels)
         mass += props.mass;
         weighted += object.nodes[i].pos * props.mass;
     }
+    // Positions are relative to the reference node only once a substep has shifted the floating
+    // frame onto it; before that (in init, in the first frame) its own position is taken off.
     const int ref = object.refNode;
-    const float3 origin = ref >= 0 && ref < kMaxNodes ? object.nodes[ref].worldPos : float3();
+    const bool hasRef = object.validNode(ref);
+    const float3 origin = hasRef ? object.nodes[ref].worldPos : object.originOffset;
+    const float3 refPos = hasRef ? object.nodes[ref].pos : float3();
     // Nothing to weigh: the reference node stands in for the centre.
     if (!(mass > 0.0f))
         return origin;
-    return origin + weighted * (1.0f / mass);
+    return origin + (weighted * (1.0f / mass) - refPos);
 }
 
 beamstats calcBeamStats(const BeamObjectImpl& object)

@@ -2,6 +2,7 @@
 
 #include <cfloat>
 #include <cmath>
+#include <cstring>
 #include <new>
 
 #include "base/blifetime.h"
@@ -68,6 +69,9 @@ void Prop::initialize()
     }
     // A second initialize would otherwise orphan the first mesh or light at the host.
     releaseHostResources();
+    // Given means set by Lua before this call, for meshes and lights alike; a translation an
+    // earlier initialize computed is computed again, not taken as given in metres.
+    baseTranslationGiven_ = baseTranslation.x != kUnset && !holdsComputedBaseTranslation();
     if (meshName_ == "SPOTLIGHT" && owner_->hostObject) {
         light_ = owner_->hostObject->createSpotLight();
         if (light_)
@@ -84,16 +88,21 @@ void Prop::initialize()
     alignas(16) unsigned char unused[16] = {};
     if (!rigidMesh_->getInitialPosition(&meshPosition, unused))
         return;
-    if (baseTranslation.x != kUnset)
-        baseTranslationGiven_ = true;
-    else
+    if (!baseTranslationGiven_)
         computeBaseTranslation(meshPosition);
     if (baseRotation.x == kUnset)
         logMessage(LOG_ERROR, "please give baseRotation for now, its broken", true);
 }
 
+bool Prop::holdsComputedBaseTranslation() const
+{
+    return baseTranslationComputed_ &&
+           std::memcmp(&baseTranslation, &computedBaseTranslation_, sizeof(float3)) == 0;
+}
+
 void Prop::computeBaseTranslation(const float3& meshPosition)
 {
+    baseTranslation = float3(kUnset, kUnset, kUnset);
     if (!hasValidNodes()) {
         logFormat(LOG_ERROR, "*** Prop.initialize: invalid node id: %d, %d, %d", nRef, nX, nY);
         return;
@@ -108,6 +117,8 @@ void Prop::computeBaseTranslation(const float3& meshPosition)
         return;
     }
     baseTranslation = coefficients;
+    computedBaseTranslation_ = coefficients;
+    baseTranslationComputed_ = true;
     logFormat(LOG_INFO, "calculated base translation for prop %s : %f,%f,%f", meshName_.c_str(),
               double(coefficients.x), double(coefficients.y), double(coefficients.z));
 }

@@ -49,8 +49,12 @@ private:
     bool hasValidNodes() const;
     void releaseHostResources();
     void computeBaseTranslation(const float3& meshPosition);
+    // Whether baseTranslation is still what computeBaseTranslation last wrote.
+    bool holdsComputedBaseTranslation() const;
 
-    bool baseTranslationGiven_ = false;
+    bool baseTranslationGiven_ = false;  // set by Lua before the last initialize
+    bool baseTranslationComputed_ = false;
+    float3 computedBaseTranslation_;
     int16_t lightState_ = -1;  // last state sent: -1 none yet, 0 off, 1 on
     SpotLight* light_ = nullptr;
     BeamObjectImpl* owner_ = nullptr;

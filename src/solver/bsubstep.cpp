@@ -66,7 +66,9 @@ void BeamSubstep::integrateNodes(BeamObjectImpl& object, float dt, TreeSlot* tre
 
 void BeamSubstep::updateRenderSnapshot(BeamObjectImpl& object, int renderBuffer)
 {
-    const float3 r = object.nodes[object.refNode].pos;
+    // A reference id the script has not defined as a node (yet) moves nothing: a stale record
+    // would shift the body by the same amount every frame.
+    const float3 r = object.validNode(object.refNode) ? object.nodes[object.refNode].pos : float3();
     float3 lo(0.0f, 0.0f, 0.0f);
     float3 hi(0.0f, 0.0f, 0.0f);
     RenderPosition* out = object.renderPositions[renderBuffer & 1];

@@ -8,10 +8,12 @@
 #include "step/bcore_parameters.h"
 #include "step/bthread.h"
 #include "contact/btree_slot.h"
+#include "velkor/types.h"
 
 namespace VadiZov {
 
 class BeamObjectImpl;
+struct TrianglePlaneBasis;
 
 class BeamCoreThread : public VelkorThread<core_parameters_t> {
 public:
@@ -25,6 +27,9 @@ public:
     // Room for entries query results (0: none); a failed allocation leaves none, and the
     // search then does nothing.
     void sizeQueryResults(int entries);
+    // The barycentric u of r (relative to the triangle's first node), the basis built on first
+    // use (btriangle_search.cpp, beside the search that uses it).
+    static float trianglePlaneDistance(TrianglePlaneBasis& basis, const float3& r);
 
     CollisionTriangleTree* tree;
     uint32_t* queryResults = nullptr;  // node and object index per entry, sized by the tree

@@ -83,6 +83,8 @@ WorkerManager::~WorkerManager()
         platform::CriticalSectionGuard guard(context.engineLock);
         exitThreads();
     }
+    if (context.tree)
+        context.tree->destroy();
     delete context.tree;
     context.tree = nullptr;
 }

@@ -104,6 +104,33 @@ TEST(CollisionTree, WithoutCollidingNodesEveryQueryFindsNothing)
     EXPECT_TRUE(empty.query(float3(), float3(-1e30f, -1e30f, -1e30f), float3(1e30f, 1e30f, 1e30f), 1e30f).empty());
 }
 
+// destroy gives the heap arrays back and leaves a tree that finds nothing, which a later resize
+// brings back to work (ASan sees any array used after it was freed).
+TEST(CollisionTree, DestroyedTreeFindsNothingUntilTheNextResize)
+{
+    std::vector<float3> points;
+    for (int i = 0; i < 40; ++i)
+        points.emplace_back(float(i % 7), float(i / 7), 0.5f);
+    TreeScene scene(points);
+    const float3 far(1e30f, 1e30f, 1e30f);
+    ASSERT_EQ(scene.query(float3(), far, far, 0.0f).size(), 40u);
+    scene.tree.destroy();
+    EXPECT_EQ(scene.tree.capacity(), -1);
+    EXPECT_EQ(scene.tree.total(), -1);
+    EXPECT_EQ(scene.tree.resultCapacity(), 0);
+    uint32_t out[4] = {};
+    EXPECT_EQ(scene.tree.query(out, float3(-1e30f, -1e30f, -1e30f), float3(), far, 1e30f), 0);
+    scene.tree.beginBuild();
+    scene.tree.build();  // nothing to build in the reset state
+    EXPECT_EQ(scene.tree.query(out, float3(-1e30f, -1e30f, -1e30f), float3(), far, 1e30f), 0);
+    scene.tree.destroy();  // twice is harmless
+
+    scene.tree.resize(scene.params);
+    scene.tree.writeSlotIds(scene.params);
+    scene.rebuild();
+    EXPECT_EQ(scene.query(float3(), far, far, 0.0f).size(), 40u);
+}
+
 TEST(CollisionTree, OneToThreeNodesGetFourSlotsAndTheSurplusNeverMatches)
 {
     for (int n = 1; n <= 3; ++n) {

@@ -121,7 +121,7 @@ TEST_F(Attachments, InternalCameraSelection)
     }
 }
 
-TEST_F(Attachments, CameraCallsRefuseWhatWouldReadOutsideTheNodes)
+TEST_F(Attachments, CameraCallsRefuseIdsThatCanNeverBeNodes)
 {
     buildFrame();
     setReferenceNodes(*obj, 0, 2, 1, 3, 1, 2);
@@ -129,42 +129,100 @@ TEST_F(Attachments, CameraCallsRefuseWhatWouldReadOutsideTheNodes)
     struct Case {
         int ref, dir, side, up, p1, p2;
     } refused[] = {
-        {4, 2, 1, 3, 1, 2}, {-1, 2, 1, 3, 1, 2}, {0, 2000, 1, 3, 1, 2}, {0, 2, -2, 3, 1, 2},
-        {0, 2, 1, 99, 1, 2}, {0, 2, 1, 3, -1, 2}, {0, 2, 1, 3, 1, 1 << 30},
+        {2000, 2, 1, 3, 1, 2}, {-1, 2, 1, 3, 1, 2}, {0, 2000, 1, 3, 1, 2}, {0, 2, -2, 3, 1, 2},
+        {0, 2, 1, 1 << 30, 1, 2}, {0, 2, 1, 3, -1, 2}, {0, 2, 1, 3, 1, 1 << 30},
     };
     for (const Case& c : refused) {
         setReferenceNodes(*obj, c.ref, c.dir, c.side, c.up, c.p1, c.p2);
-        EXPECT_FALSE(takeErrors().empty());
+        EXPECT_EQ(takeErrors(), std::vector<std::string>{"*** setReferenceNodes: invalid node id: " +
+                                                         std::to_string(c.ref) + ", " + std::to_string(c.dir) + ", " +
+                                                         std::to_string(c.side) + ", " + std::to_string(c.up) + ", " +
+                                                         std::to_string(c.p1) + ", " + std::to_string(c.p2)});
     }
     EXPECT_EQ(obj->axisRef, 0);
     EXPECT_EQ(obj->axisBack, 2);
     EXPECT_EQ(obj->axisSide, 1);
     EXPECT_EQ(obj->refPositionNodes[1], 2);
 
-    // Internal cameras: invalid nodes and a 51st are refused; the table never overflows.
-    addInternalCamera(*obj, 4, 1.0f);
+    // Internal cameras: ids outside the capacity and a 51st are refused; the table never overflows.
+    addInternalCamera(*obj, 2000, 1.0f);
     addInternalCamera(*obj, -1, 1.0f);
-    EXPECT_EQ(takeErrors().size(), 2u);
+    EXPECT_EQ(takeErrors(), (std::vector<std::string>{"*** addInternalCamera: invalid node id: 2000",
+                                                      "*** addInternalCamera: invalid node id: -1"}));
+    EXPECT_EQ(obj->internal_camera_count, 0);
     for (int i = 0; i < 60; ++i)
         addInternalCamera(*obj, 1, float(i));
     EXPECT_EQ(obj->internal_camera_count, 50);
     EXPECT_FALSE(takeErrors().empty());  // repeats of one line are logged once
     EXPECT_FLOAT_EQ(obj->internalCameras[49].value, 49.0f);
 
-    // Coincident camera nodes span no frame: the camera keeps its finite offset.
-    setExternalCamera(*obj, 1.0f, 2.0f, 3.0f, 1.0f, 1.0f, 60.0f);
-    const float3 before = obj->externalCameraOffset;
-    moveNode(1, float3(0.0f, 0.0f, 0.0f));
-    setExternalCamera(*obj, 5.0f, 5.0f, 5.0f, 9.0f, 9.0f, 9.0f);
-    EXPECT_EQ(takeErrors().size(), 1u);
-    expectFloat3Eq(obj->externalCameraOffset, before);
-    EXPECT_FLOAT_EQ(obj->cameraParams[2], 60.0f);
-
     // A clear unsets the camera nodes: nothing is sent afterwards.
     obj->clear();
     host.cameraCalls.clear();
     obj->updateCamera();
     EXPECT_TRUE(host.cameraCalls.empty());
+}
+
+// A script may name its camera and reference nodes before its setNode calls: the ids are kept
+// and used once the nodes exist, and nothing reads them before.
+TEST_F(Attachments, CameraNodesNamedBeforeTheirNodesWorkOnceTheyExist)
+{
+    setReferenceNodes(*obj, 0, 2, 1, 3, 1, 3);
+    addInternalCamera(*obj, 3, 80.0f);
+    obj->setInternalCamera(0);
+    EXPECT_TRUE(takeErrors().empty());
+    EXPECT_EQ(obj->internal_camera_count, 1);
+    obj->updateCamera();
+    EXPECT_TRUE(host.cameraCalls.empty());  // the nodes are not there yet
+    obj->hostPosition = float3(10.0f, 20.0f, 30.0f);
+    Vector3 out[2];
+    obj->getReferencePositions(out);
+    EXPECT_FLOAT_EQ(out[0].x, 10.0f);  // no node yet: the host position alone
+    EXPECT_FLOAT_EQ(out[1].z, 30.0f);
+
+    buildFrame();
+    obj->updateCamera();
+    ASSERT_EQ(host.cameraCalls.size(), 1u);
+    EXPECT_EQ(host.cameraCalls[0].count, 1);
+    EXPECT_FLOAT_EQ(host.cameraCalls[0].value, 80.0f);
+    expectFloat3Eq(host.cameraCalls[0].record.values[1], float3(2.0f, 0.0f, 0.0f));  // side: node 1
+    expectFloat3Eq(host.cameraCalls[0].record.values[2], float3(0.0f, 1.0f, 0.0f));  // direction: node 2
+    expectFloat3Eq(host.cameraCalls[0].record.values[5], float3(0.0f, 0.0f, 1.0f));  // internal camera: node 3
+    obj->getReferencePositions(out);
+    EXPECT_FLOAT_EQ(out[0].x, 12.0f);  // node 1 at (2, 0, 0)
+    EXPECT_FLOAT_EQ(out[1].z, 31.0f);  // node 3 at (0, 0, 1)
+    expectFloat3Eq(obj->getDirectionVector(), float3(0.0f, -1.0f, 0.0f));
+}
+
+// Side and direction nodes on one line span no frame: the offset cannot be expressed in it and
+// keeps its last value, but the factors and the view value are stored and reach the host.
+TEST_F(Attachments, ExternalCameraOnADegenerateFrameKeepsItsFactorsAndView)
+{
+    buildFrame();
+    setReferenceNodes(*obj, 0, 2, 1, 3, 1, 2);
+    setExternalCamera(*obj, 1.0f, 2.0f, 3.0f, 1.0f, 1.0f, 60.0f);
+    const float3 before = obj->externalCameraOffset;
+    takeErrors();
+    moveNode(2, float3(4.0f, 0.0f, 0.0f));  // direction node on the side axis
+    setExternalCamera(*obj, 0.0f, -6.0f, 2.5f, 3.0f, 4.0f, 65.0f);
+    EXPECT_EQ(takeErrors(), std::vector<std::string>{"*** setExternalCamera: the camera nodes span no frame"});
+    expectFloat3Eq(obj->externalCameraOffset, before);
+    obj->updateCamera();
+    ASSERT_EQ(host.cameraCalls.size(), 1u);
+    EXPECT_FLOAT_EQ(host.cameraCalls[0].value, 65.0f);
+    EXPECT_FLOAT_EQ(host.cameraCalls[0].factor1, 3.0f);
+    EXPECT_FLOAT_EQ(host.cameraCalls[0].factor2, 4.0f);
+    for (const float3& v : host.cameraCalls[0].record.values)
+        EXPECT_TRUE(std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z));
+
+    // Camera nodes not defined at all: the same.
+    obj->clear();
+    setReferenceNodes(*obj, 0, 2, 1, 3, 1, 2);
+    setExternalCamera(*obj, 0.0f, -6.0f, 2.5f, 5.0f, 6.0f, 70.0f);
+    EXPECT_EQ(takeErrors(), std::vector<std::string>{"*** setExternalCamera: the camera nodes span no frame"});
+    EXPECT_FLOAT_EQ(obj->cameraParams[0], 5.0f);
+    EXPECT_FLOAT_EQ(obj->cameraParams[1], 6.0f);
+    EXPECT_FLOAT_EQ(obj->cameraParams[2], 70.0f);
 }
 
 class ProjectingEngine final : public testing::NullGameEngine {
@@ -278,6 +336,64 @@ TEST_F(Attachments, GivenBaseTranslationIsInMetresComputedOneInAxes)
     computed->translation = float3(0.0f, 1.0f, 2.0f);
     obj->updateGraphics(0.0f);
     expectFloat3Near(host.container.meshes[1]->placements.back().position, float3(2.0f, 1.5f, -2.5f), 1e-6f);
+}
+
+// "Given" means set by Lua before Prop.initialize: a base translation an earlier initialize
+// computed (in axis fractions) is computed again, not read as metres the second time.
+TEST_F(Attachments, SecondInitializeKeepsAComputedBaseTranslationInAxes)
+{
+    buildFrame();  // X axis 2 m long
+    host.container.initialPosition = float3(1.0f, 0.0f, 0.0f);  // half-way along X
+    Prop* prop = setProp(*obj, -1, "mirror");
+    prop->nX = 1;
+    prop->nY = 2;
+    prop->baseRotation = float3();
+    for (int round = 0; round < 3; ++round) {
+        prop->initialize();
+        EXPECT_FALSE(prop->baseTranslationGiven()) << round;
+        expectFloat3Near(prop->baseTranslation, float3(0.5f, 0.0f, 0.0f), 1e-6f);
+        obj->updateGraphics(0.0f);
+        expectFloat3Near(host.container.meshes.back()->placements.back().position, float3(1.0f, 0.0f, 0.0f), 1e-6f);
+    }
+    // Set by the script between two initializes: given, in metres along the unit axes.
+    prop->baseTranslation = float3(1.5f, 0.0f, 0.0f);
+    prop->initialize();
+    EXPECT_TRUE(prop->baseTranslationGiven());
+    obj->updateGraphics(0.0f);
+    expectFloat3Near(host.container.meshes.back()->placements.back().position, float3(1.5f, 0.0f, 0.0f), 1e-6f);
+}
+
+// A light's base translation set by Lua is in metres along the unit axes as a mesh's is; the
+// translation stays in fractions of the axes (and metres along the normal).
+TEST_F(Attachments, LightTakesAGivenBaseTranslationInMetres)
+{
+    buildFrame();  // X axis 2 m, Y axis 1 m
+    struct Case {
+        const char* what;
+        bool given;
+        float3 base, translation;
+        float3 expected;
+    } cases[] = {
+        {"not given", false, float3(), float3(), float3(0.0f, 0.0f, 0.0f)},
+        {"given 0.5 m along X", true, float3(0.5f, 0.0f, 0.0f), float3(), float3(0.5f, 0.0f, 0.0f)},
+        {"given 0.5 m along X and Y", true, float3(0.5f, 0.5f, 0.0f), float3(), float3(0.5f, 0.5f, 0.0f)},
+        {"translation a quarter of X", false, float3(), float3(0.25f, 0.0f, 0.0f), float3(0.5f, 0.0f, 0.0f)},
+        {"both", true, float3(0.5f, 0.0f, 0.0f), float3(0.25f, 0.0f, 0.0f), float3(1.0f, 0.0f, 0.0f)},
+    };
+    for (const Case& c : cases) {
+        Prop* light = setProp(*obj, 0, "SPOTLIGHT");
+        light->nX = 1;
+        light->nY = 2;
+        if (c.given)
+            light->baseTranslation = c.base;
+        light->translation = c.translation;
+        light->baseRotation = float3();
+        light->initialize();
+        EXPECT_EQ(light->baseTranslationGiven(), c.given) << c.what;
+        obj->updateGraphics(0.0f);
+        ASSERT_FALSE(host.lights.back()->placements.empty()) << c.what;
+        expectFloat3Near(host.lights.back()->placements.back().position, c.expected, 1e-6f);
+    }
 }
 
 TEST_F(Attachments, PropInitializeReports)

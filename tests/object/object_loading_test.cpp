@@ -5,6 +5,7 @@
 #include <cfloat>
 #include <cmath>
 
+#include "base/bsettings.h"
 #include "object/bobject_beam_lengths.h"
 #include "object/bobject_attachments.h"
 #include "object/bobject_statistics.h"
@@ -84,6 +85,48 @@ TEST_F(ObjectLoading, WheelsAreNumberedAndCheckTheirIds)
     object->nodes[8].pos = float3(0.5f, 1.0f, 0.0f);
     setWheel(*object, 0, 0, 1, 8);
     EXPECT_EQ(object->wheels[0].nearAxisToThird, &object->nodes[1]);
+}
+
+// The centre of gravity is the mass-weighted mean of the world positions from the first call on:
+// in init and in the first frame, before a substep has made the positions relative to the
+// reference node, as well as later. The nodes keep their shape, so the centre stays 1.75 m
+// ahead of the reference node (the script logs the centre less the reference node's position).
+TEST_F(ObjectLoading, CentreOfGravityIsRightBeforeAndAfterTheFirstSubstep)
+{
+    fs.addFile("obj/init.lua", R"(
+      local function show(tag)
+        local c = obj:calcCenterOfGravity(false)
+        local r = obj:getPosition()
+        logInfo(string.format('cog %s %.4f %.4f %.4f', tag, c.x, c.y, c.z))
+        logInfo(string.format('ahead %s %.4f %.4f %.4f', tag, c.x - r.x, c.y - r.y, c.z - r.z))
+      end
+      function init(dir)
+        obj:setReferenceNodes(1, 0, 2, -1, 0, 1)  -- named before the nodes exist
+        obj:setNode(-1, float3(3, 0, 1), 1, 0, 1, -1, false, false)
+        obj:setNode(-1, float3(2, 0, 1), 1, 0, 1, -1, false, false)
+        obj:setNode(-1, float3(5, 0, 1), 2, 0, 1, -1, false, false)
+        obj:finishLoading()
+        show('init')
+      end
+      local frames = 0
+      function graphicsStep(dt) frames = frames + 1 show(frames) end
+    )");
+    hostObject.position = float3(10.0f, 0.0f, 0.0f);
+    Settings::gravity = 0.0f;  // the nodes keep their shape
+    BeamObjectImpl* object = addObject();
+    ASSERT_NE(object, nullptr);
+    for (int frame = 0; frame < 3; ++frame)
+        engine->update(0.02f);
+    engine->update(0.0f);
+    Settings::gravity = -9.81f;
+    // Built at the object's place (10, 0, 0): (3 + 2 + 2 x 5) / 4 = 3.75 along x, all at z 1.
+    EXPECT_NE(indexOf("cog init 13.7500 0.0000 1.0000"), -1);
+    const std::vector<std::string> ahead = linesStartingWith("ahead ");
+    ASSERT_GE(ahead.size(), 4u);
+    EXPECT_EQ(ahead[0], "ahead init 1.7500 0.0000 0.0000");
+    for (size_t i = 1; i < ahead.size(); ++i)
+        EXPECT_EQ(ahead[i], "ahead " + std::to_string(i) + " 1.7500 0.0000 0.0000");
+    EXPECT_EQ(object->nodes[1].pos.x, 0.0f);  // the floating frame has moved onto the reference node
 }
 
 TEST_F(ObjectLoading, CentreOfGravityAndStatistics)

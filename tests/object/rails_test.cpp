@@ -62,10 +62,10 @@ TEST_F(Rails, RefusedIdsAreLoggedAndChangeNothing)
     const Case cases[] = {
         {"link on rail == count", [&] { return addRailLink(*obj, 1, 0, 0, 0); }, -1, "*** addRailLink: invalid railId"},
         {"link on rail -1", [&] { return addRailLink(*obj, -1, 0, 0, 0); }, -1, "*** addRailLink: invalid railId"},
-        // Inside the capacity but never built: its record holds nothing the solver may read.
-        {"link to node == node_count", [&] { return addRailLink(*obj, 0, 2, 0, 0); }, -1,
-         "*** addRailLink: invalid nodeId"},
+        {"link to node -1", [&] { return addRailLink(*obj, 0, -1, 0, 0); }, -1, "*** addRailLink: invalid nodeId"},
         {"link to node 2000", [&] { return addRailLink(*obj, 0, 2000, 0, 0); }, -1, "*** addRailLink: invalid nodeId"},
+        {"slide node for node 2000", [&] { return addSlidenode(*obj, 2000, 0, 1, 0, 0, 1, 1, 1); }, -1,
+         "*** addSlidenode: invalid nodeId"},
         {"slide node on rail -2", [&] { return addSlidenode(*obj, 0, -2, 1, 0, 0, 1, 1, 1); }, -1,
          "*** addSlidenode: invalid railId"},
         {"slide node on rail == count", [&] { return addSlidenode(*obj, 0, 1, 1, 0, 0, 1, 1, 1); }, -1,
@@ -87,6 +87,27 @@ TEST_F(Rails, RefusedIdsAreLoggedAndChangeNothing)
     EXPECT_EQ(obj->slideNodes[0].segment, -1);
     breakRails(*obj, 0);  // no beams: ignored without a word
     EXPECT_TRUE(takeErrors().empty());
+}
+
+// A script may declare its rails and slide nodes before it defines their nodes: the links are
+// kept, and once the nodes exist the slide node attaches and is held on the rail.
+TEST_F(Rails, RailsDeclaredBeforeTheirNodesWorkOnceTheNodesExist)
+{
+    const int rail = addRail(*obj, 0);
+    EXPECT_EQ(addRailLink(*obj, rail, 0, 0, 0), 0);
+    EXPECT_EQ(addRailLink(*obj, rail, 1, 0, 0), 1);
+    EXPECT_EQ(addRailLink(*obj, rail, 1999, 0, 0), 2);  // the last id the capacity holds
+    const int slide = addSlidenode(*obj, 2, rail, 0, 0, 0.0f, 1000.0f, 1e9f, 0.0f);
+    EXPECT_EQ(slide, 0);
+    EXPECT_TRUE(takeErrors().empty());
+    ASSERT_EQ(obj->rails[0].links.size(), 3u);
+    EXPECT_EQ(obj->builtRails[0].links[1].node, 1);
+
+    node(0.0f, 0.0f, 0.0f);
+    node(2.0f, 0.0f, 0.0f);
+    node(1.5f, 0.1f, 0.0f);
+    EXPECT_EQ(attachSlidenode(*obj, slide, rail), 1);
+    EXPECT_EQ(obj->slideNodes[0].segment, 0);  // nearest the first segment, from node 0 to node 1
 }
 
 TEST_F(Rails, NegativeSpringAndForcesBecomeZero)

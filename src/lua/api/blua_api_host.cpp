@@ -28,13 +28,14 @@ int luaGetSwitchableMaterial(lua_State* L)
     return unsuppliedArgument<ResourceContainer>(L, "ResourceContainer.getSwitchableMaterial");
 }
 
-// Three integer references: nil is refused as for every reference parameter.
+// Three integer references: nil is refused as for every reference parameter, with the same
+// plain error at the caller's position.
 int luaGetTextureDimensions(lua_State* L)
 {
     LuaBinding::selfArg<Material>(L, false);
     for (int index = 2; index <= 4; ++index)
         if (lua_isnoneornil(L, index))
-            return luaL_argerror(L, index, "nil passed to reference");
+            return luaL_error(L, "nil passed to reference");
     return unsuppliedArgument<Material>(L, "Material.getTextureDimensions");
 }
 

@@ -199,6 +199,19 @@ TEST_F(HostClasses, MembersWithoutALuaArgumentFormRaiseErrors)
     EXPECT_EQ(eval(*lua, "return obj:getMaterial('none')"), "nil");
 }
 
+// A nil integer reference is the binding's plain error at the caller's position, as for every
+// reference parameter, not an argument error; the host is not reached.
+TEST_F(HostClasses, TextureDimensionsWithNilRaiseThePlainReferenceError)
+{
+    const std::string plain = errorOf(*lua, "error('nil passed to reference')");
+    ASSERT_NE(plain.find(":1: nil passed to reference"), std::string::npos) << plain;
+    for (const char* args : {"nil, 1, 2", "1, nil, 2", "1, 2, nil", "1, 2"}) {
+        const std::string code = std::string("obj:getMaterial('paint'):getTextureDimensions(") + args + ")";
+        EXPECT_EQ(errorOf(*lua, code), plain) << code;
+    }
+    EXPECT_EQ(materialHost.material.calls, 0);
+}
+
 TEST_F(HostClasses, ContainerSoundAndGameEngineMembers)
 {
     EXPECT_EQ(eval(*lua, "obj.mesh:setAlpha(0.25, nil, true) return obj.mesh:getAlpha(nil)"), "0.25");

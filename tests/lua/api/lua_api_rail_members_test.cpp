@@ -29,7 +29,7 @@ TEST_F(LuaApiRailMembers, ScriptsBuildAttachDetachAndBreak)
 {
     EXPECT_EQ(eval(*lua, "local r = obj:addRail(0) "
                          "return table.concat({r, obj:addRailLink(r, 0, 0, 0), obj:addRailLink(r, 1, 0, 0), "
-                         "obj:addRailLink(r, 2, 1, 0), obj:addRailLink(r, 9, 0, 0)}, ' ')"),
+                         "obj:addRailLink(r, 2, 1, 0), obj:addRailLink(r, 2000, 0, 0)}, ' ')"),
               "0 0 1 2 -1");
     // node 3, rail 0, attach, snap, slack 0.25, spring 500, break force 900, stop break 50
     EXPECT_EQ(eval(*lua, "return obj:addSlidenode(3, 0, 1, 1, 0.25, 500, 900, 50)"), "0");
