@@ -27,6 +27,12 @@ void* operator new(size_t size)
         return p;
     throw std::bad_alloc();
 }
+// The object makes some of its parts with nothrow new; they come back through the delete below.
+void* operator new(size_t size, const std::nothrow_t&) noexcept
+{
+    ++g_allocations;
+    return std::malloc(size ? size : 1);
+}
 void operator delete(void* p) noexcept { std::free(p); }
 void operator delete(void* p, size_t) noexcept { std::free(p); }
 #pragma GCC diagnostic pop
