@@ -203,6 +203,7 @@ void debugdrawer::releaseStorage()
     std::vector<DebugBeam3d>().swap(beams3d);
     collisionVertexScratch_.reset();
     collisionColorScratch_.reset();
+    collisionSelection_.reset();
 }
 
 void debugdrawer::addSquare(const float3& centre, const color& c, float halfSize)

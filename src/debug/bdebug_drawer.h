@@ -56,6 +56,14 @@ class debugdrawer {
 public:
     // Scratch capacity of the static-collision view, per pass.
     static constexpr int kCollisionScratch = 60000;
+    // Triangles the view selects at most: no pass draws more (the normals pass, two points each).
+    static constexpr int kMostSelected = kCollisionScratch / 2;
+    // One selected static triangle as the passes draw it.
+    struct StaticSelection {
+        float3 centroid;
+        float3 normal;
+        float3 corners[3];  // shrunk towards the centroid and lifted along the normal
+    };
     // Each grid point of the terrain view appends this many line and triangle points.
 
     explicit debugdrawer(BeamObjectImpl& owner);
@@ -126,6 +134,7 @@ private:
     BeamObjectImpl& owner_;
     std::unique_ptr<float3[]> collisionVertexScratch_;
     std::unique_ptr<color[]> collisionColorScratch_;
+    std::unique_ptr<StaticSelection[]> collisionSelection_;  // made with the scratch
 
     // Where the last render's terrain grid sits in the line and triangle lists; valid until the
     // lists are emptied. While the collector is disabled nothing else empties them, so the next

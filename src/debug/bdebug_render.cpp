@@ -54,11 +54,7 @@ constexpr color kFaceColor{0, 255, 0, 60};
 constexpr color kEdgeColor{255, 0, 0, 230};
 constexpr color kNormalColor{255, 255, 0, 255};
 
-struct SelectedTriangle {
-    float3 centroid;
-    float3 normal;
-    float3 corners[3];  // shrunk towards the centroid and lifted along the normal
-};
+using SelectedTriangle = debugdrawer::StaticSelection;
 
 bool selectTriangle(const RawTriangle& t, const float3& focus, SelectedTriangle& out)
 {
@@ -73,21 +69,17 @@ bool selectTriangle(const RawTriangle& t, const float3& focus, SelectedTriangle&
     return true;
 }
 
-// Writes `write`'s points for each selected triangle in list order until the scratch holds the
-// capacity or more; returns the number of points written. Each pass selects again rather than
-// keeping a list of the selection, so a render allocates nothing once the scratch exists.
+// Writes `write`'s points for each selected triangle in order until the scratch holds the
+// capacity or more; returns the number of points written.
 template <int PointsPerTriangle, class Write>
-int fillScratch(const std::vector<RawTriangle>& triangles, const float3& focus, float3* vertices, color* colours,
-                int capacity, color c, Write write)
+int fillScratch(const SelectedTriangle* selection, int selected, float3* vertices, color* colours, int capacity,
+                color c, Write write)
 {
     int count = 0;
-    SelectedTriangle s;
-    for (const RawTriangle& t : triangles) {
+    for (int k = 0; k < selected; ++k) {
         if (count + PointsPerTriangle > capacity)
             break;
-        if (!selectTriangle(t, focus, s))
-            continue;
-        write(s, vertices + count);
+        write(selection[k], vertices + count);
         for (int i = 0; i < PointsPerTriangle; ++i)
             colours[count + i] = c;
         count += PointsPerTriangle;
@@ -102,6 +94,7 @@ void debugdrawer::allocateCollisionScratch()
     if (!collisionVertexScratch_) {
         collisionVertexScratch_ = std::make_unique<float3[]>(kCollisionScratch);
         collisionColorScratch_ = std::make_unique<color[]>(kCollisionScratch);
+        collisionSelection_ = std::make_unique<StaticSelection[]>(kMostSelected);
     }
 }
 
@@ -114,28 +107,39 @@ void debugdrawer::drawStaticCollision(HostDebugDraw& host, const float3& focus, 
     float3* v = collisionVertexScratch_.get();
     color* c = collisionColorScratch_.get();
 
+    // Selected once for the three passes, into storage kept with the scratch (a list built
+    // here would allocate every render).
+    StaticSelection* selection = collisionSelection_.get();
+    int selected = 0;
+    for (size_t i = 0; i < triangles.size() && selected < kMostSelected; ++i)
+        if (selectTriangle(triangles[i], focus, selection[selected]))
+            ++selected;
+
     const int capacity = kCollisionScratch;
-    int n = fillScratch<3>(triangles, focus, v, c, capacity, kFaceColor, [](const SelectedTriangle& s, float3* out) {
-        out[0] = s.corners[0];
-        out[1] = s.corners[1];
-        out[2] = s.corners[2];
-    });
+    int n = fillScratch<3>(selection, selected, v, c, capacity, kFaceColor,
+                           [](const SelectedTriangle& s, float3* out) {
+                               out[0] = s.corners[0];
+                               out[1] = s.corners[1];
+                               out[2] = s.corners[2];
+                           });
     if (n > 0)
         host.drawTriangles(v, c, n);
 
-    n = fillScratch<6>(triangles, focus, v, c, capacity, kEdgeColor, [](const SelectedTriangle& s, float3* out) {
-        for (int i = 0; i < 3; ++i) {
-            out[2 * i] = s.corners[i];
-            out[2 * i + 1] = s.corners[(i + 1) % 3];
-        }
-    });
+    n = fillScratch<6>(selection, selected, v, c, capacity, kEdgeColor,
+                       [](const SelectedTriangle& s, float3* out) {
+                           for (int i = 0; i < 3; ++i) {
+                               out[2 * i] = s.corners[i];
+                               out[2 * i + 1] = s.corners[(i + 1) % 3];
+                           }
+                       });
     if (n > 0)
         host.drawLines(v, c, n);
 
-    n = fillScratch<2>(triangles, focus, v, c, capacity, kNormalColor, [](const SelectedTriangle& s, float3* out) {
-        out[0] = s.centroid;
-        out[1] = s.centroid + s.normal * kNormalLength;
-    });
+    n = fillScratch<2>(selection, selected, v, c, capacity, kNormalColor,
+                       [](const SelectedTriangle& s, float3* out) {
+                           out[0] = s.centroid;
+                           out[1] = s.centroid + s.normal * kNormalLength;
+                       });
     if (n > 0)
         host.drawLines(v, c, n);
 }
