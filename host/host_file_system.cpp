@@ -1,10 +1,8 @@
 #include "host/host_file_system.h"
 
-#include <cerrno>
 #include <cstring>
 
 #include "host/host_trace.h"
-#include "platform/last_error.h"
 #include "platform/path_below.h"
 
 namespace VadiZov::host {
@@ -156,18 +154,12 @@ FilePure* DiskFileSystem::openFile(const char* path, const char* mode)
         if (!permitted && !insideWrittenFolder(below)) {
             std::printf("velkor-host: %s not opened for writing: files are written only below %s/\n",
                         below.c_str(), kWrittenFolder);
-            // What the script's io.open reports.
-            errno = EACCES;
             return nullptr;
         }
-        if (!permitted && !platform::makeDirectoryBelow(root_, kWrittenFolder)) {
-            errno = platform::getLastError();
+        if (!permitted && !platform::makeDirectoryBelow(root_, kWrittenFolder))
             return nullptr;
-        }
     }
     std::FILE* file = platform::openFileBelow(root_, below, mode);
-    if (!file)
-        errno = platform::getLastError();
     return file ? new DiskFile(file) : nullptr;
 }
 

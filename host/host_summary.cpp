@@ -32,7 +32,10 @@ long framesSubsteps(const std::string& status)
 void RunSummary::afterFrame(BeamEngine& engine)
 {
     ++frames_;
-    substeps_ += framesSubsteps(statusText(engine, 1));
+    // Status text 1 keeps the last stepped frame's count: a paused engine or one without
+    // objects (a script deleted them) stepped nothing this frame.
+    if (engine.getEnabled() && statusText(engine, 3) != "bodies: 0 ")
+        substeps_ += framesSubsteps(statusText(engine, 1));
 }
 
 void RunSummary::askScript(BeamObject* object)
