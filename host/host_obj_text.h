@@ -11,8 +11,8 @@
 
 namespace VadiZov::host {
 
-// Faces up to this many vertices cost at most about 2.5 times a triangle's share per vertex
-// (measured with the Debian loader); a 10,000-vertex face took 0.6 s, a 40,000-vertex one 10 s.
+// Faces up to this many vertices cost at most about 2.5 times a quad's share per vertex with the
+// Debian loader; a 10,000-vertex face took 0.35 s, a 40,000-vertex one 3.6 s.
 constexpr size_t kMaxObjFaceVertices = 64;
 
 // The line numbers of the file's "v", "vn" and "vt" lines, in order: the loader keeps one entry

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -27,12 +28,16 @@ const char kTriangle[] = "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n";
 std::string polygon(int n)
 {
     std::string text;
-    for (int i = 0; i < n; ++i)
-        text += "v " + std::to_string(std::cos(6.283185 * i / n)) + " " + std::to_string(std::sin(6.283185 * i / n)) +
-                " 0\n";
+    char line[100];
+    for (int i = 0; i < n; ++i) {
+        std::snprintf(line, sizeof line, "v %f %f 0\n", std::cos(6.283185 * i / n), std::sin(6.283185 * i / n));
+        text += line;
+    }
     text += "f";
-    for (int i = 1; i <= n; ++i)
-        text += " " + std::to_string(i);
+    for (int i = 1; i <= n; ++i) {
+        std::snprintf(line, sizeof line, " %d", i);
+        text += line;
+    }
     return text + "\n";
 }
 
@@ -129,7 +134,7 @@ TEST_F(HostMeshFiles, MaterialLibrariesAreNeverOpened)
     const std::vector<std::string> libraries = {"../../../../../../etc/passwd", "fifo.mtl", "/dev/zero"};
     std::vector<std::string> names;
     for (size_t i = 0; i < libraries.size(); ++i) {
-        names.push_back("m" + std::to_string(i));
+        names.push_back(std::string("m").append(std::to_string(i)));
         mesh(names.back(), "mtllib " + libraries[i] + "\nusemtl x\n" + kTriangle);
     }
     const auto start = std::chrono::steady_clock::now();
