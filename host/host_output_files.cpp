@@ -1,11 +1,9 @@
 #include "host/host_output_files.h"
 
-#include <cerrno>
 #include <filesystem>
 
 #include "host/host_input_files.h"
 #include "platform/output_file.h"
-#include "platform/path_below.h"
 
 namespace VadiZov::host {
 
@@ -14,17 +12,20 @@ namespace {
 namespace fs = std::filesystem;
 
 // `path` relative to DATA_DIR when it lies inside it, links resolved; empty when it does not.
-std::string insideDataDir(const std::string& dataDir, const std::string& path)
+// False when the path cannot be resolved (a loop of links, a folder that may not be searched).
+bool insideDataDir(const std::string& dataDir, const std::string& path, std::string* inside)
 {
-    std::error_code ec;
-    const fs::path data = fs::weakly_canonical(fs::absolute(dataDir, ec), ec);
-    const fs::path real = fs::weakly_canonical(fs::absolute(path, ec), ec);
-    if (ec)
-        return std::string();
+    std::error_code errors[4];
+    const fs::path data = fs::weakly_canonical(fs::absolute(dataDir, errors[0]), errors[1]);
+    const fs::path real = fs::weakly_canonical(fs::absolute(path, errors[2]), errors[3]);
+    for (const std::error_code& e : errors)
+        if (e)
+            return false;
     const fs::path relative = real.lexically_relative(data);
-    if (relative.empty() || *relative.begin() == "..")
-        return std::string();
-    return relative.string();
+    inside->clear();
+    if (!relative.empty() && *relative.begin() != "..")
+        *inside = relative.string();
+    return true;
 }
 
 std::string kindReason(platform::OutputKind kind)
@@ -48,7 +49,9 @@ bool refuse(const char* option, const std::string& path, const std::string& reas
 bool checkOutputFile(const HostOptions& options, const char* option, const std::string& path,
                      const std::string& extension, const char* what, std::string* error)
 {
-    const std::string inside = insideDataDir(options.dataDir, path);
+    std::string inside;
+    if (!insideDataDir(options.dataDir, path, &inside))
+        return refuse(option, path, "cannot be resolved", error);
     if (!inside.empty() && inside != ".") {
         const std::string reason = inputPlaceReason(options, inside);
         if (!reason.empty())
@@ -57,6 +60,10 @@ bool checkOutputFile(const HostOptions& options, const char* option, const std::
     const platform::OutputKind kind = platform::outputKind(path);
     if (kind != platform::OutputKind::Missing && kind != platform::OutputKind::File)
         return refuse(option, path, kindReason(kind), error);
+    std::error_code ec;
+    const fs::path folder = fs::path(path).parent_path();
+    if (!folder.empty() && !fs::is_directory(folder, ec))
+        return refuse(option, path, "its folder does not exist", error);
     if (kind == platform::OutputKind::File && !path.ends_with(extension))
         return refuse(option, path,
                       std::string("would replace an existing file that is not ") + what +
@@ -67,7 +74,9 @@ bool checkOutputFile(const HostOptions& options, const char* option, const std::
 
 bool checkOutputFolder(const HostOptions& options, const std::string& dir, std::string* error)
 {
-    const std::string inside = insideDataDir(options.dataDir, dir);
+    std::string inside;
+    if (!insideDataDir(options.dataDir, dir, &inside))
+        return refuse("--mesh-out", dir, "cannot be resolved", error);
     if (!inside.empty()) {
         // What a file written into the folder would replace.
         const std::string reason = inputPlaceReason(options, inside == "." ? "x.obj" : inside + "/x.obj");

@@ -58,6 +58,28 @@ bool loadLibrary(platform::SharedLibrary& library, LibraryExports* exports)
     return true;
 }
 
+// --mesh-out and the debug pictures, after the last frame; false when one was not written.
+bool writeOutputs(const HostOptions& options, BeamEngine& engine, BeamObject* object,
+                  const HostObjectRecord& hostObject, const HostResources& resources, HostGameEngine& gameEngine)
+{
+    // The run may have changed what lies at the output paths (its log, its scripts' files): the
+    // rule is checked again where the files are written.
+    std::string error;
+    if (!checkOutputs(options, &error)) {
+        std::fprintf(stderr, "velkor-host: %s\n", error.c_str());
+        return false;
+    }
+    bool written = true;
+    // The library wrote the vertices relative to the object, whose place it last gave the host.
+    if (!options.meshOutDir.empty() && !options.objectDir.empty())
+        written = resources.writeFlexMeshes(options.meshOutDir,
+                                            std::filesystem::path(options.objectDir).filename().string(),
+                                            hostObject.position);
+    if (options.debugPicture.wanted())
+        written = writeDebugPictures(engine, object, hostObject.position, gameEngine, options.debugPicture) && written;
+    return written;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -149,19 +171,7 @@ int main(int argc, char** argv)
     if (object || watch.deletedAtFrame() > 0)
         printSceneSummary(stdout, object, hostObject, resources);
     clearance.print(stdout);
-    // The run may have changed what lies at the output paths (its log, its scripts' files): the
-    // rule is checked again where the files are written.
-    const bool allowed = checkOutputs(options, &error);
-    if (!allowed)
-        std::fprintf(stderr, "velkor-host: %s\n", error.c_str());
-    bool written = allowed;
-    // The library wrote the vertices relative to the object, whose place it last gave the host.
-    if (allowed && !options.meshOutDir.empty() && !options.objectDir.empty())
-        written = resources.writeFlexMeshes(options.meshOutDir,
-                                            std::filesystem::path(options.objectDir).filename().string(),
-                                            hostObject.position);
-    if (allowed && options.debugPicture.wanted())
-        written = writeDebugPictures(*engine, object, hostObject.position, gameEngine, options.debugPicture) && written;
+    const bool written = writeOutputs(options, *engine, object, hostObject, resources, gameEngine);
     exports.destroyBeamEngine(engine);
     if (logFile)
         logFile->close();

@@ -162,6 +162,7 @@ TEST_F(HostFiles, OutputsThatWouldReplaceAnInputOrLeadElsewhereAreRefusedBeforeT
         {false, {"--debug-svg", "link.svg"}, "--debug-svg link.svg: is a symbolic link"},
         {false, {"--debug-png", "fifo.png"}, "--debug-png fifo.png: is not a regular file"},
         {false, {"--debug-png", "folder.png"}, "--debug-png folder.png: is a folder"},
+        {false, {"--debug-svg", "missing/x.svg"}, "--debug-svg missing/x.svg: its folder does not exist"},
         {false, {"--debug-png", "notes.txt"},
          "--debug-png notes.txt: would replace an existing file that is not a picture (only a missing file or one "
          "ending in \".png\" is written)"},
