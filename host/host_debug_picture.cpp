@@ -10,6 +10,8 @@
 #include <cstring>
 #include <limits>
 
+#include "host/host_output_file.h"
+
 namespace VadiZov::host {
 
 namespace {
@@ -210,6 +212,12 @@ bool readQuoted(const char*& p, std::string* out)
     return false;
 }
 
+// cairo's output goes through the host's own file, which keeps the cause of a failed write.
+cairo_status_t writeToFile(void* file, const unsigned char* data, unsigned int length)
+{
+    return static_cast<OutputFile*>(file)->write(data, length) ? CAIRO_STATUS_SUCCESS : CAIRO_STATUS_WRITE_ERROR;
+}
+
 } // namespace
 
 bool parseLegendScript(const std::string& script, LegendEntry* entry)
@@ -234,15 +242,19 @@ bool parseLegendScript(const std::string& script, LegendEntry* entry)
 bool writeDebugPicture(const HostDebugCapture& capture, const std::vector<LegendEntry>& legend, DebugView view,
                        PictureFormat format, const std::string& path, std::string* error)
 {
-    cairo_surface_t* surface = format == PictureFormat::svg
-                                   ? cairo_svg_surface_create(path.c_str(), kPictureWidth, kPictureHeight)
-                                   : cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kPictureWidth, kPictureHeight);
+    OutputFile file;
+    if (!file.open(path, error))
+        return false;
+    cairo_surface_t* surface =
+        format == PictureFormat::svg
+            ? cairo_svg_surface_create_for_stream(&writeToFile, &file, kPictureWidth, kPictureHeight)
+            : cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kPictureWidth, kPictureHeight);
     cairo_t* cr = cairo_create(surface);
     drawScene(cr, capture, legend, view);
     cairo_status_t status = cairo_status(cr);
     cairo_destroy(cr);
     if (status == CAIRO_STATUS_SUCCESS && format == PictureFormat::png)
-        status = cairo_surface_write_to_png(surface, path.c_str());
+        status = cairo_surface_write_to_png_stream(surface, &writeToFile, &file);
     cairo_surface_finish(surface);
     if (status == CAIRO_STATUS_SUCCESS)
         status = cairo_surface_status(surface);
@@ -251,6 +263,13 @@ bool writeDebugPicture(const HostDebugCapture& capture, const std::vector<Legend
     // otherwise stay until the process ends and show up as leaks.
     cairo_debug_reset_static_data();
     FcFini();
+    // cairo knows only that a write failed; the file knows why.
+    std::string closeError;
+    const bool closed = file.close(&closeError);
+    if (!closed && (status == CAIRO_STATUS_SUCCESS || status == CAIRO_STATUS_WRITE_ERROR)) {
+        *error = closeError;
+        return false;
+    }
     if (status != CAIRO_STATUS_SUCCESS) {
         *error = "cannot write " + path + ": " + cairo_status_to_string(status);
         return false;

@@ -1,5 +1,7 @@
 #include "host/host_file_system.h"
 
+#include <cstring>
+
 #include "host/host_trace.h"
 #include "platform/path_below.h"
 
@@ -127,13 +129,37 @@ int DiskFileSystem::fileExists(const char* path)
     return !below.empty() && platform::kindBelow(root_, below) == platform::BelowKind::File ? 1 : 0;
 }
 
+bool DiskFileSystem::writes(const char* mode)
+{
+    return mode && (std::strchr(mode, 'w') || std::strchr(mode, 'a') || std::strchr(mode, '+'));
+}
+
+bool DiskFileSystem::insideWrittenFolder(const std::string& path)
+{
+    const std::vector<std::string> parts = platform::pathComponents(path);
+    return parts.size() >= 2 && parts.front() == kWrittenFolder && platform::isPathBelow(path);
+}
+
 FilePure* DiskFileSystem::openFile(const char* path, const char* mode)
 {
     char q[600], m[64];
     trace("FS::openFile(%s, %s)", quoted(path, q, sizeof q), quoted(mode, m, sizeof m));
     if (!path || !mode)
         return nullptr;
-    std::FILE* file = platform::openFileBelow(root_, relative(path), mode);
+    const std::string below = relative(path);
+    if (writes(mode)) {
+        const bool permitted = !permittedLog_.empty() && below == permittedLog_;
+        if (permitted)
+            permittedLog_.clear();
+        if (!permitted && !insideWrittenFolder(below)) {
+            std::printf("velkor-host: %s not opened for writing: files are written only below %s/\n",
+                        below.c_str(), kWrittenFolder);
+            return nullptr;
+        }
+        if (!permitted && !platform::makeDirectoryBelow(root_, kWrittenFolder))
+            return nullptr;
+    }
+    std::FILE* file = platform::openFileBelow(root_, below, mode);
     return file ? new DiskFile(file) : nullptr;
 }
 

@@ -1,6 +1,8 @@
 // The host file system over a data directory on disk. Paths are relative to the root; a path
 // that climbs out of it ("..") or reaches outside through a link is refused, and only regular
-// files are opened.
+// files are opened. Everything below the root is read as it is; files are written (modes with
+// "w", "a" or "+") only below the folder "written/", which is made when first needed, never
+// through a link of any kind, so a script cannot change a script, a mesh or a ground file.
 #pragma once
 
 #include <cstdio>
@@ -10,6 +12,9 @@
 #include "velkor/host.h"
 
 namespace VadiZov::host {
+
+// Below the data folder: where scripts may write.
+inline constexpr const char* kWrittenFolder = "written";
 
 class DiskFile final : public FilePure {
 public:
@@ -55,9 +60,18 @@ public:
 
     // The path below the root: leading separators dropped.
     static std::string relative(const char* path);
+    // True when a C runtime mode writes: "w", "a" or "+" in it.
+    static bool writes(const char* mode);
+    // True when the relative path names something inside the written folder.
+    static bool insideWrittenFolder(const std::string& path);
+
+    // The one file outside the written folder that the next open for writing may create: the
+    // log file the host checked and hands the engine to open (the engine opens it through here).
+    void permitLogFile(const std::string& path) { permittedLog_ = path; }
 
 private:
     std::string root_;
+    std::string permittedLog_;
 };
 
 } // namespace VadiZov::host

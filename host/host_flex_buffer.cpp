@@ -1,7 +1,9 @@
 #include "host/host_flex_buffer.h"
 
+#include <algorithm>
 #include <cstdio>
 
+#include "host/host_output_file.h"
 #include "host/host_resources.h"
 #include "host/host_trace.h"
 
@@ -91,19 +93,26 @@ void HostFlexBuffer::setInitialTransformation(const float3* a, const float3* b, 
           double(c->z));
 }
 
-bool HostFlexBuffer::writeObj(const std::string& path, const float3& offset) const
+bool HostFlexBuffer::writeObj(const std::string& path, const float3& offset, std::string* error) const
 {
-    std::FILE* out = std::fopen(path.c_str(), "w");
-    if (!out)
-        return false;
-    std::fprintf(out, "# %s: %d vertices, %d triangles\n", name_.c_str(), vertexCount, triangleCount);
+    std::string text = "# " + name_ + ": " + std::to_string(vertexCount) + " vertices, " +
+                       std::to_string(triangleCount) + " triangles\n";
+    // A line of three floats printed whole ("%.6f" of the largest float) fits with room to spare.
+    char line[200];
+    auto add = [&](int length) { text.append(line, size_t(std::clamp(length, 0, int(sizeof line) - 1))); };
     for (const float3& p : positions_)
-        std::fprintf(out, "v %.6f %.6f %.6f\n", double(p.x + offset.x), double(p.y + offset.y), double(p.z + offset.z));
+        add(std::snprintf(line, sizeof line, "v %.6f %.6f %.6f\n", double(p.x + offset.x), double(p.y + offset.y),
+                          double(p.z + offset.z)));
     for (const auto& d : directions_)
-        std::fprintf(out, "vn %.6f %.6f %.6f\n", double(d[0]), double(d[1]), double(d[2]));
+        add(std::snprintf(line, sizeof line, "vn %.6f %.6f %.6f\n", double(d[0]), double(d[1]), double(d[2])));
     for (const auto& t : triangles_)
-        std::fprintf(out, "f %d//%d %d//%d %d//%d\n", t[0] + 1, t[0] + 1, t[1] + 1, t[1] + 1, t[2] + 1, t[2] + 1);
-    return std::fclose(out) == 0;
+        add(std::snprintf(line, sizeof line, "f %d//%d %d//%d %d//%d\n", t[0] + 1, t[0] + 1, t[1] + 1, t[1] + 1,
+                          t[2] + 1, t[2] + 1));
+    OutputFile out;
+    if (!out.open(path, error))
+        return false;
+    out.write(text.data(), text.size());
+    return out.close(error);
 }
 
 } // namespace VadiZov::host

@@ -30,8 +30,8 @@ public:
     void setInitialTransformation(const float3* a, const float3* b, const float3* c) override;
 
     // The deformed vertices moved by offset (the library writes them relative to the object) and
-    // the current triangles, collapsed ones included, as OBJ text.
-    bool writeObj(const std::string& path, const float3& offset) const;
+    // the current triangles, collapsed ones included, as OBJ text. False with the message.
+    bool writeObj(const std::string& path, const float3& offset, std::string* error) const;
     const std::string& name() const { return name_; }
     // As the library last wrote them (relative to the object), or as read from the file before.
     const std::vector<float3>& positions() const { return positions_; }

@@ -1,5 +1,7 @@
 #include "host/host_input_files.h"
 
+#include "host/host_file_system.h"
+
 #include "platform/last_error.h"
 #include "platform/path_below.h"
 
@@ -34,6 +36,15 @@ std::vector<std::string> foldersOf(const std::string& path)
     return folders;
 }
 
+// "./lua//x" and "lua/x" name the same file.
+std::string normal(const std::string& path)
+{
+    std::string joined;
+    for (const std::string& part : platform::pathComponents(path))
+        joined += (joined.empty() ? "" : "/") + part;
+    return joined;
+}
+
 } // namespace
 
 bool readGroundFiles(const HostOptions& options, GroundFiles* ground, std::string* error)
@@ -59,6 +70,42 @@ bool readGroundFiles(const HostOptions& options, GroundFiles* ground, std::strin
     return true;
 }
 
+std::string inputPlaceReason(const HostOptions& options, const std::string& given)
+{
+    const std::string path = normal(given);
+    const std::string objectDir = normal(options.objectDir);
+    const std::vector<std::string> folders = foldersOf(path);
+    if (!folders.empty() && folders.front() == "lua")
+        return "would replace a file below lua/, which holds the scripts";
+    if (!folders.empty() && folders.front() == "meshes")
+        return "would replace a file below meshes/, which holds the meshes";
+    for (const std::string& folder : folders) {
+        if (folder == objectDir ||
+            platform::kindBelow(options.dataDir, folder + "/init.lua") == platform::BelowKind::File)
+            return "would replace a file in the object folder " + folder;
+    }
+    if (path == normal(options.terrainFile) || path == normal(options.staticFile))
+        return "would replace a ground file";
+    return std::string();
+}
+
+bool checkInputPlaces(const HostOptions& options, std::string* error)
+{
+    const struct {
+        const char* option;
+        const std::string& path;
+    } inputs[] = {{"--object", options.objectDir}, {"--terrain", options.terrainFile}, {"--static", options.staticFile}};
+    for (const auto& input : inputs) {
+        const std::vector<std::string> parts = platform::pathComponents(input.path);
+        if (!parts.empty() && parts.front() == kWrittenFolder) {
+            *error = std::string(input.option) + " " + input.path + ": inputs may not lie below " + kWrittenFolder +
+                     "/, where scripts write";
+            return false;
+        }
+    }
+    return true;
+}
+
 bool checkLogFile(const HostOptions& options, std::string* error)
 {
     const std::string& log = options.logFile;
@@ -70,16 +117,9 @@ bool checkLogFile(const HostOptions& options, std::string* error)
     };
     if (!platform::isPathBelow(log))
         return refuse("must be a path below DATA_DIR");
-    const std::vector<std::string> folders = foldersOf(log);
-    if (!folders.empty() && folders.front() == "lua")
-        return refuse("would replace a file below lua/, which holds the scripts");
-    for (const std::string& folder : folders) {
-        if (folder == options.objectDir ||
-            platform::kindBelow(options.dataDir, folder + "/init.lua") == platform::BelowKind::File)
-            return refuse("would replace a file in the object folder " + folder);
-    }
-    if (log == options.terrainFile || log == options.staticFile)
-        return refuse("would replace a ground file");
+    const std::string input = inputPlaceReason(options, log);
+    if (!input.empty())
+        return refuse(input);
     const platform::BelowKind kind = platform::kindBelow(options.dataDir, log);
     if (kind != platform::BelowKind::Missing && !(kind == platform::BelowKind::File && log.ends_with(".log")))
         return refuse("would replace an existing file that is not a log (only a missing file or one ending in "

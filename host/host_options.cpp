@@ -118,6 +118,10 @@ bool parseOptions(int argc, char** argv, HostOptions* options, std::string* erro
             const char* v = value(arg);
             if (!v)
                 return false;
+            if (!options->objectDir.empty()) {
+                *error = "--object given twice: the engine has one object slot";
+                return false;
+            }
             // The engine keeps object folder names in 1023 characters.
             if (std::strlen(v) > kMaxObjectDirLength) {
                 *error = "--object takes a folder name of at most " + std::to_string(kMaxObjectDirLength) +

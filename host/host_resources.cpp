@@ -6,15 +6,27 @@
 #include <map>
 #include <tuple>
 
+#include <cerrno>
+#include <istream>
+#include <streambuf>
+
 #include <tiny_obj_loader.h>
 
+#include "host/host_obj_text.h"
 #include "host/host_trace.h"
+#include "platform/last_error.h"
+#include "platform/output_file.h"
+#include "platform/path_below.h"
 
 namespace VadiZov::host {
 
 namespace {
 
 constexpr size_t kMaxVertices = 65535;  // triangles index vertices with 16 bits
+constexpr const char* kMeshFolder = "meshes";
+// The host's rule for every file it reads (see path_below); a mesh this large has long passed
+// the vertex limit.
+constexpr uint64_t kMaxMeshFileBytes = uint64_t(256) << 20;
 
 float3 unit(const float3& v)
 {
@@ -61,25 +73,86 @@ void completeDirections(MeshData* mesh, const std::vector<bool>& hasNormal, cons
     }
 }
 
+// The text of a file read whole, as a stream for the loader, without a copy.
+class TextStreamBuffer : public std::streambuf {
+public:
+    explicit TextStreamBuffer(const std::string& text)
+    {
+        char* begin = const_cast<char*>(text.data());
+        setg(begin, begin, begin + text.size());
+    }
+};
+
+// Reads meshes/<name>.obj: the name is a path below the mesh folder, which itself lies below
+// the data folder; links are followed only while they stay inside the mesh folder, only a
+// regular file is read, and at most kMaxMeshFileBytes of it.
+bool readMeshFile(const std::string& dataDir, const std::string& name, std::string* path, std::string* text,
+                  std::string* error)
+{
+    const std::string meshDir = (std::filesystem::path(dataDir) / kMeshFolder).string();
+    *path = meshDir + "/" + name + ".obj";
+    if (name.empty() || !platform::isPathBelow(name)) {
+        *error = "mesh name " + name + " refused: a mesh is a file below " + meshDir;
+        return false;
+    }
+    int code = 0;
+    if (platform::kindBelow(dataDir, kMeshFolder) != platform::BelowKind::Directory)
+        code = ENOENT;
+    else if (!platform::readFileBelow(meshDir, name + ".obj", kMaxMeshFileBytes, text))
+        code = platform::getLastError();
+    if (code == ENOENT)
+        *error = "no mesh file " + *path;
+    else if (code != 0)
+        *error = "cannot read mesh file " + *path + ": it " + platform::refusalText(code);
+    return code == 0;
+}
+
+// The loader's own number reading can still overflow ("0e999"): no coordinate the mesh uses may
+// be NaN or infinite.
+bool finiteAttributes(const tinyobj::attrib_t& attrib, const ObjLineNumbers& lines, const std::string& path,
+                      std::string* error)
+{
+    const struct {
+        const std::vector<tinyobj::real_t>& values;
+        size_t perLine;
+        const std::vector<uint32_t>& lines;
+    } kinds[] = {{attrib.vertices, 3, lines.positions}, {attrib.normals, 3, lines.normals},
+                 {attrib.texcoords, 2, lines.texcoords}};
+    for (const auto& kind : kinds) {
+        for (size_t i = 0; i < kind.values.size(); ++i) {
+            if (std::isfinite(kind.values[i]))
+                continue;
+            const size_t entry = i / kind.perLine;
+            *error = nonFiniteCoordinateMessage(path, entry < kind.lines.size() ? kind.lines[entry] : 0);
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 bool readObjMesh(const std::string& dataDir, const std::string& name, MeshData* mesh, std::string* error)
 {
-    const std::string path = (std::filesystem::path(dataDir) / "meshes" / (name + ".obj")).string();
-    std::error_code ec;
-    if (name.empty() || name.find("..") != std::string::npos || !std::filesystem::is_regular_file(path, ec)) {
-        *error = "no mesh file " + path;
+    std::string path, text;
+    if (!readMeshFile(dataDir, name, &path, &text, error))
         return false;
-    }
+    ObjLineNumbers lines;
+    if (!scanObjText(text, path, &lines, error))
+        return false;
     tinyobj::attrib_t attrib;
     std::vector<tinyobj::shape_t> shapes;
     std::vector<tinyobj::material_t> materials;
     std::string warn, err;
-    const std::string base = std::filesystem::path(path).parent_path().string() + "/";
-    if (!tinyobj::LoadObj(&attrib, &shapes, &materials, &warn, &err, path.c_str(), base.c_str(), true)) {
+    TextStreamBuffer buffer(text);
+    std::istream in(&buffer);
+    // No material reader: the host uses no materials, so "mtllib" names no file it opens.
+    if (!tinyobj::LoadObj(&attrib, &shapes, &materials, &warn, &err, &in, nullptr, true)) {
         *error = "cannot read mesh file " + path + ": " + err;
         return false;
     }
+    if (!finiteAttributes(attrib, lines, path, error))
+        return false;
     const int positions = int(attrib.vertices.size() / 3);
     const int normals = int(attrib.normals.size() / 3);
     const int texcoords = int(attrib.texcoords.size() / 2);
@@ -155,15 +228,19 @@ bool readObjMesh(const std::string& dataDir, const std::string& name, MeshData* 
 
 bool HostResources::writeFlexMeshes(const std::string& dir, const std::string& object, const float3& offset) const
 {
-    std::error_code ec;
-    std::filesystem::create_directories(dir, ec);
+    if (!platform::makeOutputFolder(dir)) {
+        std::fprintf(stderr, "velkor-host: cannot write into %s: it %s\n", dir.c_str(),
+                     platform::refusalText(platform::getLastError()).c_str());
+        return false;
+    }
     bool written = true;
     for (size_t n = 0; n < flexBuffers_.size(); ++n) {
         const std::string path = (std::filesystem::path(dir) / (object + "-" + std::to_string(n) + ".obj")).string();
-        if (flexBuffers_[n]->writeObj(path, offset)) {
+        std::string error;
+        if (flexBuffers_[n]->writeObj(path, offset, &error)) {
             std::printf("velkor-host: wrote %s (mesh %s)\n", path.c_str(), flexBuffers_[n]->name().c_str());
         } else {
-            std::fprintf(stderr, "velkor-host: cannot write %s\n", path.c_str());
+            std::fprintf(stderr, "velkor-host: %s\n", error.c_str());
             written = false;
         }
     }

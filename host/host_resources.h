@@ -17,8 +17,10 @@ struct MeshData {
     std::vector<std::array<uint16_t, 3>> triangles;
 };
 
-// Reads meshes/<name>.obj below dataDir. False with a message naming the file when it is missing,
-// malformed, or has more vertices than 16-bit triangles can index.
+// Reads meshes/<name>.obj below dataDir (never a file outside DATA_DIR/meshes, never one that is
+// not a regular file, at most 256 MiB). False with a message naming the file when it is missing
+// or refused, malformed, has a face of too many vertices or a coordinate that is not finite, or
+// has more vertices than 16-bit triangles can index.
 bool readObjMesh(const std::string& dataDir, const std::string& name, MeshData* mesh, std::string* error);
 
 class HostRigidMesh final : public RigidMesh {
@@ -57,7 +59,8 @@ public:
     void destroyMaterials() override;
 
     // Writes every held flexible mesh as <dir>/<object>-<n>.obj, n counting the meshes in the
-    // order the object created them, vertices moved by offset. False when one cannot be written.
+    // order the object created them, vertices moved by offset; the folder is made when missing.
+    // False when one cannot be written, after printing the path and the reason on stderr.
     bool writeFlexMeshes(const std::string& dir, const std::string& object, const float3& offset) const;
 
     // The buffers still held, in the order they were created.

@@ -11,7 +11,8 @@ namespace VadiZov::host {
 class HostObjectRecord;
 class HostResources;
 
-void printSceneSummary(std::FILE* out, BeamObject& beamObject, const HostObjectRecord& object,
+// beamObject is null once the engine deleted the object: what the host kept of it is still shown.
+void printSceneSummary(std::FILE* out, BeamObject* beamObject, const HostObjectRecord& object,
                        const HostResources& resources);
 
 } // namespace VadiZov::host

@@ -32,7 +32,10 @@ long framesSubsteps(const std::string& status)
 void RunSummary::afterFrame(BeamEngine& engine)
 {
     ++frames_;
-    substeps_ += framesSubsteps(statusText(engine, 1));
+    // Status text 1 keeps the last stepped frame's count: a paused engine or one without
+    // objects (a script deleted them) stepped nothing this frame.
+    if (engine.getEnabled() && statusText(engine, 3) != "bodies: 0 ")
+        substeps_ += framesSubsteps(statusText(engine, 1));
 }
 
 void RunSummary::askScript(BeamObject* object)
@@ -41,12 +44,15 @@ void RunSummary::askScript(BeamObject* object)
         scriptResult_ = object->queueLuaCommand("if type(summary) == 'function' then return summary() end", true);
 }
 
-void RunSummary::print(std::FILE* out, BeamEngine& engine, BeamObject* object, const float3* hostPosition) const
+void RunSummary::print(std::FILE* out, BeamEngine& engine, BeamObject* object, const float3* hostPosition,
+                       int deletedAtFrame) const
 {
     std::fprintf(out, "summary: frames %d\n", frames_);
     std::fprintf(out, "summary: substeps %lld (%.4f s simulated)\n", substeps_, simulatedSeconds());
     std::fprintf(out, "summary: status 1: %s\n", statusText(engine, 1).c_str());
     std::fprintf(out, "summary: status 3: %s\n", statusText(engine, 3).c_str());
+    if (deletedAtFrame > 0)
+        std::fprintf(out, "summary: object deleted at frame %d\n", deletedAtFrame);
     // The library hands the host its object's reference node position every frame; a body that
     // blew up has no position to print.
     Vector3 reference[2] = {};

@@ -16,7 +16,9 @@ public:
     // Before the last frame: the command runs in that frame's Lua update, and its result stays
     // readable after it.
     void askScript(BeamObject* object);
-    void print(std::FILE* out, BeamEngine& engine, BeamObject* object, const float3* hostPosition) const;
+    // object is null once the engine deleted it, in the frame deletedAtFrame (0: never).
+    void print(std::FILE* out, BeamEngine& engine, BeamObject* object, const float3* hostPosition,
+               int deletedAtFrame) const;
 
     int frames() const { return frames_; }
     long long substeps() const { return substeps_; }

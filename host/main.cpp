@@ -10,8 +10,11 @@
 #include "host/host_game_engine.h"
 #include "host/host_ground_clearance.h"
 #include "host/host_input_files.h"
+#include "host/host_log_sink.h"
 #include "host/host_object.h"
+#include "host/host_object_watch.h"
 #include "host/host_options.h"
+#include "host/host_output_files.h"
 #include "host/host_scene.h"
 #include "host/host_resources.h"
 #include "host/host_scene_summary.h"
@@ -25,18 +28,6 @@ using namespace VadiZov;
 using namespace VadiZov::host;
 
 namespace {
-
-class StdoutLogSink final : public LogSink {
-public:
-    void log(int level, const char* text, bool newline) override
-    {
-        trace("LogSink::log(%d, %zu chars, %d)", level, text ? std::char_traits<char>::length(text) : 0,
-              newline ? 1 : 0);
-        std::fputs(text ? text : "", stdout);
-        if (newline)
-            std::fputc('\n', stdout);
-    }
-};
 
 struct LibraryExports {
     GetBeamEngineFn getBeamEngine = nullptr;
@@ -67,6 +58,28 @@ bool loadLibrary(platform::SharedLibrary& library, LibraryExports* exports)
     return true;
 }
 
+// --mesh-out and the debug pictures, after the last frame; false when one was not written.
+bool writeOutputs(const HostOptions& options, BeamEngine& engine, BeamObject* object,
+                  const HostObjectRecord& hostObject, const HostResources& resources, HostGameEngine& gameEngine)
+{
+    // The run may have changed what lies at the output paths (its log, its scripts' files): the
+    // rule is checked again where the files are written.
+    std::string error;
+    if (!checkOutputs(options, &error)) {
+        std::fprintf(stderr, "velkor-host: %s\n", error.c_str());
+        return false;
+    }
+    bool written = true;
+    // The library wrote the vertices relative to the object, whose place it last gave the host.
+    if (!options.meshOutDir.empty() && !options.objectDir.empty())
+        written = resources.writeFlexMeshes(options.meshOutDir,
+                                            std::filesystem::path(options.objectDir).filename().string(),
+                                            hostObject.position);
+    if (options.debugPicture.wanted())
+        written = writeDebugPictures(engine, object, hostObject.position, gameEngine, options.debugPicture) && written;
+    return written;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -84,9 +97,15 @@ int main(int argc, char** argv)
     }
     setTraceEnabled(options.trace);
     GroundFiles ground;
-    if (!readGroundFiles(options, &ground, &error) || !checkLogFile(options, &error)) {
+    if (!checkInputPlaces(options, &error) || !readGroundFiles(options, &ground, &error) ||
+        !checkLogFile(options, &error)) {
         std::fprintf(stderr, "velkor-host: %s\n", error.c_str());
         return 2;
+    }
+    // Known before the run, so that no run is spent on output that would be refused.
+    if (!checkOutputs(options, &error)) {
+        std::fprintf(stderr, "velkor-host: %s\n", error.c_str());
+        return 1;
     }
 
     platform::SharedLibrary library;
@@ -94,7 +113,7 @@ int main(int argc, char** argv)
     if (!loadLibrary(library, &exports))
         return 1;
 
-    StdoutLogSink sink;
+    StreamLogSink sink(stdout);
     DiskFileSystem fileSystem(std::filesystem::absolute(options.dataDir).string());
     HostGameEngine gameEngine;
 
@@ -105,8 +124,13 @@ int main(int argc, char** argv)
     // The library writes to the log file until it is destroyed and never closes it: the host
     // closes it after the engine is gone.
     FilePure* logFile = nullptr;
-    if (!options.logFile.empty() && !(logFile = engine->openLogFile(options.logFile.c_str())))
-        std::fprintf(stderr, "velkor-host: cannot open log file %s\n", options.logFile.c_str());
+    if (!options.logFile.empty()) {
+        fileSystem.permitLogFile(DiskFileSystem::relative(options.logFile.c_str()));
+        logFile = engine->openLogFile(options.logFile.c_str());
+        fileSystem.permitLogFile(std::string());
+        if (!logFile)
+            std::fprintf(stderr, "velkor-host: cannot open log file %s\n", options.logFile.c_str());
+    }
     engine->init();
     placeGround(*engine, options, ground);
 
@@ -121,36 +145,36 @@ int main(int argc, char** argv)
     }
 
     RunSummary summary;
+    ObjectWatch watch(object, &hostObject);
     const PlacedHeightMap terrain(ground.heightMap, options.squareSize, options.heightScale);
     MeshClearance clearance(terrain);
     for (int frame = 0; frame < options.frames; ++frame) {
         if (frame == options.frames - 1)
-            summary.askScript(object);
+            summary.askScript(watch.object());
         // A frame's graphics update shows the object as the frame before left it.
         const double shownTime = summary.simulatedSeconds();
         engine->update(options.dt);
         summary.afterFrame(*engine);
-        if (object && !options.terrainFile.empty())
+        watch.afterFrame(*engine, frame + 1);
+        if (watch.object() && !options.terrainFile.empty())
             clearance.afterFrame(resources.flexBuffers(), hostObject.position, shownTime);
     }
+    // Nothing below may run beside the last frame's physics: its physicsStep still logs, and it
+    // still writes what the summary, the meshes and the pictures read.
+    waitForPhysicsFrame(*engine, &hostObject);
+    object = watch.object();
 
     std::printf("velkor-host: library version %d, %d frames of %g s, simulation %s\n",
                 exports.getBeamEngineVersion(), options.frames, double(options.dt),
                 engine->getEnabled() ? "enabled" : "paused");
-    summary.print(stdout, *engine, object, object ? &hostObject.position : nullptr);
-    if (object)
-        printSceneSummary(stdout, *object, hostObject, resources);
+    summary.print(stdout, *engine, object, object ? &hostObject.position : nullptr, watch.deletedAtFrame());
+    if (object || watch.deletedAtFrame() > 0)
+        printSceneSummary(stdout, object, hostObject, resources);
     clearance.print(stdout);
-    // The library wrote the vertices relative to the object, whose place it last gave the host.
-    if (object && !options.meshOutDir.empty() &&
-        !resources.writeFlexMeshes(options.meshOutDir, std::filesystem::path(options.objectDir).filename().string(),
-                                   hostObject.position))
-        std::fprintf(stderr, "velkor-host: some flexible meshes could not be written\n");
-    const bool picturesWritten = !options.debugPicture.wanted() ||
-                                 writeDebugPictures(*engine, object, hostObject.position, gameEngine, options.debugPicture);
+    const bool written = writeOutputs(options, *engine, object, hostObject, resources, gameEngine);
     exports.destroyBeamEngine(engine);
     if (logFile)
         logFile->close();
     std::fflush(stdout);
-    return picturesWritten ? 0 : 1;
+    return written ? 0 : 1;
 }

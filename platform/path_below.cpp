@@ -142,13 +142,21 @@ std::FILE* openFileBelow(const std::string& root, const std::string& path, const
         return nullptr;
     }
     const bool writing = (flags & O_ACCMODE) != O_RDONLY;
-    // Non-blocking, so that opening a FIFO cannot wait for the other end.
-    const int fd = openBelow(root, path, flags | O_NONBLOCK, !writing);
+    // Non-blocking, so that opening a FIFO cannot wait for the other end; not truncating yet,
+    // so that nothing is cut before the file is known to be one that may be written.
+    const int fd = openBelow(root, path, (flags & ~O_TRUNC) | O_NONBLOCK, !writing);
     if (fd < 0)
         return nullptr;
     struct stat info {};
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        setLastError(S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
+    int refusal = 0;
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
+        refusal = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+    else if (writing && info.st_nlink > 1)
+        refusal = EMLINK;  // another name of the same file, maybe one that must not change
+    else if ((flags & O_TRUNC) && ftruncate(fd, 0) != 0)
+        refusal = errno;
+    if (refusal != 0) {
+        setLastError(refusal);
         close(fd);
         return nullptr;
     }
@@ -160,6 +168,35 @@ std::FILE* openFileBelow(const std::string& root, const std::string& path, const
     }
     return file;
 }
+
+bool makeDirectoryBelow(const std::string& root, const std::string& path)
+{
+    std::vector<std::string> parts = componentsOf(path);
+    if (!isPathBelow(path) || parts.empty()) {
+        setLastError(EXDEV);
+        return false;
+    }
+    const std::string name = parts.back();
+    parts.pop_back();
+    const int parent = openBelow(root, joined(parts), O_PATH | O_DIRECTORY, false);
+    if (parent < 0)
+        return false;
+    const bool made = mkdirat(parent, name.c_str(), 0777) == 0 || errno == EEXIST;
+    const int saved = errno;
+    close(parent);
+    if (!made) {
+        setLastError(saved);
+        return false;
+    }
+    // Something that already stood there must be a real folder, not a link to one.
+    const int fd = openBelow(root, path, O_PATH | O_DIRECTORY, false);
+    if (fd < 0)
+        return false;
+    close(fd);
+    return true;
+}
+
+std::vector<std::string> pathComponents(const std::string& path) { return componentsOf(path); }
 
 bool listNamesBelow(const std::string& root, const std::string& path, std::vector<std::string>* names)
 {
@@ -232,7 +269,9 @@ std::string refusalText(int code)
     case EINVAL:
     case ENXIO: return "is not a regular file";  // ENXIO: a FIFO opened for writing
     case EFBIG: return "is too large";
+    case EMLINK: return "is a hard link: the file has another name";
     case ENOENT: return "does not exist";
+    case ENOTDIR: return "is not a folder";
     default: return errorText(code);
     }
 }

@@ -27,10 +27,19 @@ BelowKind kindBelow(const std::string& root, const std::string& path);
 
 // Opens the regular file `path` below `root` with a C runtime mode ("r", "rb", "w", "wt",
 // "a", "r+", ...). Reading follows links that stay below the root; writing follows none, so a
-// link planted where a file is expected is never written through. nullptr with the last error
-// set (EXDEV when the path leaves the root, ELOOP for a link, EISDIR or EINVAL for something
-// that is not a regular file).
+// link planted where a file is expected is never written through, and writes no file that has
+// a second name (a hard link). A file is truncated only once it is known to be one that may be
+// written. nullptr with the last error set (EXDEV when the path leaves the root, ELOOP for a
+// link, EISDIR or EINVAL for something that is not a regular file, EMLINK for a hard link).
 std::FILE* openFileBelow(const std::string& root, const std::string& path, const char* mode);
+
+// Makes the folder `path` below `root` unless it is there; the folders above it must exist.
+// No link is followed, and a link standing where the folder should be is refused. False with
+// the last error set.
+bool makeDirectoryBelow(const std::string& root, const std::string& path);
+
+// The components of a relative path, '/' and '\' separating them, empty ones and "." dropped.
+std::vector<std::string> pathComponents(const std::string& path);
 
 // The names in the directory `path` below `root`, without "." and "..", sorted by their bytes.
 // False with the last error set when it is no directory below the root.

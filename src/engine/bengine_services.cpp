@@ -11,6 +11,7 @@
 #include "object/bobject.h"
 #include "platform/last_error.h"
 #include "platform/path_below.h"
+#include "step/bthread.h"
 
 namespace VadiZov {
 
@@ -88,6 +89,11 @@ const char* BeamEngineImpl::getObjectPersistentData(HostObject* hostObject)
 {
     if (!hostObject || !params_.objects)
         return nullptr;
+    // The worker takes the engine lock only once it is scheduled, so a frame released a moment
+    // ago may not hold it yet: wait for that frame itself, and the host never reads the object
+    // before the physics it released has run. Inside an update the frame step does the waiting.
+    if (!insideUpdate_ && objectLuaDepth_ == 0 && !onPhysicsThread())
+        waitForPhysicsFrame();
     platform::CriticalSectionGuard guard(engineLock_);
     for (int slot = 0; slot < params_.objectCount; ++slot) {
         BeamObjectImpl* object = params_.objects[slot];

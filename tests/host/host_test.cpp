@@ -130,19 +130,19 @@ TEST_F(Host, ScriptsStayInsideTheDataFolder)
     const fs::path pwned = dir / "pwned";
     std::ofstream(dir / "data" / "lua" / "system" / "main.lua")
         << "print('printed', 1)\n"
-           "local f = io.open('lua/system/note.txt', 'w') f:write('written by script') f:close()\n"
-           "logInfo('read back: ' .. io.open('lua/system/note.txt'):read('*a'))\n"
+           "local f = io.open('written/note.txt', 'w') f:write('written by script') f:close()\n"
+           "logInfo('read back: ' .. io.open('written/note.txt'):read('*a'))\n"
            "logInfo('outside: ' .. tostring(io.open('../outside.txt')))\n"
            "logInfo('execute: ' .. os.execute('touch " << pwned.string() << "'))\n"
-           "logInfo('remove: ' .. tostring(os.remove('lua/system/note.txt')))\n"
+           "logInfo('remove: ' .. tostring(os.remove('written/note.txt')))\n"
            "logInfo('resolve: ' .. select(2, package.loaded.socket.dns.toip('example.com')))\n";
     HostRun r = run("--frames 1 " + (dir / "data").string());
     ASSERT_EQ(r.exitCode, 0) << r.err;
     for (const char* expected :
          {"printed", "read back: written by script", "outside: nil", "Lua tried to execute system command: touch",
-          "execute: 0", "Lua tried to remove a file: lua/system/note.txt", "remove: nil", "resolve: restricted"})
+          "execute: 0", "Lua tried to remove a file: written/note.txt", "remove: nil", "resolve: restricted"})
         EXPECT_NE(r.out.find(expected), std::string::npos) << expected << "\n" << r.out;
-    EXPECT_EQ(readFile(dir / "data" / "lua" / "system" / "note.txt"), "written by script");
+    EXPECT_EQ(readFile(dir / "data" / "written" / "note.txt"), "written by script");
     EXPECT_FALSE(fs::exists(pwned));
 }
 

@@ -118,6 +118,42 @@ TEST_F(PathBelow, WritesFollowNoLinkAndCreateOnlyBelowTheRoot)
     EXPECT_EQ(openFileBelow(root, "file.txt", "bogus"), nullptr);
 }
 
+// A second name of a file may be the name of something that must not change: such a file is
+// read, never written, and a refused file is not cut first.
+TEST_F(PathBelow, WritesRefuseHardLinksBeforeCuttingAnything)
+{
+    fs::create_hard_link(base / "outside" / "secret.txt", base / "root" / "hard.txt");
+    for (const char* mode : {"w", "a", "r+", "wb+"}) {
+        EXPECT_EQ(openFileBelow(root, "hard.txt", mode), nullptr) << mode;
+        EXPECT_EQ(getLastError(), EMLINK) << mode;
+    }
+    EXPECT_EQ(readAll(base / "outside" / "secret.txt"), "secret");
+    std::string bytes;
+    EXPECT_TRUE(readFileBelow(root, "hard.txt", 100, &bytes));
+    EXPECT_EQ(refusalText(EMLINK), "is a hard link: the file has another name");
+    // A plain file is still cut by "w" and kept by "a".
+    for (const char* mode : {"a", "w"}) {
+        std::FILE* file = openFileBelow(root, "file.txt", mode);
+        ASSERT_NE(file, nullptr) << mode;
+        std::fputs("+", file);
+        std::fclose(file);
+    }
+    EXPECT_EQ(readAll(base / "root" / "file.txt"), "+");
+}
+
+TEST_F(PathBelow, FoldersAreMadeOnlyBelowTheRootAndNeverThroughALink)
+{
+    EXPECT_TRUE(makeDirectoryBelow(root, "made"));
+    EXPECT_TRUE(fs::is_directory(base / "root" / "made"));
+    EXPECT_TRUE(makeDirectoryBelow(root, "made"));  // already there
+    EXPECT_TRUE(makeDirectoryBelow(root, "sub/made"));
+    for (const char* path : {"dir-out", "dir-out/made", "../made", "/tmp/made", "file.txt", "missing/made"})
+        EXPECT_FALSE(makeDirectoryBelow(root, path)) << path;
+    EXPECT_FALSE(fs::exists(base / "outside" / "made"));
+    EXPECT_FALSE(fs::exists(base / "made"));
+    EXPECT_EQ(pathComponents("./a//b\\c/"), (std::vector<std::string>{"a", "b", "c"}));
+}
+
 TEST_F(PathBelow, ReadsAreCappedAndDirectoriesListedInByteOrder)
 {
     std::string bytes;
