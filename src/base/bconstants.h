@@ -16,6 +16,19 @@ constexpr int kMaxFlexmeshes = 300;
 constexpr int kMaxProps = 300;
 constexpr int kMaxPressureGroup = 127;  // the triangle keeps its group in a signed byte
 
+// What one object's scripts may build in its growable lists or queue in a frame. Each is far above
+// what a real object uses (a closed skin over 2000 nodes has about 4000 triangles) and keeps the
+// memory and the per-substep cost bounded; a call past one is refused with a logged error.
+constexpr int kMaxCollisionTriangles = 20000;
+constexpr int kMaxRails = 1000;
+constexpr int kMaxRailLinks = 10000;  // all rails of the object together
+constexpr int kMaxSlideNodes = 2000;
+constexpr int kMaxQueuedLuaCommands = 1024;  // an object's command queue, and the engine's chunks and files
+constexpr int kMaxQueuedJavaScript = 1024;   // both halves of an object's JavaScript queue
+constexpr int kMaxQueuedSoundActions = 1024;  // both halves of its sound-action queue
+constexpr int kMaxAttachedSounds = 256;
+constexpr int kMaxHostParticles = 8192;  // particles waiting for the host, per object
+
 // Metres. Added to a length before dividing by it, so a zero-length beam, lever or offset gives a
 // zero direction instead of NaN; far below any length a real object has.
 constexpr float kLengthEpsilon = 1e-25f;

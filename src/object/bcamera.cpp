@@ -5,7 +5,9 @@
 #include "base/bglobals.h"
 #include "base/blog.h"
 #include "base/bmath.h"
+#include "base/bscript_values.h"
 #include "object/bobject.h"
+#include "step/bthread.h"
 #include "velkor/host.h"
 
 namespace VadiZov {
@@ -30,8 +32,11 @@ bool cameraAxes(const BeamObjectImpl& object, float3& u, float3& v, float3& n)
 
 } // namespace
 
+// The camera setup is read by the host thread (reference positions) while a frame runs.
 void setReferenceNodes(BeamObjectImpl& object, int ref, int dir, int side, int up, int position1, int position2)
 {
+    if (refuseOnPhysicsThread("setReferenceNodes"))
+        return;
     if (!object.validNode(ref) || !isNodeOrUnset(object, dir) || !isNodeOrUnset(object, side) ||
         !isNodeOrUnset(object, up) || !object.validNode(position1) || !object.validNode(position2)) {
         logFormat(LOG_ERROR, "*** setReferenceNodes: invalid node id: %d, %d, %d, %d, %d, %d", ref, dir, side, up,
@@ -49,6 +54,11 @@ void setReferenceNodes(BeamObjectImpl& object, int ref, int dir, int side, int u
 
 void setExternalCamera(BeamObjectImpl& object, float x, float y, float z, float factor1, float factor2, float view)
 {
+    constexpr const char* kMember = "setExternalCamera";
+    if (refuseOnPhysicsThread(kMember) || !acceptVector(kMember, "offset", float3(x, y, z)) ||
+        !acceptNumber(kMember, "factor", factor1) || !acceptNumber(kMember, "factor", factor2) ||
+        !acceptNumber(kMember, "view", view))
+        return;
     float3 u, v, n;
     if (!object.validNode(object.axisRef) || !object.validNode(object.axisSide) ||
         !object.validNode(object.axisBack) || !cameraAxes(object, u, v, n)) {
@@ -68,6 +78,8 @@ void setExternalCamera(BeamObjectImpl& object, float x, float y, float z, float 
 
 void addInternalCamera(BeamObjectImpl& object, int node, float value)
 {
+    if (refuseOnPhysicsThread("addInternalCamera") || !acceptNumber("addInternalCamera", "value", value))
+        return;
     if (!object.validNode(node)) {
         logFormat(LOG_ERROR, "*** addInternalCamera: invalid node id: %d", node);
         return;

@@ -12,6 +12,7 @@
 
 #include "base/blifetime.h"
 #include "contact/btriangle_contact.h"
+#include "debug/bdebug_drawer.h"
 #include "object/bbeam_handles.h"
 #include "object/bobject_frame_queues.h"
 #include "object/bobject_records.h"
@@ -29,7 +30,6 @@ class Lua;
 class LuaObjectScript;
 class Material;
 class HostDebugDraw;
-class debugdrawer;
 struct ObjectLua;
 
 // Reset request bits (requestReset).
@@ -117,8 +117,8 @@ public:
     void setNodeMaterial(int node, int material);
     void setNodePair(int node, int partner);
     void setGravity(float g);
-    void setWind(float x, float y, float z) { wind = float3(x, y, z); }
-    void setWaterFlow(float x, float y, float z) { waterFlow = float3(x, y, z); }
+    void setWind(float x, float y, float z);
+    void setWaterFlow(float x, float y, float z);
 
     beam setBeam(int index, int node1, int node2, float strength, float spring, float damp, float deform,
                  float lengthFactor);
@@ -231,7 +231,7 @@ public:
     // The debug-draw collector as scripts see it (Lua member debugDrawProxy). Scripts may set it
     // to nil, which skips drawing; the collector itself stays owned by the object.
     debugdrawer* debugDrawProxy = nullptr;
-    debugdrawer* ownDebugDrawer() const { return debugDrawer_.get(); }
+    debugdrawer* ownDebugDrawer() { return &debugDrawer_; }
 
     bool validNode(int node) const { return node >= 0 && node < node_count; }
 
@@ -267,8 +267,9 @@ private:
     void createLua();
     void deleteLua();
     const GroundModelNames* groundModelNames_ = nullptr;
-    // Freed only after the Lua state, so no script ever holds a freed collector.
-    std::unique_ptr<debugdrawer> debugDrawer_;
+    // Inside the object, so a script's handle to it dies with the object; it goes after the
+    // destructor's body has closed the object's own Lua state.
+    debugdrawer debugDrawer_{*this};
 };
 
 } // namespace VadiZov

@@ -51,6 +51,7 @@ private:
     void computeBaseTranslation(const float3& meshPosition);
 
     bool baseTranslationGiven_ = false;
+    bool placementRefused_ = false;  // a placement that was not finite was logged
     int16_t lightState_ = -1;  // last state sent: -1 none yet, 0 off, 1 on
     SpotLight* light_ = nullptr;
     BeamObjectImpl* owner_ = nullptr;

@@ -9,6 +9,7 @@
 
 #include "base/blifetime.h"
 #include "base/blog.h"
+#include "base/bmath.h"
 #include "base/bsettings.h"
 #include "lua/binding/blua_binding_core.h"
 #include "lua/blua.h"
@@ -293,24 +294,30 @@ TEST_F(HostileScripts, ANodeCountLoweredUnderItsBeamsAndTrianglesKeepsStepping)
     EXPECT_EQ(object->nodes[2].pos.y, 1.0f);  // past the count: held where it was
 }
 
+// Gravity and masses that are not finite are refused now; a beam far too stiff for its nodes'
+// masses still makes the explicit integration blow the body up within a few substeps.
+constexpr const char* kBlowUp = "obj:setBeam(1, 0, 1, FLT_MAX, 1e15, 0, FLT_MAX, 0.5)";
+
 TEST_F(HostileScripts, ABodyTurnedToNaNIsLoggedOnceUntilItIsReset)
 {
     BeamObjectImpl* object = addObject();
     ASSERT_NE(object, nullptr);
-    runInObject(object, "obj:setGravity(0/0)");
+    runInObject(object, kBlowUp);
     const std::string message = "*** object 0: reference node 0 position is not finite";
     for (int frame = 0; frame < 5; ++frame)
         engine->update(0.002f);
     engine->waitForPhysicsFrame();
-    ASSERT_FALSE(std::isfinite(object->nodes[0].worldPos.z));
+    ASSERT_FALSE(isFinite(object->nodes[0].worldPos));
     EXPECT_EQ(count(message), 1);
+    // The reset keeps the beams' springs: this one is made harmless first.
+    runInObject(object, "obj:setBeamSpringDamp(1, 0, -1, -1, -1)");
     object->requestReset(RESET_PHYSICS);
     for (int frame = 0; frame < 5; ++frame)
         engine->update(0.002f);
     engine->waitForPhysicsFrame();
-    EXPECT_TRUE(std::isfinite(object->nodes[0].worldPos.z));  // the reset made it whole again
+    EXPECT_TRUE(isFinite(object->nodes[0].worldPos));  // the reset made it whole again
     EXPECT_EQ(count(message), 1);
-    runInObject(object, "obj:setGravity(0/0)");
+    runInObject(object, "obj:setBeamSpringDamp(1, 1e15, -1, -1, -1)");
     clearLog();
     for (int frame = 0; frame < 5; ++frame)
         engine->update(0.002f);
