@@ -56,7 +56,8 @@ int noteFailingLine(lua_State* L)
             break;
         }
     }
-    if (!lua_isfunction(L, lua_upvalueindex(1)))
+    // A thread raised as the error would be taken as the thread to trace.
+    if (!lua_isfunction(L, lua_upvalueindex(1)) || lua_type(L, 1) == LUA_TTHREAD)
         return 1;
     lua_pushvalue(L, lua_upvalueindex(1));
     lua_pushvalue(L, 1);

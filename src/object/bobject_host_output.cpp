@@ -131,11 +131,22 @@ void BeamObjectImpl::updateGraphics(float)
     updateProps(*this);
 }
 
+// While the engine is paused, or on an object that is never updated, nothing sends the queue.
 void executeJS(BeamObjectImpl& object, const char* script, int value)
 {
     std::vector<JavaScriptCommand>& half = object.frameQueues.javaScript.luaHalf;
-    if (roomFor("executeJS", half.size(), kMaxQueuedJavaScript, "queued commands"))
-        half.push_back({script ? script : "", value});
+    if (!roomFor("executeJS", half.size(), kMaxQueuedJavaScript, "queued commands"))
+        return;
+    const std::string text = script ? script : "";
+    size_t bytes = text.size();
+    for (const JavaScriptCommand& queued : half)
+        bytes += queued.script.size();
+    if (bytes > kMaxQueuedJavaScriptBytes) {
+        logFormat(LOG_ERROR, "*** executeJS: no room for more than %zu bytes of queued commands, refused",
+                  kMaxQueuedJavaScriptBytes);
+        return;
+    }
+    half.push_back({text, value});
 }
 
 void setVolume(BeamObjectImpl& object, SFXSource* source, float volume)

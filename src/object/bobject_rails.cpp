@@ -87,8 +87,10 @@ int addRailLink(BeamObjectImpl& object, int rail, int node, int stop, int broken
         logMessage(LOG_ERROR, "*** addRailLink: invalid nodeId", true);
         return -1;
     }
-    // A looped rail's first link takes two entries.
-    if (!roomFor("addRailLink", railLinkCount(object) + 1, kMaxRailLinks, "rail links"))
+    // A looped rail's first link takes two entries (it is its own closing copy).
+    const Rail& target = object.rails[size_t(rail)];
+    const size_t entries = target.looped && target.links.empty() ? 2 : 1;
+    if (!roomFor("addRailLink", railLinkCount(object) + entries - 1, kMaxRailLinks, "rail links"))
         return -1;
     const RailLink link{node, uint8_t(stop == 1), uint8_t(broken == 1)};
     Rail& current = object.rails[size_t(rail)];
