@@ -32,6 +32,9 @@ constexpr size_t kMaxQueuedJavaScriptBytes = size_t(16) << 20;  // and their tex
 constexpr int kMaxQueuedSoundActions = 1024;  // sound actions queued per frame
 constexpr int kMaxAttachedSounds = 256;
 constexpr int kMaxHostParticles = 8192;  // particles waiting for the host, per object
+// Objects alive at once when a script makes another with BeamObject(): each is about 1.5 MB with
+// a Lua state of its own, and a script may keep any number in a table.
+constexpr int kMaxLiveObjects = 32;
 
 // Metres. Added to a length before dividing by it, so a zero-length beam, lever or offset gives a
 // zero direction instead of NaN; far below any length a real object has.

@@ -358,7 +358,13 @@ void FlexMesh::update()
     buffer_->endWrite();
 }
 
-void FlexMesh::addBrokenNode(int beam) { brokenBeams_.push_back(beam); }
+// The queue waits while the host grants no index access, or while the object is not updated: a
+// beam broken again and again would grow it for ever. A beam's triangles need hiding only once.
+void FlexMesh::addBrokenNode(int beam)
+{
+    if (roomFor("breakMeshes", brokenBeams_.size(), kMaxBeams, "queued broken beams"))
+        brokenBeams_.push_back(beam);
+}
 
 void FlexMesh::updateBrokenTriangles()
 {

@@ -28,6 +28,7 @@ void writeRenderPosition(RenderPosition (&buffers)[2][kMaxNodes], int node, cons
 
 BeamObjectImpl::BeamObjectImpl()
 {
+    liveCount_.fetch_add(1, std::memory_order_relaxed);
     // The records and fields start zeroed or at their initial values through their
     // initialisers; clear runs as on every rebuild (no script is attached yet, so nothing is
     // called back).
@@ -47,6 +48,7 @@ BeamObjectImpl::BeamObjectImpl()
 
 BeamObjectImpl::~BeamObjectImpl()
 {
+    liveCount_.fetch_sub(1, std::memory_order_relaxed);
     destroy();
     deleteLua();
     // A script may have attached props or meshes after destroy emptied the object.

@@ -5,6 +5,7 @@
 // copied nor moved, since wheels point into its node array.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <utility>
@@ -76,6 +77,8 @@ public:
     bool isDestroyed() const { return destroyed_; }
     // Shared with every script handle into this object; cleared when the object is deleted.
     LifeFlag lifeFlag() const { return lifetime_.flag(); }
+    // Objects alive in the process now (engine's and scripts' alike).
+    static int liveCount() { return liveCount_.load(std::memory_order_relaxed); }
     // The engine has logged that the reference node is no longer finite (until the next reset).
     bool nonFiniteReported = false;
     // The static collider's generation the nodes' lastStaticQueryPos were found in.
@@ -259,6 +262,7 @@ private:
     void emitContactParticles();
     void updateAttachedSounds();
 
+    static inline std::atomic<int> liveCount_{0};
     platform::CriticalSection* lock_ = nullptr;  // guards luaCommands and pendingRequests_
     int pendingRequests_ = 0;
     bool destroyed_ = false;

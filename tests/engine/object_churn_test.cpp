@@ -10,6 +10,7 @@
 #include "base/blog.h"
 #include "debug/bdebug_drawer.h"
 #include "lua/blua.h"
+#include "object/bflexmesh.h"
 #include "tests/support/objects_test_support.h"
 #include "tests/support/scoped_settings.h"
 
@@ -179,6 +180,12 @@ TEST_F(ObjectChurn, GrowingListsStopAtTheirCapacities)
                 "for i = 1, 16384 do d:drawText(float3(0, 0, 0), color(1, 1, 1, 1), 'x') end",
          16384, [](BeamEngineImpl&, BeamObjectImpl& o) { return o.ownDebugDrawer()->texts.size(); },
          "*** debugdrawer: no room for more than 16384 texts, refused"},
+        {false, "obj:setFlexmesh(0, 'skin') for i = 1, 10010 do obj:breakMeshes(0) end", 10000,
+         [](BeamEngineImpl&, BeamObjectImpl& o) { return o.flexmeshes[0]->queuedBrokenBeams(); },
+         "*** breakMeshes: no room for more than 10000 queued broken beams, refused"},
+        {false, "held = {} for i = 1, 40 do held[#held + 1] = BeamObject() end", 32,
+         [](BeamEngineImpl&, BeamObjectImpl&) { return size_t(BeamObjectImpl::liveCount()); },
+         "*** BeamObject: no room for more than 32 objects, refused"},
         // While drawing is off nothing is collected: nothing would empty the lists.
         {false, "local d = obj.debugDrawProxy d:showDebug(false) "
                 "for i = 1, 1000 do d:drawLine(float3(0, 0, 0), float3(1, 1, 1), color(1, 1, 1, 1)) d:drawBeams(0) end",

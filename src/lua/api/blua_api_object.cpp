@@ -95,6 +95,17 @@ void addVectorProperty(LuaBinding::Class<T>& c)
     c.addProperty(Name, &readVector<T, Member>, &writeVector<T, Member, Name>);
 }
 
+// BeamObject() from a script: a new empty object of its own, or nil once too many objects live.
+int newScriptObject(lua_State* L)
+{
+    if (!roomFor("BeamObject", size_t(BeamObjectImpl::liveCount()), kMaxLiveObjects, "objects")) {
+        lua_pushnil(L);
+        return 1;
+    }
+    LuaBinding::pushObjectValue<BeamObjectImpl>(L);
+    return 1;
+}
+
 ResourceContainer* readMesh(const BeamObjectImpl& object) { return object.mesh; }
 
 // Props and meshes made later take the container; the host thread uses it while a frame runs.
@@ -117,7 +128,7 @@ constexpr char kLastTorque[] = "lastTorque";
 
 void addObjectBuildingMembers(LuaBinding::Class<BeamObjectImpl>& c)
 {
-    c.addConstructor<>()
+    c.addCConstructor(&newScriptObject)
         .addFunction("destroy", &destroyFromScript)
         .addFunction("requestReset", &BeamObjectImpl::requestReset)
         .addFunction("resetTransformation", &resetTransformation)
