@@ -1,6 +1,7 @@
 // The library's fixed numbers in one place, each with its unit and why it has this value.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace VadiZov {
@@ -15,6 +16,25 @@ constexpr int kMaxInternalCameras = 50;
 constexpr int kMaxFlexmeshes = 300;
 constexpr int kMaxProps = 300;
 constexpr int kMaxPressureGroup = 127;  // the triangle keeps its group in a signed byte
+
+// What one object's scripts may build in its growable lists or queue in a frame. Each is far above
+// what a real object uses (a closed skin over 2000 nodes has about 4000 triangles) and keeps the
+// memory and the per-substep cost bounded: every triangle, rail link and slide node is visited
+// every substep, so a script adding one per substep would otherwise make the run quadratic. A call
+// past a capacity is refused with a logged error.
+constexpr int kMaxCollisionTriangles = 10000;
+constexpr int kMaxRails = 1000;
+constexpr int kMaxRailLinks = 10000;  // all rails of the object together
+constexpr int kMaxSlideNodes = 2000;
+constexpr int kMaxQueuedLuaCommands = 1024;  // an object's command queue, and the engine's chunks and files
+constexpr int kMaxQueuedJavaScript = 1024;   // commands in an object's JavaScript queue per frame
+constexpr size_t kMaxQueuedJavaScriptBytes = size_t(16) << 20;  // and their text together
+constexpr int kMaxQueuedSoundActions = 1024;  // sound actions queued per frame
+constexpr int kMaxAttachedSounds = 256;
+constexpr int kMaxHostParticles = 8192;  // particles waiting for the host, per object
+// Objects alive at once when a script makes another with BeamObject(): each is about 1.5 MB with
+// a Lua state of its own, and a script may keep any number in a table.
+constexpr int kMaxLiveObjects = 32;
 
 // Metres. Added to a length before dividing by it, so a zero-length beam, lever or offset gives a
 // zero direction instead of NaN; far below any length a real object has.

@@ -121,4 +121,16 @@ bool isAlive(const void* object, uint64_t serial)
     return serial != 0 && lifetimeSerial(object) == serial;
 }
 
+namespace {
+std::atomic<ScriptAccessHook> s_scriptAccessHook{nullptr};
+} // namespace
+
+void setScriptAccessHook(ScriptAccessHook hook) { s_scriptAccessHook.store(hook, std::memory_order_release); }
+
+void beforeScriptAccess()
+{
+    if (const ScriptAccessHook hook = s_scriptAccessHook.load(std::memory_order_acquire))
+        hook();
+}
+
 } // namespace VadiZov

@@ -51,4 +51,12 @@ void endLifetime(const void* object);
 uint64_t lifetimeSerial(const void* object);
 bool isAlive(const void* object, uint64_t serial);
 
+// Scripts run on the host thread while the previous frame's physics still runs. Before a script
+// reaches into a tracked object (the binding's argument check calls this) the hook the engine
+// installed lets that frame finish, so the script neither reads half a substep nor changes what a
+// core thread is reading. Members that read an object's nodes through another value call it too.
+using ScriptAccessHook = void (*)();
+void setScriptAccessHook(ScriptAccessHook hook);
+void beforeScriptAccess();
+
 } // namespace VadiZov

@@ -52,6 +52,14 @@ struct DebugWorld {
     static DebugWorld current();
 };
 
+// What the scripts' drawing may collect between two clears; a drawing call once one list is full
+// is refused with a logged error. Far above a frame of the largest object's beams (20000 points).
+constexpr int kMaxDebugLinePoints = 262144;
+constexpr int kMaxDebugTrianglePoints = 262144;
+constexpr int kMaxDebugTexts = 16384;
+constexpr int kMaxDebugSpheres = 16384;
+constexpr int kMaxDebugBeams3d = 16384;
+
 class debugdrawer {
 public:
     // Scratch capacity of the static-collision view, per pass.

@@ -6,7 +6,9 @@
 
 #include "base/bconstants.h"
 #include "base/bglobals.h"
+#include "base/blifetime.h"
 #include "base/blog.h"
+#include "base/bscript_values.h"
 #include "lua/blua.h"
 #include "object/bobject.h"
 #include "step/bphysics_worker.h"
@@ -17,6 +19,17 @@ namespace VadiZov {
 
 namespace {
 constexpr int kSlotCount = BeamEngineImpl::kObjectSlots;
+
+// A script on the host thread (the system state's step runs while the last frame's physics still
+// runs) reaches an object only once that frame is done. A physics thread's script reaches only
+// its own object, which its own thread is stepping.
+void finishFrameBeforeScriptAccess()
+{
+    if (onPhysicsThread())
+        return;
+    if (BeamEngineImpl* engine = g_engine)
+        engine->waitForPhysicsFrame();
+}
 } // namespace
 
 BeamEngineImpl::BeamEngineImpl()
@@ -70,6 +83,7 @@ void BeamEngineImpl::init()
     workerManager_->addThreads(1, 0, kThreadModeWork);
 
     g_engine = this;
+    setScriptAccessHook(&finishFrameBeforeScriptAccess);
 
     queueLock_ = new (std::nothrow) platform::CriticalSection(kLockSpinCount);
     if (!queueLock_)
@@ -108,6 +122,10 @@ void BeamEngineImpl::teardown()
 
 void BeamEngineImpl::waitForPhysicsFrame()
 {
+    // Only the host thread releases frames and waits for them; a physics thread waiting here
+    // would wait for itself.
+    if (onPhysicsThread())
+        return;
     if (!params_.noWait && workerManager_)
         workerManager_->waitForAllDone();
     params_.noWait = true;
@@ -115,6 +133,7 @@ void BeamEngineImpl::waitForPhysicsFrame()
 
 void BeamEngineImpl::placeObjectForTests(BeamObjectImpl* object)
 {
+    waitForPhysicsFrame();
     platform::CriticalSectionGuard guard(engineLock_);
     params_.objects[0] = object;
     params_.objectCount = object ? 1 : 0;
@@ -124,13 +143,16 @@ void BeamEngineImpl::placeObjectForTests(BeamObjectImpl* object)
 void BeamEngineImpl::queueLuaFile(const char* path)
 {
     platform::CriticalSectionGuard guard(queueLock_);
-    queuedFiles_.emplace_back(path ? path : "");
+    if (roomFor("queueLuaFile", queuedFiles_.size(), kMaxQueuedLuaCommands, "queued files"))
+        queuedFiles_.emplace_back(path ? path : "");
 }
 
 void BeamEngineImpl::queueLuaCommand(const char* text)
 {
     platform::CriticalSectionGuard guard(queueLock_);
-    queuedCommands_.emplace_back(text ? text : "");
+    // A chunk that queues itself twice would otherwise double the queue every frame.
+    if (roomFor("queueLuaCommand", queuedCommands_.size(), kMaxQueuedLuaCommands, "queued commands"))
+        queuedCommands_.emplace_back(text ? text : "");
 }
 
 void BeamEngineImpl::reloadLua() { reloadLua_ = true; }
@@ -169,11 +191,14 @@ bool BeamEngineImpl::setEnabled(bool value)
 
 void BeamEngineImpl::setSimulationTimeScale(float scale)
 {
-    // NaN or infinity would stop the substep count and reach the system script as "-nan".
+    // NaN or infinity would stop the substep count and reach the system script as "-nan"; a
+    // scale whose fps is no longer finite would do the same.
     if (!std::isfinite(scale)) {
         logFormat(LOG_ERROR, "*** setSimulationTimeScale: scale %g is not finite, ignored", double(scale));
         return;
     }
+    if (!acceptNumber("setSimulationTimeScale", "scale", scale, kMaxScriptCoordinate))
+        return;
     applyTimeScale(scale);
 }
 

@@ -80,7 +80,10 @@ public:
     float lastSubstepTime() const { return lastSubstepTime_; }
     float stepAccumulator() const { return stepAccumulator_; }
     VelkorThreadManager<PhysicsWorker, core_parameters_t>* workerManager() { return workerManager_; }
-    // Waits until the physics frame released last has finished (nothing when none runs).
+    // Waits until the physics frame released last has finished (nothing when none runs, and
+    // nothing on a physics thread). The host thread calls it before it takes the engine lock to
+    // run Lua: a released worker that has not yet taken the lock would otherwise wait for the
+    // lock while the script waits for the worker.
     void waitForPhysicsFrame();
 
     // ---- object slots (bengine_slots.cpp)

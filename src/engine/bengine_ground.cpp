@@ -5,6 +5,7 @@
 #include "engine/bengine.h"
 
 #include "base/bglobals.h"
+#include "base/bscript_values.h"
 #include "ground/bground_models.h"
 #include "ground/bstatic_collider.h"
 #include "ground/bterrain.h"
@@ -82,11 +83,42 @@ void BeamEngineImpl::commitStaticCollision(bool keepDisplayCopy)
         collider_->commit(keepDisplayCopy);
 }
 
+namespace {
+
+// Every contact of a node on this surface multiplies by these: one NaN or absurd value turns
+// each body that touches it non-finite.
+bool usableGroundModel(const groundModel& m)
+{
+    constexpr const char* kMember = "setGroundModel";
+    const struct {
+        const char* what;
+        float value;
+    } fields[] = {
+        {"adhesionVelocity", m.adhesionVelocity},
+        {"defaultDepth", m.defaultDepth},
+        {"staticFrictionCoefficient", m.staticFrictionCoefficient},
+        {"slidingFrictionCoefficient", m.slidingFrictionCoefficient},
+        {"hydrodynamicFriction", m.hydrodynamicFriction},
+        {"stribeckVelocity", m.stribeckVelocity},
+        {"strength", m.strength},
+        {"fluidDensity", m.fluidDensity},
+        {"flowConsistencyIndex", m.flowConsistencyIndex},
+        {"flowBehaviorIndex", m.flowBehaviorIndex},
+        {"dragAnisotropy", m.dragAnisotropy},
+    };
+    for (const auto& field : fields)
+        if (!acceptNumber(kMember, field.what, field.value))
+            return false;
+    return true;
+}
+
+} // namespace
+
 void BeamEngineImpl::setGroundModel(const groundModel& model, const char* name)
 {
     // On a core thread (a script's physicsStep) the worker already holds the lock for the frame
     // and waits for this thread.
-    if (refuseOnPhysicsThread("setGroundModel"))
+    if (refuseOnPhysicsThread("setGroundModel") || !usableGroundModel(model))
         return;
     platform::CriticalSectionGuard guard(engineLock_);
     groundModelTable().setGroundModel(model, name);

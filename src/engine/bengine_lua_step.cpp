@@ -8,6 +8,7 @@
 #include "engine/bengine.h"
 #include "base/blog.h"
 #include "lua/blua.h"
+#include "lua/blua_error_text.h"
 
 namespace VadiZov {
 
@@ -68,10 +69,8 @@ void BeamEngineImpl::luaStep(float dt)
         const LuaStackRestore restore(L);
         lua_rawgeti(L, LUA_REGISTRYINDEX, graphicsStepRef_);
         lua_pushnumber(L, dt);
-        if (lua_pcall(L, 1, 0, 0) != 0) {
-            const char* message = lua_tostring(L, -1);
-            logMessage(LOG_ERROR, message ? message : "(null)", true);
-        }
+        if (lua_pcall(L, 1, 0, 0) != 0)
+            logMessage(LOG_ERROR, luaErrorText(L, -1).c_str(), true);
     }
     lua.updateCore();
 }

@@ -114,8 +114,12 @@ void BeamEngineImpl::renderObjectDebug(HostDebugDraw* draw, float3 focus, BeamOb
     }
 }
 
+// A file written or read every substep would stall the frame; the buffer the read fills is the
+// host thread's.
 void BeamEngineImpl::setPersistentData(const char* text)
 {
+    if (refuseOnPhysicsThread("setPersistentData"))
+        return;
     // Stored saves live in the working directory; a link or a non-file planted under the name
     // is not written through.
     FILE* file = platform::openFileBelow(".", kPersistentDataFile, "w");
@@ -130,6 +134,8 @@ void BeamEngineImpl::setPersistentData(const char* text)
 
 const std::string* BeamEngineImpl::getPersistentData()
 {
+    if (refuseOnPhysicsThread("getPersistentData"))
+        return nullptr;
     FILE* file = platform::openFileBelow(".", kPersistentDataFile, "r");
     if (!file) {
         reportPersistentDataRefusal("read");

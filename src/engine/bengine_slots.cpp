@@ -6,6 +6,7 @@
 #include "engine/bengine.h"
 #include "base/bassert.h"
 #include "base/blog.h"
+#include "base/bscript_values.h"
 #include "object/bobject.h"
 #include "step/bthread.h"
 
@@ -64,6 +65,7 @@ void BeamEngineImpl::setSlot(int index, BeamObjectImpl* object)
         return;
     if (refuseOnPhysicsThread("setSlot") || refuseWhileDeleting("setSlot"))
         return;
+    waitForPhysicsFrame();  // reset runs vehicleResetted under the lock
     platform::CriticalSectionGuard guard(engineLock_);
     params_.objects[index] = object;
     // An object stored into a free slot is counted, so that it is stepped and, at the end, deleted.
@@ -73,8 +75,10 @@ void BeamEngineImpl::setSlot(int index, BeamObjectImpl* object)
 
 void BeamEngineImpl::spawnObject(const char* directory, float3 position)
 {
-    if (refuseOnPhysicsThread("spawnObject") || refuseWhileDeleting("spawnObject"))
+    if (refuseOnPhysicsThread("spawnObject") || refuseWhileDeleting("spawnObject") ||
+        !acceptVector("spawnObject", "position", position))
         return;
+    waitForPhysicsFrame();  // the object's init runs under the lock
     platform::CriticalSectionGuard guard(engineLock_);
     BeamObjectImpl* object = makeObjectInFreeSlot();
     if (!object)
@@ -99,6 +103,7 @@ BeamObject* BeamEngineImpl::addObject(const char* directory, float x, float y, f
     }
     queueLuaCommand(kSpawnEvent);
 
+    waitForPhysicsFrame();  // the object's init runs under the lock
     platform::CriticalSectionGuard guard(engineLock_);
     BeamObjectImpl* object = makeObjectInFreeSlot();
     if (!object)
@@ -147,6 +152,7 @@ void BeamEngineImpl::deleteObjectsNow(bool all, const BeamObject* object)
 {
     if (!params_.objects)
         return;
+    waitForPhysicsFrame();  // vehicleDestroy runs under the lock
     platform::CriticalSectionGuard guard(engineLock_);
     // The objects leave their slots before any is deleted, and the deletion works on that set
     // only: vehicleDestroy runs during it and may call back into the slots, which refuse to

@@ -68,6 +68,7 @@ void BeamEngineImpl::update(float dt)
     if (enabled_) {
         dt = physicsStep(dt);
     } else {
+        waitForPhysicsFrame();
         platform::CriticalSectionGuard guard(engineLock_);
         for (int i = 0; i < params_.objectCount; ++i) {
             if (BeamObjectImpl* object = params_.objects[i])
@@ -90,7 +91,6 @@ float BeamEngineImpl::physicsStep(float dt)
     if (params_.objectCount == 0 || !workerManager_)
         return 0.0f;
     waitForPhysicsFrame();
-    params_.noWait = false;
 
     const int steps = countSubsteps(dt);
     if (steps >= 1) {
@@ -109,13 +109,13 @@ float BeamEngineImpl::physicsStep(float dt)
         collider_->rebuild();  // only when triangles were committed since the last frame
     updateAirDensity();
     syncObjectsWithHost();
-    if (!enabled_) {
-        params_.noWait = true;
+    if (!enabled_)
         return params_.frameTime;
-    }
     updateStatistics(dt, steps);
     if (steps != 0)
         params_.renderBuffer = int16_t(graphicsBuffer_ ^ 1);
+    // From here until the next wait a frame runs: the objects' Lua updates above ran before it.
+    params_.noWait = false;
     releaseWorker();
     return params_.frameTime;
 }

@@ -8,6 +8,7 @@
 
 #include "base/blog.h"
 #include "lua/api/blua_api.h"
+#include "lua/blua_error_text.h"
 #include "lua/blua_libraries.h"
 #include "lua/blua_trace.h"
 #include "base/bglobals.h"
@@ -55,7 +56,8 @@ int noteFailingLine(lua_State* L)
             break;
         }
     }
-    if (!lua_isfunction(L, lua_upvalueindex(1)))
+    // A thread raised as the error would be taken as the thread to trace.
+    if (!lua_isfunction(L, lua_upvalueindex(1)) || lua_type(L, 1) == LUA_TTHREAD)
         return 1;
     lua_pushvalue(L, lua_upvalueindex(1));
     lua_pushvalue(L, 1);
@@ -103,10 +105,8 @@ void Lua::initialize(BeamObjectImpl* owner, const char* startScript)
         return;
     }
     SetupCall call{this, owner};
-    if (lua_cpcall(state_, setUpState, &call) != 0) {
-        const char* message = lua_tostring(state_, -1);
-        log(LOG_ERROR, "*** FATAL LUA ERROR: %s", message ? message : "(null)");
-    }
+    if (lua_cpcall(state_, setUpState, &call) != 0)
+        log(LOG_ERROR, "*** FATAL LUA ERROR: %s", luaErrorText(state_, -1).c_str());
     lua_settop(state_, 0);
     if (startScript)
         exec(startScript);
@@ -187,7 +187,7 @@ int Lua::executeChunk(const char* text, size_t length, const char* chunkName, st
         return 0;
     }
     const char* message = lua_tostring(L, -1);
-    log(LOG_ERROR, "*** FATAL LUA ERROR: %s", message ? message : "(null)");
+    log(LOG_ERROR, "*** FATAL LUA ERROR: %s", luaErrorText(L, -1).c_str());
     const int lineNumber = t_failingLine > 0 ? t_failingLine : lineFromMessage(message);
     const std::string_view line = chunkLine(text, length, lineNumber);
     log(LOG_ERROR, "*** while executing this line: %.*s", int(line.size()), line.data());

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cfloat>
+#include <iterator>
 
 #include "base/blog.h"
+#include "base/bscript_values.h"
 #include "object/bobject.h"
 
 namespace VadiZov {
@@ -24,6 +26,10 @@ void beam::makeAnisotropic(float springExt, float dampExt, float maxElongationRa
 {
     if (!inUse("*** makeAnisotropic: ANISOTROPIC beam for invalid node id, ignored"))
         return;
+    constexpr const char* kMember = "makeAnisotropic";
+    if (!acceptNumber(kMember, "spring in extension", springExt) || !acceptNumber(kMember, "damp in extension", dampExt) ||
+        !acceptNumber(kMember, "elongation ratio", maxElongationRatio))
+        return;
     BeamParams& p = object_->beamParams[id_];
     object_->beams[id_].type = BEAM_ANISOTROPIC;
     object_->beamOrigins[id_].type = BEAM_ANISOTROPIC;
@@ -37,6 +43,14 @@ void beam::makeBounded(float longBound, float shortBound, float limitSpring, flo
 {
     if (!inUse("*** makeBounded: BOUNDED beam for invalid node id, ignored"))
         return;
+    constexpr const char* kMember = "makeBounded";
+    const float values[] = {longBound, shortBound, limitSpring, limitDamp, slowDampExt, fastDampComp, fastDampExt,
+                            cutoffSpeed};
+    const char* names[] = {"long bound", "short bound", "limit spring", "limit damp", "slow damp in extension",
+                           "fast damp in compression", "fast damp in extension", "cut-off speed"};
+    for (size_t i = 0; i < std::size(values); ++i)
+        if (!acceptNumber(kMember, names[i], values[i]))
+            return;
     BeamCore& b = object_->beams[id_];
     BeamParams& p = object_->beamParams[id_];
     b.type = BEAM_BOUNDED;
@@ -57,6 +71,10 @@ void beam::makeBounded(float longBound, float shortBound, float limitSpring, flo
 void beam::makePressured(float pressure, float area, float volumeCoef, float maxPressure)
 {
     if (!inUse("*** makePressured: PRESSURED beam for invalid node id, ignored"))
+        return;
+    constexpr const char* kMember = "makePressured";
+    if (!acceptNumber(kMember, "pressure", pressure) || !acceptNumber(kMember, "area", area, kMaxScriptCoordinate) ||
+        !acceptNumber(kMember, "volume coefficient", volumeCoef) || !acceptLimit(kMember, "maximum pressure", maxPressure))
         return;
     BeamCore& b = object_->beams[id_];
     BeamParams& p = object_->beamParams[id_];
@@ -88,6 +106,8 @@ void beam::makePressured(float pressure, float area, float volumeCoef, float max
 void beam::setDeformationTriggerRatio(float ratio)
 {
     if (!inUse("*** setDeformationTriggerRatio: Deformation Trigger beam for invalid node id, ignored"))
+        return;
+    if (!acceptLimit("setDeformationTriggerRatio", "ratio", ratio))
         return;
     object_->beamParams[id_].deformTriggerRatio = ratio;
     object_->beamOrigins[id_].deformTriggerRatio = ratio;

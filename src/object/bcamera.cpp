@@ -6,7 +6,9 @@
 #include "base/bglobals.h"
 #include "base/blog.h"
 #include "base/bmath.h"
+#include "base/bscript_values.h"
 #include "object/bobject.h"
+#include "step/bthread.h"
 #include "velkor/host.h"
 
 namespace VadiZov {
@@ -45,8 +47,11 @@ bool offsetInCameraFrame(const BeamObjectImpl& object, const float3& offset, flo
 
 } // namespace
 
+// The camera setup is read by the host thread (reference positions) while a frame runs.
 void setReferenceNodes(BeamObjectImpl& object, int ref, int dir, int side, int up, int position1, int position2)
 {
+    if (refuseOnPhysicsThread("setReferenceNodes"))
+        return;
     // Scripts may name the nodes before they define them: ids are checked against the node
     // count where they are used. Only ids that can never be nodes are refused.
     if (!inNodeCapacity(ref) || !inNodeCapacityOrUnset(dir) || !inNodeCapacityOrUnset(side) ||
@@ -66,6 +71,11 @@ void setReferenceNodes(BeamObjectImpl& object, int ref, int dir, int side, int u
 
 void setExternalCamera(BeamObjectImpl& object, float x, float y, float z, float factor1, float factor2, float view)
 {
+    constexpr const char* kMember = "setExternalCamera";
+    if (refuseOnPhysicsThread(kMember) || !acceptVector(kMember, "offset", float3(x, y, z)) ||
+        !acceptNumber(kMember, "factor", factor1) || !acceptNumber(kMember, "factor", factor2) ||
+        !acceptNumber(kMember, "view", view))
+        return;
     // The factors and the view value do not depend on the frame: they are kept even when the
     // offset cannot be expressed in it.
     object.cameraParams[0] = factor1;
@@ -81,6 +91,8 @@ void setExternalCamera(BeamObjectImpl& object, float x, float y, float z, float 
 
 void addInternalCamera(BeamObjectImpl& object, int node, float value)
 {
+    if (refuseOnPhysicsThread("addInternalCamera") || !acceptNumber("addInternalCamera", "value", value))
+        return;
     // Like the reference nodes, the node may be defined later; updateCamera checks it.
     if (!inNodeCapacity(node)) {
         logFormat(LOG_ERROR, "*** addInternalCamera: invalid node id: %d", node);

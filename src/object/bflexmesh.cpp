@@ -8,7 +8,9 @@
 #include "base/blifetime.h"
 #include "base/blog.h"
 #include "base/bmath.h"
+#include "base/bscript_values.h"
 #include "object/bobject.h"
+#include "step/bthread.h"
 #include "velkor/host.h"
 
 namespace VadiZov {
@@ -54,8 +56,11 @@ FlexMesh::~FlexMesh()
     buffer_ = nullptr;
 }
 
+// The host thread writes the mesh while a frame runs: physicsStep may not change it.
 void FlexMesh::addNodeBinding(int node)
 {
+    if (refuseOnPhysicsThread("FlexMesh.addNodeBinding"))
+        return;
     if (node < 0 || node >= owner_->node_count) {
         logFormat(LOG_ERROR, "*** addNodeBinding: invalid node id: %d", node);
         return;
@@ -81,12 +86,20 @@ bool FlexMesh::obtainBuffer()
 
 void FlexMesh::setInitialTransformation(float3 a, float3 b, float3 c)
 {
+    constexpr const char* kMember = "FlexMesh.setInitialTransformation";
+    if (refuseOnPhysicsThread(kMember) || !acceptVector(kMember, "transformation", a, kMaxScriptValue) ||
+        !acceptVector(kMember, "transformation", b, kMaxScriptValue) ||
+        !acceptVector(kMember, "transformation", c, kMaxScriptValue))
+        return;
     if (obtainBuffer())
         buffer_->setInitialTransformation(&a, &b, &c);
 }
 
 void FlexMesh::initialize()
 {
+    if (refuseOnPhysicsThread("FlexMesh.initialize"))
+        return;
+    beforeScriptAccess();  // the bindings read the nodes, which belong to a running frame
     active_ = false;
     if (!obtainBuffer())
         return;
@@ -345,7 +358,13 @@ void FlexMesh::update()
     buffer_->endWrite();
 }
 
-void FlexMesh::addBrokenNode(int beam) { brokenBeams_.push_back(beam); }
+// The queue waits while the host grants no index access, or while the object is not updated: a
+// beam broken again and again would grow it for ever. A beam's triangles need hiding only once.
+void FlexMesh::addBrokenNode(int beam)
+{
+    if (roomFor("breakMeshes", brokenBeams_.size(), kMaxBeams, "queued broken beams"))
+        brokenBeams_.push_back(beam);
+}
 
 void FlexMesh::updateBrokenTriangles()
 {

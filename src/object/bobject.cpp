@@ -8,6 +8,7 @@
 #include "ground/bground_models.h"
 #include "object/bobject_attachments.h"
 #include "base/blog.h"
+#include "base/bscript_values.h"
 #include "object/bobject_script.h"
 #include "base/bsettings.h"
 
@@ -27,6 +28,7 @@ void writeRenderPosition(RenderPosition (&buffers)[2][kMaxNodes], int node, cons
 
 BeamObjectImpl::BeamObjectImpl()
 {
+    liveCount_.fetch_add(1, std::memory_order_relaxed);
     // The records and fields start zeroed or at their initial values through their
     // initialisers; clear runs as on every rebuild (no script is attached yet, so nothing is
     // called back).
@@ -39,14 +41,14 @@ BeamObjectImpl::BeamObjectImpl()
     if (!lock_)
         reportWin32Error("VadiZov::BeamObject::BeamObject", "bobject", 95);
 
-    debugDrawer_ = std::make_unique<debugdrawer>(*this);
-    debugDrawProxy = debugDrawer_.get();
+    debugDrawProxy = &debugDrawer_;
 
     createLua();
 }
 
 BeamObjectImpl::~BeamObjectImpl()
 {
+    liveCount_.fetch_sub(1, std::memory_order_relaxed);
     destroy();
     deleteLua();
     // A script may have attached props or meshes after destroy emptied the object.
@@ -63,8 +65,7 @@ void BeamObjectImpl::destroy()
     destroyed_ = true;
     // The lists go now; the collector object stays until the destructor, since the object's
     // Lua may still hold it.
-    if (debugDrawer_)
-        debugDrawer_->releaseStorage();
+    debugDrawer_.releaseStorage();
     delete lock_;
     lock_ = nullptr;
 }
@@ -275,8 +276,13 @@ void BeamObjectImpl::applyPendingResets()
 
 bool BeamObjectImpl::resetTransformation(Vector3 position, Quaternion rotation)
 {
+    // The next reset would carry a NaN or absurd place or turn into every node.
+    constexpr const char* kMember = "resetTransformation";
+    if (!acceptVector(kMember, "position", float3(position.x, position.y, position.z)) ||
+        !acceptVector(kMember, "rotation", float3(rotation.x, rotation.y, rotation.z), kMaxScriptValue) ||
+        !acceptNumber(kMember, "rotation", rotation.w))
+        return false;
     transformPending = true;
-    // != is true for NaN, so a NaN component always counts as a change.
     const bool changed = rotation.x != transformRotation.x || rotation.y != transformRotation.y ||
                          rotation.z != transformRotation.z || rotation.w != transformRotation.w;
     spawnOrigin = float3(position.x, position.y, position.z);
@@ -317,6 +323,9 @@ int BeamObjectImpl::queueLuaCommand(const char* chunk, bool wantResult)
     size_t length;
     {
         platform::CriticalSectionGuard guard(lock_);
+        // A command that queues itself twice would otherwise double the queue every frame.
+        if (!roomFor("queueLuaCommand", luaCommands.size(), kMaxQueuedLuaCommands, "queued commands"))
+            return -2;
         luaCommands.emplace_back(chunk, wantResult);
         length = luaCommands.size();
     }

@@ -5,6 +5,7 @@
 // copied nor moved, since wheels point into its node array.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <utility>
@@ -12,6 +13,7 @@
 
 #include "base/blifetime.h"
 #include "contact/btriangle_contact.h"
+#include "debug/bdebug_drawer.h"
 #include "object/bbeam_handles.h"
 #include "object/bobject_frame_queues.h"
 #include "object/bobject_records.h"
@@ -29,7 +31,6 @@ class Lua;
 class LuaObjectScript;
 class Material;
 class HostDebugDraw;
-class debugdrawer;
 struct ObjectLua;
 
 // Reset request bits (requestReset).
@@ -76,6 +77,8 @@ public:
     bool isDestroyed() const { return destroyed_; }
     // Shared with every script handle into this object; cleared when the object is deleted.
     LifeFlag lifeFlag() const { return lifetime_.flag(); }
+    // Objects alive in the process now (engine's and scripts' alike).
+    static int liveCount() { return liveCount_.load(std::memory_order_relaxed); }
     // The engine has logged that the reference node is no longer finite (until the next reset).
     bool nonFiniteReported = false;
     // The static collider's generation the nodes' lastStaticQueryPos were found in.
@@ -117,8 +120,8 @@ public:
     void setNodeMaterial(int node, int material);
     void setNodePair(int node, int partner);
     void setGravity(float g);
-    void setWind(float x, float y, float z) { wind = float3(x, y, z); }
-    void setWaterFlow(float x, float y, float z) { waterFlow = float3(x, y, z); }
+    void setWind(float x, float y, float z);
+    void setWaterFlow(float x, float y, float z);
 
     beam setBeam(int index, int node1, int node2, float strength, float spring, float damp, float deform,
                  float lengthFactor);
@@ -231,7 +234,7 @@ public:
     // The debug-draw collector as scripts see it (Lua member debugDrawProxy). Scripts may set it
     // to nil, which skips drawing; the collector itself stays owned by the object.
     debugdrawer* debugDrawProxy = nullptr;
-    debugdrawer* ownDebugDrawer() const { return debugDrawer_.get(); }
+    debugdrawer* ownDebugDrawer() { return &debugDrawer_; }
 
     bool validNode(int node) const { return node >= 0 && node < node_count; }
 
@@ -262,6 +265,7 @@ private:
     void emitContactParticles();
     void updateAttachedSounds();
 
+    static inline std::atomic<int> liveCount_{0};
     platform::CriticalSection* lock_ = nullptr;  // guards luaCommands and pendingRequests_
     int pendingRequests_ = 0;
     bool destroyed_ = false;
@@ -270,8 +274,9 @@ private:
     void createLua();
     void deleteLua();
     const GroundModelNames* groundModelNames_ = nullptr;
-    // Freed only after the Lua state, so no script ever holds a freed collector.
-    std::unique_ptr<debugdrawer> debugDrawer_;
+    // Inside the object, so a script's handle to it dies with the object; it goes after the
+    // destructor's body has closed the object's own Lua state.
+    debugdrawer debugDrawer_{*this};
 };
 
 } // namespace VadiZov

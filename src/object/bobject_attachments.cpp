@@ -8,6 +8,7 @@
 #include "object/bflexmesh.h"
 #include "object/bobject.h"
 #include "object/bprop.h"
+#include "step/bthread.h"
 #include "velkor/host.h"
 
 namespace VadiZov {
@@ -59,8 +60,12 @@ int attachmentSlot(BeamObjectImpl& object, T* (&slots)[300], int count, int slot
 
 } // namespace
 
+// Meshes and props are the host thread's while a frame runs (the graphics update writes and
+// places them): physicsStep may not make them.
 FlexMesh* setFlexmesh(BeamObjectImpl& object, int slot, const char* meshName)
 {
+    if (refuseOnPhysicsThread("setFlexmesh"))
+        return nullptr;
     slot = attachmentSlot(object, object.flexmeshes, object.flexmesh_count, slot, "creating new flexbody in slot %d ...",
                           "setFlexmesh: Flexmesh could not be loaded");
     if (slot < 0)
@@ -80,6 +85,8 @@ FlexMesh* getFlexmesh(BeamObjectImpl& object, int slot)
 
 Prop* setProp(BeamObjectImpl& object, int slot, const char* meshName)
 {
+    if (refuseOnPhysicsThread("setProp"))
+        return nullptr;
     slot = attachmentSlot(object, object.props, object.prop_count, slot, "creating new prop in slot %d ...",
                           "setProp: Prop could not be loaded");
     if (slot < 0)

@@ -2,6 +2,7 @@
 
 #include "base/bconstants.h"
 #include "base/bmath.h"
+#include "base/bscript_values.h"
 #include "object/bobject.h"
 
 namespace VadiZov {
@@ -63,14 +64,17 @@ float getBeamCurLengthRefRatio(const BeamObjectImpl& object, int beam)
 
 void setBeamLength(BeamObjectImpl& object, int beam, float restLength)
 {
-    if (inUse(object, beam))
+    if (inUse(object, beam) && acceptNumber("setBeamLength", "length", restLength, kMaxScriptCoordinate))
         object.beams[beam].restLength = restLength;
 }
 
 void setBeamLengthRefRatio(BeamObjectImpl& object, int beam, float ratio)
 {
-    if (inUse(object, beam))
-        object.beams[beam].restLength = object.beamParams[beam].refLength * ratio;
+    if (!inUse(object, beam) || !acceptNumber("setBeamLengthRefRatio", "ratio", ratio))
+        return;
+    const float length = object.beamParams[beam].refLength * ratio;
+    if (acceptNumber("setBeamLengthRefRatio", "length", length, kMaxScriptCoordinate))
+        object.beams[beam].restLength = length;
 }
 
 float getHydroDisplacement(const BeamObjectImpl& object, int beam)

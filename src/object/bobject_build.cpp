@@ -13,6 +13,7 @@
 #include "base/bglobals.h"
 #include "base/blog.h"
 #include "base/bmath.h"
+#include "base/bscript_values.h"
 #include "object/bobject.h"
 #include "object/bobject_ground_models.h"
 #include "base/bsettings.h"
@@ -22,13 +23,30 @@ namespace VadiZov {
 namespace {
 
 
-// The processor's reciprocal-square-root estimate (about 12 bits), not refined.
 bool inCapacity(int node) { return node >= 0 && node < kMaxNodes; }
 
-// A mass the integration can divide by: positive, finite and normal, with dt / mass finite.
+// A mass the integration can divide by: positive, finite and normal, with dt / mass finite, and
+// no heavier than kMaxScriptValue, so mass / dt and the weight stay finite.
 bool usableMass(float mass)
 {
-    return mass >= FLT_MIN && std::isfinite(mass) && std::isfinite(kSubstepTime / mass);
+    return mass >= FLT_MIN && mass <= kMaxScriptValue && std::isfinite(kSubstepTime / mass);
+}
+
+// The numbers of a beam as setBeam takes them. Strength and deformation are limits, only ever
+// compared (FLT_MAX means "never"); spring, damping and the length factor enter every force.
+bool usableBeamNumbers(float strength, float spring, float damp, float deform, float lengthFactor)
+{
+    constexpr const char* kMember = "setBeam";
+    return acceptLimit(kMember, "strength", strength) && acceptNumber(kMember, "spring", spring) &&
+           acceptNumber(kMember, "damp", damp) && acceptLimit(kMember, "deform", deform) &&
+           acceptNumber(kMember, "length factor", lengthFactor);
+}
+
+// "Not negative" setters keep their field for a negative value; NaN, infinity and absurd sizes
+// are refused with a message.
+bool usableOrKept(const char* member, const char* what, float value)
+{
+    return value < 0.0f || acceptNumber(member, what, value);
 }
 
 float3 unitOrZero(const float3& v)
@@ -64,6 +82,8 @@ int BeamObjectImpl::setNode(int index, float3 position, float mass, int /*nodeTy
         logFormat(LOG_ERROR, "*** setNode: node %d has a position that is not finite, ignored", index);
         return -1;
     }
+    if (!acceptVector("setNode", "position", p) || !acceptNumber("setNode", "friction", friction))
+        return -1;
 
     NodeCore& node = nodes[index];
     node.worldPos = originOffset + p;
@@ -132,8 +152,10 @@ void BeamObjectImpl::setNodeMass(int node, float mass)
     if (!validNode(node))
         return;
     // Zero, negative, NaN, infinite or denormal would make dt / mass infinite, zero or negative.
-    if (!usableMass(mass))
+    if (!usableMass(mass)) {
+        logFormat(LOG_ERROR, "*** setNodeMass: node %d has an invalid mass (%g), ignored", node, double(mass));
         return;
+    }
     NodeProperties& props = nodeProperties[node];
     props.mass = mass;
     props.massOverDt = mass / kSubstepTime;
@@ -157,8 +179,24 @@ void BeamObjectImpl::setNodePair(int node, int partner)
 
 void BeamObjectImpl::setGravity(float g)
 {
+    if (!acceptNumber("setGravity", "gravity", g))
+        return;
     for (int i = 0; i < node_count; ++i)
         nodes[i].gravityForce = nodeProperties[i].mass * g;
+}
+
+void BeamObjectImpl::setWind(float x, float y, float z)
+{
+    const float3 v(x, y, z);
+    if (acceptVector("setWind", "wind", v))
+        wind = v;
+}
+
+void BeamObjectImpl::setWaterFlow(float x, float y, float z)
+{
+    const float3 v(x, y, z);
+    if (acceptVector("setWaterFlow", "flow", v))
+        waterFlow = v;
 }
 
 // ---- beams
@@ -194,6 +232,8 @@ beam BeamObjectImpl::setBeam(int index, int node1, int node2, float strength, fl
         logFormat(LOG_ERROR, "*** setBeam: invalid node id: %d, %d", node1, node2);
         return beam(this, -1);
     }
+    if (!usableBeamNumbers(strength, spring, damp, deform, lengthFactor))
+        return beam(this, -1);
 
     BeamCore& b = beams[index];
     BeamParams& p = beamParams[index];
@@ -241,9 +281,12 @@ void BeamObjectImpl::setBeamSpringDamp(int beamId, float spring, float damp, flo
 {
     if (!validBeam(beamId))
         return;
+    constexpr const char* kMember = "setBeamSpringDamp";
+    if (!usableOrKept(kMember, "spring", spring) || !usableOrKept(kMember, "damp", damp) ||
+        !usableOrKept(kMember, "spring in extension", springExt) || !usableOrKept(kMember, "damp in extension", dampExt))
+        return;
     BeamCore& b = beams[beamId];
     BeamParams& p = beamParams[beamId];
-    // "Not negative" also refuses NaN: the comparisons are false for it.
     if (spring >= 0.0f)
         b.spring = spring;
     // A bounded beam's damp is its cut-off speed, not a damping.
@@ -260,6 +303,10 @@ void BeamObjectImpl::setBeamSpringDamp(int beamId, float spring, float damp, flo
 void BeamObjectImpl::setBeamPressureRel(int beamId, float pressure, float maxPressure, float spring, float damp)
 {
     if (!validBeam(beamId) || beams[beamId].type != BEAM_PRESSURED)
+        return;
+    constexpr const char* kMember = "setBeamPressureRel";
+    if (!usableOrKept(kMember, "pressure", pressure) || !usableOrKept(kMember, "maximum pressure", maxPressure) ||
+        !usableOrKept(kMember, "spring", spring) || !usableOrKept(kMember, "damp", damp))
         return;
     BeamCore& b = beams[beamId];
     BeamParams& p = beamParams[beamId];
@@ -296,6 +343,13 @@ void BeamObjectImpl::setCollisionTriangle(int index, int node1, int node2, int n
         logFormat(LOG_ERROR, "setCollisionTriangle: invalid pressure group: %d", pressureGroup);
         return;
     }
+    // A negative pressure means "none"; NaN, infinity and absurd sizes are refused.
+    if (!acceptNumber("setCollisionTriangle", "drag coefficient", dragCoef) ||
+        !usableOrKept("setCollisionTriangle", "pressure", pressure))
+        return;
+    if ((index == -1 || index == count) &&
+        !roomFor("setCollisionTriangle", size_t(count), kMaxCollisionTriangles, "collision triangles"))
+        return;
 
     if (index == -1)
         index = count;
@@ -373,8 +427,16 @@ void BeamObjectImpl::setGroupPressure(int group, float pressure)
 {
     if (group < 0 || size_t(group) >= pressureGroups.size())
         return;
+    if (!acceptNumber("setGroupPressure", "pressure", pressure))
+        return;
     PressureGroup& g = pressureGroups[size_t(group)];
-    g.amount = std::max(0.0f, std::sqrt(g.area) * (pressure * kOneSixth * g.area));
+    const float amount = std::max(0.0f, std::sqrt(g.area) * (pressure * kOneSixth * g.area));
+    if (!std::isfinite(amount)) {
+        logFormat(LOG_ERROR, "*** setGroupPressure: group %d would hold an amount of gas that is not finite, ignored",
+                  group);
+        return;
+    }
+    g.amount = amount;
     g.ambient = kGroupAmbient;
     g.hydroFactor = kGroupHydroFactor;
 }
@@ -394,6 +456,8 @@ void BeamObjectImpl::applyForce(int node, int towards, float force)
 {
     if (!inCapacity(node) || !inCapacity(towards))
         return;
+    if (!acceptNumber("applyForce", "force", force))
+        return;
     const float3 d = nodes[towards].pos - nodes[node].pos;
     const float squared = d.squaredLength();
     // No direction between coincident nodes (or a node and itself).
@@ -406,6 +470,8 @@ float BeamObjectImpl::applyTorque(int axisStart, int axisEnd, int node, float to
 {
     if (!inCapacity(axisStart) || !inCapacity(axisEnd) || !inCapacity(node))
         return 0.0f;
+    if (!acceptNumber("applyTorque", "torque", torque))
+        return 0.0f;
     const float3 axis = nodes[axisEnd].pos - nodes[axisStart].pos;
     const float3 arm = nodes[node].pos - nodes[axisEnd].pos;
     const float axisSquared = axis.squaredLength();
@@ -416,6 +482,11 @@ float BeamObjectImpl::applyTorque(int axisStart, int axisEnd, int node, float to
     const float3 c = crossProduct(axis, arm);
     const float k = (1.0f / armSquared) * approxRsqrt(axisSquared);
     const float3 f = c * k * torque;
+    // A lever of almost no length turns even a modest torque into an infinite force.
+    if (!isFinite(f)) {
+        logFormat(LOG_ERROR, "*** applyTorque: the force on node %d is not finite, ignored", node);
+        return 0.0f;
+    }
     nodes[node].force += f;
     nodes[axisEnd].force -= f;
     return (nodes[node].vel - nodes[axisEnd].vel).dot(c) * k;

@@ -4,11 +4,12 @@
 // fixed points. Emptying a list keeps its storage, so a steady stream does not reallocate.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "object/bobject_records.h"
-#include "velkor/types.h"
+#include "velkor/velkor.h"
 
 namespace VadiZov {
 
@@ -19,20 +20,26 @@ struct JavaScriptCommand {
     int value = 0;
 };
 
-enum SFXActionKind : int { SFX_SET_VOLUME = 0, SFX_SET_PITCH = 1, SFX_PLAY_ONCE = 2 };
+// SFX_ATTACH is the library's own: attachSFXNode called from physicsStep, handed to the host
+// thread, which alone touches the attached-sound list while a frame runs.
+enum SFXActionKind : int { SFX_SET_VOLUME = 0, SFX_SET_PITCH = 1, SFX_PLAY_ONCE = 2, SFX_ATTACH = 3 };
 
+// A sound a script handed over carries the serial its Lua value was given (0 for one the
+// library got from the host itself): once the script deleted it, the entry is skipped.
 struct SFXAction {
     SFXSource* source = nullptr;  // null for SFX_PLAY_ONCE
     int kind = SFX_SET_VOLUME;
     float value1 = 0.0f;  // volume or pitch; SFX_PLAY_ONCE: volume
     float value2 = 0.0f;  // SFX_PLAY_ONCE: pitch
-    int node = 0;         // SFX_PLAY_ONCE: the node the sound follows
+    int node = 0;         // SFX_PLAY_ONCE, SFX_ATTACH: the node the sound follows
     std::string name;     // SFX_PLAY_ONCE: the sound
+    uint64_t serial = 0;
 };
 
 struct AttachedSound {
     SFXSource* source;
     int node;
+    uint64_t serial = 0;
 };
 
 struct TireMark {
@@ -56,6 +63,9 @@ struct ObjectFrameQueues {
     std::vector<AttachedSound> attachedSounds;
     std::vector<particleData> contactParticles;
     std::vector<TireMark> tireMarks;
+    // Particles physicsStep added while the host may be reading the host list: they join it at
+    // the next Lua update, after it was emptied.
+    std::vector<HostParticle> particlesFromPhysics;
 };
 
 } // namespace VadiZov

@@ -4,10 +4,13 @@
 #include <vector>
 
 #include "base/bglobals.h"
+#include "base/blifetime.h"
 #include "base/blog.h"
 #include "base/bmath.h"
+#include "base/bscript_values.h"
 #include "object/bobject.h"
 #include "object/bobject_attachments.h"
+#include "step/bthread.h"
 #include "velkor/host.h"
 
 namespace VadiZov {
@@ -28,10 +31,43 @@ void sendAll(std::vector<T>& half, Send send)
         half.swap(sending);
 }
 
-void queueParticleByNodes(BeamObjectImpl& object, int from, int to, float speed, int type, float width, int count,
-                          bool relative)
+// A sound a script deleted is skipped; one the library got from the host (serial 0) is the
+// host's to invalidate.
+bool soundAlive(SFXSource* source, uint64_t serial) { return source && (serial == 0 || isAlive(source, serial)); }
+
+// On a physics thread the host may be reading its list: the particle waits in the object's own
+// list until the next Lua update.
+void queueHostParticle(BeamObjectImpl& object, const char* member, const HostParticle& particle)
+{
+    const bool fromPhysics = onPhysicsThread();
+    std::vector<HostParticle>& list = fromPhysics ? object.frameQueues.particlesFromPhysics : object.hostParticles;
+    if (!roomFor(member, list.size(), kMaxHostParticles, "particles"))
+        return;
+    list.push_back(particle);
+}
+
+bool queueSoundAction(BeamObjectImpl& object, const char* member, SFXAction action)
+{
+    std::vector<SFXAction>& half = object.frameQueues.sounds.luaHalf;
+    if (!roomFor(member, half.size(), kMaxQueuedSoundActions, "queued sound actions"))
+        return false;
+    half.push_back(std::move(action));
+    return true;
+}
+
+void attachSound(BeamObjectImpl& object, const char* member, SFXSource* source, int node, uint64_t serial)
+{
+    std::vector<AttachedSound>& sounds = object.frameQueues.attachedSounds;
+    if (roomFor(member, sounds.size(), kMaxAttachedSounds, "attached sounds"))
+        sounds.push_back({source, node, serial});
+}
+
+void queueParticleByNodes(BeamObjectImpl& object, const char* member, int from, int to, float speed, int type,
+                          float width, int count, bool relative)
 {
     if (!object.validNode(from) || !object.validNode(to) || count == 0)
+        return;
+    if (!acceptNumber(member, "speed", speed, kMaxScriptCoordinate) || !acceptNumber(member, "width", width))
         return;
     const NodeCore& start = object.nodes[from];
     const float3 d = object.nodes[to].pos - start.pos;
@@ -51,7 +87,7 @@ void queueParticleByNodes(BeamObjectImpl& object, int from, int to, float speed,
     p.velocity[2] = velocity.z;
     p.width = width;
     p.count = count;
-    object.hostParticles.push_back(p);
+    queueHostParticle(object, member, p);
 }
 
 } // namespace
@@ -66,11 +102,11 @@ void BeamObjectImpl::updateGraphics(float)
     sendAll(frameQueues.sounds.sendHalf, [&](const SFXAction& action) {
         switch (action.kind) {
         case SFX_SET_VOLUME:
-            if (action.source)
+            if (soundAlive(action.source, action.serial))
                 action.source->setVolume(action.value1);
             break;
         case SFX_SET_PITCH:
-            if (action.source)
+            if (soundAlive(action.source, action.serial))
                 action.source->setPitch(action.value1);
             break;
         case SFX_PLAY_ONCE: {
@@ -80,9 +116,13 @@ void BeamObjectImpl::updateGraphics(float)
             source->setVolume(action.value1);
             if (action.value2 != 0.0f)
                 source->setPitch(action.value2);
-            frameQueues.attachedSounds.push_back({source, action.node});
+            attachSound(*this, "playSFXOnce", source, action.node, 0);
             break;
         }
+        case SFX_ATTACH:
+            if (soundAlive(action.source, action.serial) && validNode(action.node))
+                attachSound(*this, "attachSFXNode", action.source, action.node, action.serial);
+            break;
         default:
             break;
         }
@@ -91,21 +131,34 @@ void BeamObjectImpl::updateGraphics(float)
     updateProps(*this);
 }
 
+// While the engine is paused, or on an object that is never updated, nothing sends the queue.
 void executeJS(BeamObjectImpl& object, const char* script, int value)
 {
-    object.frameQueues.javaScript.luaHalf.push_back({script ? script : "", value});
+    std::vector<JavaScriptCommand>& half = object.frameQueues.javaScript.luaHalf;
+    if (!roomFor("executeJS", half.size(), kMaxQueuedJavaScript, "queued commands"))
+        return;
+    const std::string text = script ? script : "";
+    size_t bytes = text.size();
+    for (const JavaScriptCommand& queued : half)
+        bytes += queued.script.size();
+    if (bytes > kMaxQueuedJavaScriptBytes) {
+        logFormat(LOG_ERROR, "*** executeJS: no room for more than %zu bytes of queued commands, refused",
+                  kMaxQueuedJavaScriptBytes);
+        return;
+    }
+    half.push_back({text, value});
 }
 
 void setVolume(BeamObjectImpl& object, SFXSource* source, float volume)
 {
-    if (source)
-        object.frameQueues.sounds.luaHalf.push_back({source, SFX_SET_VOLUME, volume, 0.0f, 0, {}});
+    if (source && acceptNumber("setVolume", "volume", volume))
+        queueSoundAction(object, "setVolume", {source, SFX_SET_VOLUME, volume, 0.0f, 0, {}, lifetimeSerial(source)});
 }
 
 void setPitch(BeamObjectImpl& object, SFXSource* source, float pitch)
 {
-    if (source)
-        object.frameQueues.sounds.luaHalf.push_back({source, SFX_SET_PITCH, pitch, 0.0f, 0, {}});
+    if (source && acceptNumber("setPitch", "pitch", pitch))
+        queueSoundAction(object, "setPitch", {source, SFX_SET_PITCH, pitch, 0.0f, 0, {}, lifetimeSerial(source)});
 }
 
 void playSFXOnce(BeamObjectImpl& object, const char* name, int node, float volume, float pitch)
@@ -116,13 +169,20 @@ void playSFXOnce(BeamObjectImpl& object, const char* name, int node, float volum
         logMessage(LOG_ERROR, "*** playSFXOnce: invalid nodeId", true);
         return;
     }
-    object.frameQueues.sounds.luaHalf.push_back({nullptr, SFX_PLAY_ONCE, volume, pitch, node, name});
+    if (!acceptNumber("playSFXOnce", "volume", volume) || !acceptNumber("playSFXOnce", "pitch", pitch))
+        return;
+    queueSoundAction(object, "playSFXOnce", {nullptr, SFX_PLAY_ONCE, volume, pitch, node, name, 0});
 }
 
+// From physicsStep the attachment is handed to the host thread with the frame's sound actions.
 void attachSFXNode(BeamObjectImpl& object, SFXSource* source, int node)
 {
-    if (source && object.validNode(node))
-        object.frameQueues.attachedSounds.push_back({source, node});
+    if (!source || !object.validNode(node))
+        return;
+    if (onPhysicsThread())
+        queueSoundAction(object, "attachSFXNode", {source, SFX_ATTACH, 0.0f, 0.0f, node, {}, lifetimeSerial(source)});
+    else
+        attachSound(object, "attachSFXNode", source, node, lifetimeSerial(source));
 }
 
 int setupForceFeedback(BeamObjectImpl&, const char* config)
@@ -132,7 +192,7 @@ int setupForceFeedback(BeamObjectImpl&, const char* config)
 
 void sendForceFeedback(BeamObjectImpl&, int channel, float value)
 {
-    if (g_gameEngine)
+    if (g_gameEngine && acceptNumber("sendForceFeedback", "value", value))
         g_gameEngine->sendForceFeedback(channel, value);
 }
 
@@ -143,6 +203,10 @@ const char* getForceFeedbackConfig(BeamObjectImpl&, int channel)
 
 void addParticle(BeamObjectImpl& object, const particleData& particle)
 {
+    constexpr const char* kMember = "addParticle";
+    if (!acceptVector(kMember, "pos", particle.pos) || !acceptVector(kMember, "normal", particle.normal) ||
+        !acceptVector(kMember, "nodeVel", particle.nodeVel) || !acceptNumber(kMember, "width", particle.width))
+        return;
     HostParticle p{};
     p.particleType = particle.particleType;
     p.position[0] = particle.pos.x;
@@ -156,18 +220,18 @@ void addParticle(BeamObjectImpl& object, const particleData& particle)
     p.velocity[2] = particle.nodeVel.z;
     p.width = particle.width;
     p.count = particle.count;
-    object.hostParticles.push_back(p);
+    queueHostParticle(object, kMember, p);
 }
 
 void addParticleByNodes(BeamObjectImpl& object, int from, int to, float speed, int type, float width, int count)
 {
-    queueParticleByNodes(object, from, to, speed, type, width, count, false);
+    queueParticleByNodes(object, "addParticleByNodes", from, to, speed, type, width, count, false);
 }
 
 void addParticleByNodesRelative(BeamObjectImpl& object, int from, int to, float speed, int type, float width,
                                 int count)
 {
-    queueParticleByNodes(object, from, to, speed, type, width, count, true);
+    queueParticleByNodes(object, "addParticleByNodesRelative", from, to, speed, type, width, count, true);
 }
 
 void emitContactParticle(BeamObjectImpl& object, int id1, int materialID1, int materialID2, const float3* position,

@@ -2,6 +2,7 @@
 
 #include "base/blog.h"
 #include "lua/blua.h"
+#include "lua/blua_error_text.h"
 #include "lua/binding/blua_binding_core.h"
 #include "object/bobject_records.h"
 
@@ -59,8 +60,7 @@ bool LuaObjectScript::call(ObjectCallback callback, std::string& error, A... arg
     (pushArgument(L, args), ...);
     if (lua_pcall(L, int(sizeof...(A)), 0, 0) == 0)
         return true;
-    const char* message = lua_tostring(L, -1);
-    error = message ? message : "(null)";
+    error = luaErrorText(L, -1);
     return false;
 }
 

@@ -2,6 +2,7 @@
 
 #include "object/bobject.h"
 #include "object/bobject_lua_state.h"
+#include "lua/blua_error_text.h"
 
 namespace VadiZov {
 
@@ -40,8 +41,7 @@ bool BeamObjectImpl::callLuaFunction(const char* name, const char* argument, std
     else
         lua_pushnil(L);
     if (lua_pcall(L, 1, 0, 0) != 0) {
-        const char* message = lua_tostring(L, -1);
-        error = message ? message : "(null)";
+        error = luaErrorText(L, -1);
         return false;
     }
     return true;

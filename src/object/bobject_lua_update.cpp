@@ -7,6 +7,7 @@
 #include "debug/bdebug_drawer.h"
 #include "engine/bengine.h"
 #include "base/bglobals.h"
+#include "base/blifetime.h"
 #include "base/blog.h"
 #include "lua/blua.h"
 #include "object/bobject.h"
@@ -165,6 +166,10 @@ void BeamObjectImpl::sendTireMarks()
 void BeamObjectImpl::emitContactParticles()
 {
     hostParticles.clear();
+    // What physicsStep added during the last frame, kept aside while the host could read its list.
+    std::vector<HostParticle>& fromPhysics = frameQueues.particlesFromPhysics;
+    hostParticles.insert(hostParticles.end(), fromPhysics.begin(), fromPhysics.end());
+    fromPhysics.clear();
     LuaObjectScript& script = luaScript();
     std::string error;
     std::vector<particleData>& particles = frameQueues.contactParticles;
@@ -177,13 +182,15 @@ void BeamObjectImpl::emitContactParticles()
     particles.clear();
 }
 
-// Drops sources the host has invalidated and moves the others to their node.
+// Drops sources a script deleted or the host has invalidated and moves the others to their node.
 void BeamObjectImpl::updateAttachedSounds()
 {
     std::vector<AttachedSound>& sounds = frameQueues.attachedSounds;
     size_t kept = 0;
     for (size_t i = 0; i < sounds.size(); ++i) {
         SFXSource* source = sounds[i].source;
+        if (sounds[i].serial != 0 && !isAlive(source, sounds[i].serial))
+            continue;  // deleted: the host may have freed it
         if (!source->isValid())
             continue;
         sounds[kept++] = sounds[i];

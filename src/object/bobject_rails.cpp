@@ -4,6 +4,7 @@
 
 #include "base/bconstants.h"
 #include "base/blog.h"
+#include "base/bscript_values.h"
 #include "object/bobject.h"
 
 namespace VadiZov {
@@ -36,6 +37,23 @@ void appendLink(Rail& rail, const RailLink& link)
     }
 }
 
+size_t railLinkCount(const BeamObjectImpl& object)
+{
+    size_t links = 0;
+    for (const Rail& rail : object.rails)
+        links += rail.links.size();
+    return links;
+}
+
+// Spring, slack and forces a slide node can be built with: a NaN or an absurd spring or slack
+// would push the node (and, through the rail, the body) to infinity.
+bool usableSlideNumbers(float slack, float spring, float breakForce, float stopBreakForce)
+{
+    constexpr const char* kMember = "addSlidenode";
+    return acceptNumber(kMember, "slack", slack, kMaxScriptCoordinate) && acceptNumber(kMember, "spring", spring) &&
+           acceptLimit(kMember, "break force", breakForce) && acceptLimit(kMember, "stop break force", stopBreakForce);
+}
+
 void moveNode(BeamObjectImpl& object, int node, const float3& pos)
 {
     object.nodes[node].pos = pos;
@@ -49,6 +67,8 @@ void moveNode(BeamObjectImpl& object, int node, const float3& pos)
 
 int addRail(BeamObjectImpl& object, int looped)
 {
+    if (!roomFor("addRail", object.rails.size(), kMaxRails, "rails"))
+        return -1;
     Rail rail;
     rail.looped = looped == 1;
     object.rails.push_back(rail);
@@ -69,6 +89,11 @@ int addRailLink(BeamObjectImpl& object, int rail, int node, int stop, int broken
         logMessage(LOG_ERROR, "*** addRailLink: invalid nodeId", true);
         return -1;
     }
+    // A looped rail's first link takes two entries (it is its own closing copy).
+    const Rail& target = object.rails[size_t(rail)];
+    const size_t entries = target.looped && target.links.empty() ? 2 : 1;
+    if (!roomFor("addRailLink", railLinkCount(object) + entries - 1, kMaxRailLinks, "rail links"))
+        return -1;
     const RailLink link{node, uint8_t(stop == 1), uint8_t(broken == 1)};
     Rail& current = object.rails[size_t(rail)];
     appendLink(current, link);
@@ -101,6 +126,9 @@ int addSlidenode(BeamObjectImpl& object, int node, int rail, int attach, int sna
         logMessage(LOG_ERROR, "*** addSlidenode: invalid nodeId", true);
         return -1;
     }
+    if (!usableSlideNumbers(slack, spring, breakForce, stopBreakForce) ||
+        !roomFor("addSlidenode", object.slideNodes.size(), kMaxSlideNodes, "slide nodes"))
+        return -1;
     auto positive = [](float v) { return v > 0.0f ? v : 0.0f; };
     const SlideNode record{-1, node, rail, positive(spring), slack, positive(breakForce), positive(spring),
                            positive(stopBreakForce)};

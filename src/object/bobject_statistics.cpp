@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "object/bobject.h"
+#include "step/bthread.h"
 
 namespace VadiZov {
 
@@ -52,8 +53,18 @@ beamstats calcBeamStats(const BeamObjectImpl& object)
     return stats;
 }
 
-void setPersistentData(BeamObjectImpl& object, const char* text) { object.persistentData = text ? text : ""; }
+// The host reads both texts whenever it likes, also while a frame runs; physicsStep may not
+// replace them under it.
+void setPersistentData(BeamObjectImpl& object, const char* text)
+{
+    if (!refuseOnPhysicsThread("setPersistentData"))
+        object.persistentData = text ? text : "";
+}
 
-void setDebugString(BeamObjectImpl& object, const char* text) { object.debugString = text ? text : ""; }
+void setDebugString(BeamObjectImpl& object, const char* text)
+{
+    if (!refuseOnPhysicsThread("setDebugString"))
+        object.debugString = text ? text : "";
+}
 
 } // namespace VadiZov

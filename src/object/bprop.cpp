@@ -9,6 +9,7 @@
 #include "base/blog.h"
 #include "base/bmath.h"
 #include "object/bobject.h"
+#include "step/bthread.h"
 #include "velkor/host.h"
 
 namespace VadiZov {
@@ -62,6 +63,10 @@ bool Prop::hasValidNodes() const
 
 void Prop::initialize()
 {
+    // The host thread places props while a frame runs; the nodes it reads belong to the frame.
+    if (refuseOnPhysicsThread("Prop.initialize"))
+        return;
+    beforeScriptAccess();
     if (!container_) {
         logFormat(LOG_ERROR, "Error while initializing prop: unable to contact resource container: %s",
                   meshName_.c_str());
@@ -145,6 +150,14 @@ void Prop::updatePlacement()
         position = r + x * (base.x + translation.x) + y * (base.y + translation.y) + n * (base.z + translation.z);
     }
 
+    // A body that blew up, or offsets that are not finite, must not reach the host.
+    if (!isFinite(position) || !isFinite(n) || !isFinite(forward)) {
+        if (!placementRefused_)
+            logFormat(LOG_ERROR, "*** prop %s: its placement is not finite, not sent to the host", meshName_.c_str());
+        placementRefused_ = true;
+        return;
+    }
+    placementRefused_ = false;
     if (rigidMesh_)
         rigidMesh_->setPlacement(&position, &n, &forward, &baseRotation, &rotation);
     if (light_) {

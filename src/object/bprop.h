@@ -55,6 +55,7 @@ private:
     bool baseTranslationGiven_ = false;  // set by Lua before the last initialize
     bool baseTranslationComputed_ = false;
     float3 computedBaseTranslation_;
+    bool placementRefused_ = false;  // a placement that was not finite was logged
     int16_t lightState_ = -1;  // last state sent: -1 none yet, 0 off, 1 on
     SpotLight* light_ = nullptr;
     BeamObjectImpl* owner_ = nullptr;

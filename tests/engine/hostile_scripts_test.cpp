@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "base/blifetime.h"
 #include "base/blog.h"
+#include "base/bmath.h"
 #include "base/bsettings.h"
 #include "lua/binding/blua_binding_core.h"
 #include "lua/blua.h"
@@ -293,24 +295,30 @@ TEST_F(HostileScripts, ANodeCountLoweredUnderItsBeamsAndTrianglesKeepsStepping)
     EXPECT_EQ(object->nodes[2].pos.y, 1.0f);  // past the count: held where it was
 }
 
+// Gravity and masses that are not finite are refused now; a beam far too stiff for its nodes'
+// masses still makes the explicit integration blow the body up within a few substeps.
+constexpr const char* kBlowUp = "obj:setBeam(1, 0, 1, FLT_MAX, 1e15, 0, FLT_MAX, 0.5)";
+
 TEST_F(HostileScripts, ABodyTurnedToNaNIsLoggedOnceUntilItIsReset)
 {
     BeamObjectImpl* object = addObject();
     ASSERT_NE(object, nullptr);
-    runInObject(object, "obj:setGravity(0/0)");
+    runInObject(object, kBlowUp);
     const std::string message = "*** object 0: reference node 0 position is not finite";
     for (int frame = 0; frame < 5; ++frame)
         engine->update(0.002f);
     engine->waitForPhysicsFrame();
-    ASSERT_FALSE(std::isfinite(object->nodes[0].worldPos.z));
+    ASSERT_FALSE(isFinite(object->nodes[0].worldPos));
     EXPECT_EQ(count(message), 1);
+    // The reset keeps the beams' springs: this one is made harmless first.
+    runInObject(object, "obj:setBeamSpringDamp(1, 0, -1, -1, -1)");
     object->requestReset(RESET_PHYSICS);
     for (int frame = 0; frame < 5; ++frame)
         engine->update(0.002f);
     engine->waitForPhysicsFrame();
-    EXPECT_TRUE(std::isfinite(object->nodes[0].worldPos.z));  // the reset made it whole again
+    EXPECT_TRUE(isFinite(object->nodes[0].worldPos));  // the reset made it whole again
     EXPECT_EQ(count(message), 1);
-    runInObject(object, "obj:setGravity(0/0)");
+    runInObject(object, "obj:setBeamSpringDamp(1, 1e15, -1, -1, -1)");
     clearLog();
     for (int frame = 0; frame < 5; ++frame)
         engine->update(0.002f);
@@ -331,6 +339,109 @@ TEST_F(HostileScripts, TimeScalesThatAreNotFiniteAreRefused)
     }
     ASSERT_EQ(inSystem("BeamEngine:setSimulationTimeScale(0.5)"), "");
     EXPECT_EQ(Settings::fps, 1000.0f);
+}
+
+// ---- a running frame
+
+// physicsStep runs on the object's core thread while the host thread places props, renders the
+// collector, reads texts and runs the next system step. Members that would change what the host
+// thread uses are refused there; particles and sound attachments are handed over instead.
+TEST_F(HostileScripts, PhysicsStepIsRefusedWhatTheHostThreadUsesDuringTheFrame)
+{
+    useObjectScript("function physicsStep(dt) if pending then local f = loadstring(pending) pending = nil f() end end");
+    BeamObjectImpl* object = addObject();
+    ASSERT_NE(object, nullptr);
+    struct Case {
+        const char* code;
+        const char* refusal;
+    };
+    const Case cases[] = {
+        {"obj:destroy()", "*** destroy: refused on a physics thread"},
+        {"obj:setProp(0, 'mirror')", "*** setProp: refused on a physics thread"},
+        {"obj:setFlexmesh(0, 'skin')", "*** setFlexmesh: refused on a physics thread"},
+        {"obj:setReferenceNodes(0, 1, -1, -1, 0, 1)", "*** setReferenceNodes: refused on a physics thread"},
+        {"obj:addInternalCamera(0, 1)", "*** addInternalCamera: refused on a physics thread"},
+        {"obj:setDebugString('x')", "*** setDebugString: refused on a physics thread"},
+        {"obj:setPersistentData('x')", "*** setPersistentData: refused on a physics thread"},
+        {"obj.mesh = nil", "*** mesh: refused on a physics thread"},
+        {"obj.debugDrawProxy = nil", "*** debugDrawProxy: refused on a physics thread"},
+        {"obj.debugDrawProxy:showDebug(true)", "*** debugdrawer.showDebug: refused on a physics thread"},
+        {"obj.debugDrawProxy:drawBeams(0)", "*** debugdrawer.drawBeams: refused on a physics thread"},
+        {"obj.debugDrawProxy.drawCollisionTris = true", "*** debugdrawer.drawCollisionTris: refused on a physics thread"},
+        {"BeamEngine:deleteAllObjects()", "*** deleteAllObjects: refused on a physics thread"},
+        {"BeamEngine:spawnObject('obj', float3(0, 0, 0))", "*** spawnObject: refused on a physics thread"},
+        {"BeamEngine:getPersistentData()", "*** getPersistentData: refused on a physics thread"},
+        {"Settings.gravity = -1", "*** Settings.gravity: refused on a physics thread"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.code);
+        runInObject(object, std::string("pending = [[") + c.code + "]]");
+        clearLog();
+        engine->update(0.002f);
+        engine->waitForPhysicsFrame();
+        EXPECT_EQ(count(c.refusal), 1);
+        EXPECT_EQ(engine->getSlotCount(), 1);
+    }
+    EXPECT_FALSE(object->isDestroyed());
+    EXPECT_EQ(object->props[0], nullptr);
+    EXPECT_EQ(object->debugDrawProxy, object->ownDebugDrawer());
+    EXPECT_FALSE(object->ownDebugDrawer()->enabled);
+    EXPECT_TRUE(object->debugString.empty());
+    EXPECT_EQ(Settings::gravity, -9.81f);
+
+    // Particles and an attachment made there reach the host's lists at the next Lua update.
+    runInObject(object, "bang = gameEngine:playSFXOnce('bang') "
+                        "pending = [[obj:addParticleByNodes(0, 1, 2, 7, 1, 1) obj:attachSFXNode(bang, 1)]]");
+    engine->update(0.002f);
+    engine->waitForPhysicsFrame();
+    EXPECT_TRUE(object->hostParticles.empty());
+    EXPECT_TRUE(object->frameQueues.attachedSounds.empty());
+    engine->update(0.002f);
+    engine->waitForPhysicsFrame();
+    ASSERT_EQ(object->hostParticles.size(), 1u);
+    EXPECT_EQ(object->hostParticles[0].particleType, 7);
+    ASSERT_EQ(object->frameQueues.attachedSounds.size(), 1u);
+    EXPECT_EQ(object->frameQueues.attachedSounds[0].node, 1);
+}
+
+// ---- messages
+
+TEST_F(HostileScripts, ErrorValuesThatAreNotStringsAreLoggedAsTostringWritesThem)
+{
+    struct Case {
+        const char* raise;
+        const char* logged;  // the start of the text after "*** FATAL LUA ERROR: "
+    };
+    const Case cases[] = {
+        {"error({})", "table: 0x"},
+        {"error(setmetatable({}, {__tostring = function() return 'a custom error' end}))", "a custom error"},
+        {"error(setmetatable({}, {__tostring = function() error('again') end}))", "table: 0x"},
+        {"error(setmetatable({}, {__tostring = function() return {} end}))", "table: 0x"},
+        {"error(nil)", "nil"},
+        {"error(true)", "true"},
+        {"error(42)", "[string \"engine\"]:1: 42"},
+        {"error(coroutine.create(print))", "thread: 0x"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.raise);
+        clearLog();
+        resetLogStateForTests();
+        system().executeChunk(c.raise, std::strlen(c.raise), "engine");
+        const auto lines = sink.matching("*** FATAL LUA ERROR: ");
+        ASSERT_EQ(lines.size(), 1u);
+        const std::string text = lines[0].substr(lines[0].find("*** FATAL LUA ERROR: ") + 21);
+        EXPECT_EQ(text.rfind(c.logged, 0), 0u) << text;
+    }
+    // The system state's graphicsStep takes the same way.
+    ASSERT_EQ(inSystem("function graphicsStep(dt) error({}) end"), "");
+    engine->reloadLua();
+    fs.addFile("lua/system/main.lua", "function graphicsStep(dt) error(setmetatable({}, {__tostring = "
+                                      "function() return 'from graphicsStep' end})) end");
+    clearLog();
+    engine->update(0.001f);
+    engine->waitForPhysicsFrame();
+    EXPECT_EQ(count("from graphicsStep"), 1);
+    EXPECT_TRUE(sink.matching("(null)").empty());
 }
 
 } // namespace

@@ -3,9 +3,14 @@
 // report, nothing left allocated at the end, and the system state's memory stays bounded.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <functional>
 #include <string>
 
+#include "base/blog.h"
+#include "debug/bdebug_drawer.h"
 #include "lua/blua.h"
+#include "object/bflexmesh.h"
 #include "tests/support/objects_test_support.h"
 #include "tests/support/scoped_settings.h"
 
@@ -104,6 +109,107 @@ TEST_F(ObjectChurn, ScriptsAddResetDeleteAndRespawnForTenThousandFrames)
     // The kept handles are a ring of 24: the state does not grow with the frames.
     EXPECT_LT(numberAfter(last, "memory"), 4096);
     EXPECT_LE(engine->getSlotCount(), 1);
+}
+
+// Every list a script can grow, filled past its capacity from the object's own script (or the
+// system state's): the list stops at the capacity, the refusal is logged, and the object still
+// steps. Each case starts from a fresh object.
+const char* const kGrowingObject = R"(
+function init()
+  obj:setNode(-1, float3(0, 0, 0), 10, NORMALTYPE, 1, -1, false, false)
+  obj:setNode(-1, float3(1, 0, 0), 10, NORMALTYPE, 1, -1, false, false)
+  obj:setNode(-1, float3(0, 1, 0), 10, NORMALTYPE, 1, -1, false, false)
+  obj:setBeam(-1, 0, 1, 1e9, 1000, 10, 1e9, 1)
+  obj:setGravity(0)
+  obj:finishLoading()
+end
+)";
+
+TEST_F(ObjectChurn, GrowingListsStopAtTheirCapacities)
+{
+    fs.addFile("obj/init.lua", kGrowingObject);
+    using Size = std::function<size_t(BeamEngineImpl&, BeamObjectImpl&)>;
+    struct Case {
+        bool inSystem;
+        const char* fill;
+        size_t capacity;
+        Size size;
+        const char* refusal;
+    };
+    const Case cases[] = {
+        {false, "for i = 1, 1010 do obj:addRail(i % 2) end", 1000,
+         [](BeamEngineImpl&, BeamObjectImpl& o) { return o.rails.size(); },
+         "*** addRail: no room for more than 1000 rails, refused"},
+        {false, "obj:addRail(0) obj:addRail(1) for i = 1, 10010 do obj:addRailLink(i % 2, i % 3, 0, 0) end", 10000,
+         [](BeamEngineImpl&, BeamObjectImpl& o) { return o.rails[0].links.size() + o.rails[1].links.size(); },
+         "*** addRailLink: no room for more than 10000 rail links, refused"},
+        {false, "obj:addRail(0) obj:addRailLink(0, 0, 0, 0) obj:addRailLink(0, 1, 0, 0) "
+                "for i = 1, 2010 do obj:addSlidenode(2, 0, 1, 0, 0, 100, 1e9, 1e9) end",
+         2000, [](BeamEngineImpl&, BeamObjectImpl& o) { return o.slideNodes.size(); },
+         "*** addSlidenode: no room for more than 2000 slide nodes, refused"},
+        {false, "for i = 1, 10010 do obj:setCollisionTriangle(-1, 0, 1, 2, 0, -1, -1, 0, nil) end "
+                "obj:setCollisionTriangle(obj:getTriangleCount(), 0, 1, 2, 0, -1, -1, 0, nil)",
+         10000, [](BeamEngineImpl&, BeamObjectImpl& o) { return o.collisionTriangles.size(); },
+         "*** setCollisionTriangle: no room for more than 10000 collision triangles, refused"},
+        {false, "for i = 1, 1030 do obj:queueLuaCommand('queued = (queued or 0) + 1', false) end", 1024,
+         [](BeamEngineImpl&, BeamObjectImpl& o) { return o.luaCommands.size(); },
+         "*** queueLuaCommand: no room for more than 1024 queued commands, refused"},
+        {true, "for i = 1, 1030 do BeamEngine:queueLuaCommand('queued = (queued or 0) + 1') end", 1024,
+         [](BeamEngineImpl& e, BeamObjectImpl&) { return e.queuedCommands().size(); },
+         "*** queueLuaCommand: no room for more than 1024 queued commands, refused"},
+        {false, "for i = 1, 1030 do obj:executeJS('tick()', i) end", 1024,
+         [](BeamEngineImpl&, BeamObjectImpl& o) { return o.frameQueues.javaScript.luaHalf.size(); },
+         "*** executeJS: no room for more than 1024 queued commands, refused"},
+        {false, "local big = string.rep('x', 1048576) for i = 1, 20 do obj:executeJS(big, i) end", 16,
+         [](BeamEngineImpl&, BeamObjectImpl& o) { return o.frameQueues.javaScript.luaHalf.size(); },
+         "*** executeJS: no room for more than 16777216 bytes of queued commands, refused"},
+        {false, "for i = 1, 1030 do obj:playSFXOnce('horn', 0, 1, 1) end", 1024,
+         [](BeamEngineImpl&, BeamObjectImpl& o) { return o.frameQueues.sounds.luaHalf.size(); },
+         "*** playSFXOnce: no room for more than 1024 queued sound actions, refused"},
+        {false, "local s = gameEngine:playSFXOnce('hum') for i = 1, 260 do obj:attachSFXNode(s, i % 3) end", 256,
+         [](BeamEngineImpl&, BeamObjectImpl& o) { return o.frameQueues.attachedSounds.size(); },
+         "*** attachSFXNode: no room for more than 256 attached sounds, refused"},
+        {false, "for i = 1, 8200 do obj:addParticleByNodes(0, 1, 1, 0, 1, 1) end", 8192,
+         [](BeamEngineImpl&, BeamObjectImpl& o) { return o.hostParticles.size(); },
+         "*** addParticleByNodes: no room for more than 8192 particles, refused"},
+        {false, "local d = obj.debugDrawProxy d:showDebug(true) "
+                "for i = 1, 140000 do d:drawLine(float3(0, 0, 0), float3(1, 1, 1), color(1, 1, 1, 1)) end",
+         262144, [](BeamEngineImpl&, BeamObjectImpl& o) { return o.ownDebugDrawer()->linePoints.size(); },
+         "*** debugdrawer: no room for more than 262144 line points, refused"},
+        {false, "local d = obj.debugDrawProxy d:showDebug(true) for i = 1, 20 do d:drawNodeNumbers(color(1, 1, 1, 1), 0) end "
+                "for i = 1, 16384 do d:drawText(float3(0, 0, 0), color(1, 1, 1, 1), 'x') end",
+         16384, [](BeamEngineImpl&, BeamObjectImpl& o) { return o.ownDebugDrawer()->texts.size(); },
+         "*** debugdrawer: no room for more than 16384 texts, refused"},
+        {false, "obj:setFlexmesh(0, 'skin') for i = 1, 10010 do obj:breakMeshes(0) end", 10000,
+         [](BeamEngineImpl&, BeamObjectImpl& o) { return o.flexmeshes[0]->queuedBrokenBeams(); },
+         "*** breakMeshes: no room for more than 10000 queued broken beams, refused"},
+        {false, "held = {} for i = 1, 40 do held[#held + 1] = BeamObject() end", 32,
+         [](BeamEngineImpl&, BeamObjectImpl&) { return size_t(BeamObjectImpl::liveCount()); },
+         "*** BeamObject: no room for more than 32 objects, refused"},
+        // While drawing is off nothing is collected: nothing would empty the lists.
+        {false, "local d = obj.debugDrawProxy d:showDebug(false) "
+                "for i = 1, 1000 do d:drawLine(float3(0, 0, 0), float3(1, 1, 1), color(1, 1, 1, 1)) d:drawBeams(0) end",
+         0, [](BeamEngineImpl&, BeamObjectImpl& o) { return o.ownDebugDrawer()->linePoints.size(); }, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fill);
+        engine->deleteAllObjects();
+        BeamObjectImpl* object = addObject();
+        ASSERT_NE(object, nullptr);
+        clearLog();
+        resetLogStateForTests();
+        EXPECT_EQ(runProtected(c.inSystem ? *engine->systemLua() : object->lua(), c.fill), "");
+        EXPECT_EQ(c.size(*engine, *object), c.capacity);
+        if (c.refusal) {
+            EXPECT_EQ(linesStartingWith(c.refusal).size(), 1u);  // repeats of one line are folded
+        } else {
+            EXPECT_TRUE(linesStartingWith("*** ").empty());
+        }
+        for (int frame = 0; frame < 3; ++frame)
+            engine->update(0.002f);
+        engine->waitForPhysicsFrame();
+        EXPECT_TRUE(std::isfinite(object->nodes[0].worldPos.x));
+    }
 }
 
 } // namespace

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -96,8 +98,27 @@ end
 
 -- Objects of the class to call members on: the globals of that class and what its
 -- constructor makes, if it has one.
+-- Host handles: files, directories, created and one-shot sounds. Some are given back while the
+-- members run, so later calls meet handles already closed or deleted.
+local handles = {}
+local function openHandles()
+  handles = {
+    FS:openFile('fuzz/a.txt', 'r'), FS:openFile('fuzz/b.txt', 'r'), FS:openDirectory('fuzz'),
+    FS:openDirectory('fuzz'), gameEngine:createSFXSource('fuzz'), gameEngine:createSFXSource('fuzz'),
+    gameEngine:playSFXOnce('fuzz'),
+  }
+end
+local function giveBackOne()
+  local h = handles[random(#handles)]
+  local kind = getmetatable(h) and rawget(getmetatable(h), '__type')
+  if kind == 'FilePure' then pcall(h.close, h)
+  elseif kind == 'FSDirectory' then pcall(FS.closeDirectory, FS, h)
+  elseif kind == 'SFXSource' then pcall(gameEngine.deleteSFXSource, gameEngine, h, true) end
+end
+
 local function knownObjects()
   local list = { BeamEngine, obj, Lua, gameEngine, terrainBlock, FS }
+  for i = 1, #handles do list[#list + 1] = handles[i] end
   if obj then
     list[#list + 1] = obj:setBeam(-1, 0, 1, 1e9, 1000, 10, 1e9, 1)
     list[#list + 1] = obj:setWheel(-1, 0, 1, -1)
@@ -123,7 +144,10 @@ end
 
 function fuzz(context, startSeed, all)
   seed = startSeed
+  openHandles()
   local values = valuePool()
+  for i = 1, #handles do values[values.n + i] = handles[i] end
+  values.n = values.n + #handles
   local classes = registeredClasses()
   local known = knownObjects()
   local memberCount, calls, errors, names = 0, 0, 0, {}
@@ -152,6 +176,7 @@ function fuzz(context, startSeed, all)
           end
           calls = calls + 1
           if not ok then errors = errors + 1 end
+          if random(40) == 1 then giveBackOne() end
         end
       end
     end
@@ -187,6 +212,86 @@ function physicsStep(dt)
 end
 )";
 
+// The system state fuzzes the object too, from a step that meets the running physics frame.
+const char* const kFuzzingSystem = R"(
+local frames = 0
+function graphicsStep(dt)
+  frames = frames + 1
+  if frames == 3 then
+    obj = BeamEngine:getSlot(0)
+    fuzz('system', 55, false)
+    obj = nil
+  end
+end
+)";
+
+// A game engine and a file system whose sources, files and directories are freed when given
+// back, so a use afterwards would be a use of freed memory (the sanitizer build runs this).
+class FreeingGameEngine final : public NullGameEngine {
+public:
+    void queryNodeEnvironment(float3, HostObject*, float* density, int*, float*) override { *density = 1.2f; }
+    SFXSource* createSFXSource(const char*) override { return new RecordingSound(); }
+    void deleteSFXSource(SFXSource* source, bool) override { delete static_cast<RecordingSound*>(source); }
+    SFXSource* playSFXOnce(const char*) override
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        oneShots.push_back(std::make_unique<RecordingSound>());
+        return oneShots.back().get();
+    }
+    std::mutex mutex;
+    std::vector<std::unique_ptr<RecordingSound>> oneShots;
+};
+
+class FreedFile final : public FilePure {
+public:
+    size_t read(void*, size_t, size_t, size_t) override { return 0; }
+    size_t write(const void*, size_t, size_t, size_t) override { return 0; }
+    long length() override { return 5; }
+    int seek(long, int) override { return 0; }
+    long tell() override { return 0; }
+    int close() override
+    {
+        delete this;
+        return 0;
+    }
+    int eof() override { return 1; }
+    int flush() override { return 0; }
+    int putc(int c, FilePure*) override { return c; }
+    int puts(const char*) override { return 0; }
+    int error() override { return 0; }
+    char* gets(char*, int) override { return nullptr; }
+    int pclose() override { return -1; }
+    void clearerr() override {}
+};
+
+class FreedDirectory final : public FSDirectory {
+public:
+    const char* getNextFilename() override { return next++ == 0 ? "a.txt" : nullptr; }
+    int next = 0;
+};
+
+// Scripts' own files ("fuzz/...") are made and freed here; everything else is the test's store.
+class FreeingFileSystem final : public FS {
+public:
+    explicit FreeingFileSystem(FS& scripts) : scripts_(scripts) {}
+    int fileExists(const char* path) override { return scripts_.fileExists(path); }
+    FilePure* openFile(const char* path, const char* mode) override
+    {
+        if (path && std::string(path).rfind("fuzz/", 0) == 0)
+            return new FreedFile();
+        return scripts_.openFile(path, mode);
+    }
+    bool directoryExists(const char* path) override { return path && std::string(path) == "fuzz"; }
+    FSDirectory* openDirectory(const char* path) override
+    {
+        return path && std::string(path) == "fuzz" ? new FreedDirectory() : nullptr;
+    }
+    void closeDirectory(FSDirectory* directory) override { delete static_cast<FreedDirectory*>(directory); }
+
+private:
+    FS& scripts_;
+};
+
 class ScriptFuzz : public EngineTest {
 protected:
     // The fields of the context's summary line; empty when the context never ran.
@@ -206,14 +311,21 @@ TEST_F(ScriptFuzz, EveryRegisteredMemberSurvivesRandomArgumentsFromEveryCallback
 {
     const InWorkingFolder folder;  // the members that write files write them here
     ScopedSettings settings;
+    FreeingFileSystem fileSystem(fs);
+    FreeingGameEngine freeingEngine;
+    engine->setFileSystem(&fileSystem);
+    engine->setGameEngine(&freeingEngine);
     fs.addFile("obj/init.lua", std::string(kFuzzer) + kFuzzedObject);
+    fs.addFile("lua/system/main.lua", std::string(kFuzzer) + kFuzzingSystem);
+    engine->reloadLua();
+    engine->update(0.002f);  // the system state made again, with the file system and game engine above
     BeamObjectImpl* object = addObject();
     ASSERT_NE(object, nullptr);
     for (int frame = 0; frame < 8; ++frame)
         engine->update(0.002f);
     engine->waitForPhysicsFrame();
 
-    for (const char* context : {"init", "physicsStep", "graphicsStep", "final"}) {
+    for (const char* context : {"init", "physicsStep", "graphicsStep", "system", "final"}) {
         SCOPED_TRACE(context);
         const std::string summary = summaryOf(context);
         ASSERT_FALSE(summary.empty());
@@ -232,6 +344,13 @@ TEST_F(ScriptFuzz, EveryRegisteredMemberSurvivesRandomArgumentsFromEveryCallback
     for (int frame = 0; frame < 3; ++frame)
         engine->update(0.002f);
     engine->waitForPhysicsFrame();
+    // The states give back what they still hold before the file system and game engine go.
+    engine->deleteAllObjects();
+    engine->reloadLua();
+    engine->update(0.002f);
+    engine->waitForPhysicsFrame();
+    engine->setFileSystem(&fs);
+    engine->setGameEngine(&gameEngine);
 }
 
 } // namespace

@@ -97,9 +97,8 @@ TEST_F(Host, ABodyThatTurnsToNaNIsLoggedOnceAndSummarisedAsNotFinite)
         << "function init()\n"
            "  obj:setNode(-1, float3(0, 0, 1), 10, NORMALTYPE, 1, -1, false, false)\n"
            "  obj:setNode(-1, float3(1, 0, 1), 10, NORMALTYPE, 1, -1, false, false)\n"
-           "  obj:setBeam(-1, 0, 1, 1e9, 1000, 10, 1e9, 1)\n"
+           "  obj:setBeam(-1, 0, 1, FLT_MAX, 1e15, 0, FLT_MAX, 0.5)\n"  // far too stiff: it blows up
            "  obj:finishLoading()\n"
-           "  obj:setGravity(0/0)\n"
            "end\n";
     HostRun r = run("--frames 6 --object vehicles/v --at 3,4,5 " + (dir / "data").string());
     ASSERT_EQ(r.exitCode, 0) << r.err;

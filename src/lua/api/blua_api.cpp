@@ -143,6 +143,8 @@ void registerLuaApi(lua_State* L, Lua& lua, BeamObjectImpl* owner)
         registerClass(global);
     registerLuaGlobalFunctions(global);
     global.pop();
+    guardSettings(L);
+    guardHostHandles(L);
 
     // The values of this moment: a host interface set later is not seen by this state. `Lua`,
     // `BeamEngine` and `FS` replace the class tables of the same names.

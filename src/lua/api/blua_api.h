@@ -63,6 +63,8 @@ void addBeamEngineMembers(LuaBinding::Class<BeamEngineImpl>& c);
 void addHighPerfTimerMembers(LuaBinding::Class<HighPerfTimer>& c);
 void addLuaStateMembers(LuaBinding::Class<Lua>& c);
 void addSettingsMembers(LuaBinding::Class<Settings>& c);
+// Replaces the settings' plain setters with checked ones (after the classes are registered).
+void guardSettings(lua_State* L);
 // math types
 void addColorMembers(LuaBinding::Class<color>& c);
 void addFloat3Members(LuaBinding::Class<float3>& c);
@@ -94,6 +96,9 @@ void addResourceContainerMembers(LuaBinding::Class<ResourceContainer>& c);
 void addSpotLightMembers(LuaBinding::Class<SpotLight>& c);
 void addSFXSourceMembers(LuaBinding::Class<SFXSource>& c);
 void addGameEngineMembers(LuaBinding::Class<GameEngine>& c);
+// After the classes are registered: finalisers that close dropped files and directories, and the
+// record that gives back what the state still holds when it closes.
+void guardHostHandles(lua_State* L);
 // blua_api_debug.cpp
 void addDebugDrawerMembers(LuaBinding::Class<debugdrawer>& c);
 void addObjectDebugMembers(LuaBinding::Class<BeamObjectImpl>& c);

@@ -2,7 +2,18 @@
 // interface. Members whose native parameter no Lua value can stand for (raw buffers, integer
 // references, the host's own small records) raise a Lua error instead of reaching the host with
 // a null or foreign pointer.
+//
+// Files, directories and created sound sources are handed to scripts checked
+// (lua/api/blua_host_handles.h): closing or deleting one ends its Lua value, whose every later
+// use raises "object no longer exists"; a file or directory the script drops is closed when Lua
+// collects it.
+#include <type_traits>
+#include <utility>
+
+#include "base/blifetime.h"
+#include "base/bscript_values.h"
 #include "lua/api/blua_api.h"
+#include "lua/api/blua_host_handles.h"
 #include "lua/binding/blua_binding.h"
 #include "velkor/host.h"
 
@@ -10,7 +21,57 @@ namespace VadiZov {
 
 namespace {
 
-// The object is checked first, so a call on nil or on the wrong class reports that instead.
+// The object a member is called on, when it is a handle that may have been given back.
+template <class T>
+T* liveSelf(lua_State* L)
+{
+    if (!lua_isnoneornil(L, 1)) {
+        const LuaBinding::Userdata* record = LuaBinding::getExactRecord(L, 1, LuaBinding::classKeyOf<T>());
+        if (!record->object())
+            luaL_error(L, "object no longer exists");
+    }
+    return LuaBinding::selfArg<T>(L, false);
+}
+
+// A member of a checked handle: the arguments and result as the binding reads and pushes them.
+template <class T, auto Member>
+int liveMember(lua_State* L)
+{
+    T* self = liveSelf<T>(L);
+    using Traits = LuaBinding::FunctionTraits<decltype(Member)>;
+    return LuaBinding::Invoker<typename Traits::Result, typename Traits::Params>::call(
+        L, 2, [self](auto&&... args) -> decltype(auto) { return (self->*Member)(std::forward<decltype(args)>(args)...); });
+}
+
+// A handle argument: nil is a null pointer; a handle already given back is an error.
+template <class T>
+T* liveArgument(lua_State* L, int index)
+{
+    if (lua_isnoneornil(L, index))
+        return nullptr;
+    const LuaBinding::Userdata* record = LuaBinding::getExactRecord(L, index, LuaBinding::classKeyOf<T>());
+    if (!record->object())
+        luaL_error(L, "object no longer exists");
+    return static_cast<T*>(record->object());
+}
+
+int pushHandle(lua_State* L, void* object, const void* classKey, uint64_t serial)
+{
+    LuaBinding::pushCheckedPointer(L, object, classKey, serial, &isAlive);
+    return 1;
+}
+
+// Room for one more handle of the kind. Handles the script dropped are closed by the collector,
+// so a full collection runs before a refusal.
+bool roomForHandle(lua_State* L, lua_State* owner, HostHandleKind kind, const char* member, int capacity,
+                   const char* what)
+{
+    if (heldHostHandles(owner, kind) >= capacity)
+        lua_gc(L, LUA_GCCOLLECT, 0);
+    return roomFor(member, size_t(heldHostHandles(owner, kind)), capacity, what);
+}
+
+// The three integer references: nil is refused as for every reference parameter.
 template <class T>
 int unsuppliedArgument(lua_State* L, const char* member)
 {
@@ -18,8 +79,18 @@ int unsuppliedArgument(lua_State* L, const char* member)
     return luaL_error(L, "%s: no Lua value can supply this member's host argument", member);
 }
 
-int luaFileRead(lua_State* L) { return unsuppliedArgument<FilePure>(L, "FilePure.read"); }
-int luaFileWrite(lua_State* L) { return unsuppliedArgument<FilePure>(L, "FilePure.write"); }
+int luaFileRead(lua_State* L)
+{
+    liveSelf<FilePure>(L);
+    return unsuppliedArgument<FilePure>(L, "FilePure.read");
+}
+
+int luaFileWrite(lua_State* L)
+{
+    liveSelf<FilePure>(L);
+    return unsuppliedArgument<FilePure>(L, "FilePure.write");
+}
+
 int luaUpdateDiffuseTexture(lua_State* L) { return unsuppliedArgument<Material>(L, "Material.updateDiffuseTexture"); }
 int luaSetLightArgs(lua_State* L) { return unsuppliedArgument<SpotLight>(L, "SpotLight.setLightArgs"); }
 int luaSetLightArgs2(lua_State* L) { return unsuppliedArgument<SpotLight>(L, "SpotLight.setLightArgs2"); }
@@ -42,32 +113,167 @@ int luaGetTextureDimensions(lua_State* L)
 // Scripts read the answer as a number.
 int directoryExists(FS& fs, const char* path) { return fs.directoryExists(path) ? 1 : 0; }
 
+int luaOpenFile(lua_State* L)
+{
+    FS* fs = LuaBinding::selfArg<FS>(L, false);
+    const char* path = LuaBinding::ArgReader<const char*>::read(L, 2);
+    const char* mode = LuaBinding::ArgReader<const char*>::read(L, 3);
+    lua_State* owner = handleOwnerOf(L);
+    if (!roomForHandle(L, owner, HostHandleKind::File, "openFile", kMaxOpenFilesPerState, "open files")) {
+        lua_pushnil(L);
+        return 1;
+    }
+    FilePure* file = fs->openFile(path, mode);
+    if (!file) {
+        lua_pushnil(L);
+        return 1;
+    }
+    return pushHandle(L, file, LuaBinding::classKeyOf<FilePure>(),
+                      beginHostHandle(owner, HostHandleKind::File, file, fs));
+}
+
+int luaOpenDirectory(lua_State* L)
+{
+    FS* fs = LuaBinding::selfArg<FS>(L, false);
+    const char* path = LuaBinding::ArgReader<const char*>::read(L, 2);
+    lua_State* owner = handleOwnerOf(L);
+    if (!roomForHandle(L, owner, HostHandleKind::Directory, "openDirectory", kMaxOpenDirectoriesPerState,
+                       "open directories")) {
+        lua_pushnil(L);
+        return 1;
+    }
+    FSDirectory* directory = fs->openDirectory(path);
+    if (!directory) {
+        lua_pushnil(L);
+        return 1;
+    }
+    return pushHandle(L, directory, LuaBinding::classKeyOf<FSDirectory>(),
+                      beginHostHandle(owner, HostHandleKind::Directory, directory, fs));
+}
+
+int luaCloseDirectory(lua_State* L)
+{
+    FS* fs = LuaBinding::selfArg<FS>(L, false);
+    FSDirectory* directory = liveArgument<FSDirectory>(L, 2);
+    if (directory)
+        endHostHandle(directory);
+    fs->closeDirectory(directory);
+    return 0;
+}
+
+int luaFileClose(lua_State* L)
+{
+    FilePure* file = liveSelf<FilePure>(L);
+    endHostHandle(file);
+    lua_pushnumber(L, file->close());
+    return 1;
+}
+
+int luaCreateSFXSource(lua_State* L)
+{
+    GameEngine* engine = LuaBinding::selfArg<GameEngine>(L, false);
+    const char* name = LuaBinding::ArgReader<const char*>::read(L, 2);
+    lua_State* owner = handleOwnerOf(L);
+    if (!roomForHandle(L, owner, HostHandleKind::Sound, "createSFXSource", kMaxSoundSourcesPerState,
+                       "sound sources")) {
+        lua_pushnil(L);
+        return 1;
+    }
+    SFXSource* source = engine->createSFXSource(name);
+    if (!source) {
+        lua_pushnil(L);
+        return 1;
+    }
+    return pushHandle(L, source, LuaBinding::classKeyOf<SFXSource>(),
+                      beginHostHandle(owner, HostHandleKind::Sound, source, engine));
+}
+
+// Only sources a script created are its to delete: a one-shot sound belongs to the game engine,
+// which may still be playing it. nil goes to the host as a null source.
+int luaDeleteSFXSource(lua_State* L)
+{
+    GameEngine* engine = LuaBinding::selfArg<GameEngine>(L, false);
+    SFXSource* source = liveArgument<SFXSource>(L, 2);
+    const bool stopFirst = LuaBinding::ArgReader<bool>::read(L, 3);
+    if (source && !endHostHandle(source))
+        return luaL_error(L, "deleteSFXSource: only a source made by createSFXSource can be deleted");
+    engine->deleteSFXSource(source, stopFirst);
+    return 0;
+}
+
+// What the engine gives back itself is the engine's: a one-shot sound is handed out unchecked.
+int luaPlaySFXOnce(lua_State* L)
+{
+    GameEngine* engine = LuaBinding::selfArg<GameEngine>(L, false);
+    const char* name = LuaBinding::ArgReader<const char*>::read(L, 2);
+    LuaBinding::pushObjectPointer(L, engine->playSFXOnce(name), LuaBinding::classKeyOf<SFXSource>());
+    return 1;
+}
+
+// The collector's end of a file or directory the script still held: given back, once. A
+// finaliser called by hand on another value is refused by the class check.
+template <class T>
+int finalizeHandle(lua_State* L)
+{
+    LuaBinding::Userdata* record = LuaBinding::getExactRecord(L, 1, LuaBinding::classKeyOf<T>());
+    void* object = record->object();
+    void* giver = nullptr;
+    if (!object || !endHostHandle(object, &giver))
+        return 0;
+    if constexpr (std::is_same_v<T, FilePure>) {
+        static_cast<FilePure*>(object)->close();
+    } else if (giver) {
+        static_cast<FS*>(giver)->closeDirectory(static_cast<FSDirectory*>(object));
+    }
+    return 0;
+}
+
+template <class T>
+void setFinalizer(lua_State* L, const void* key)
+{
+    LuaBinding::pushRegistryValue(L, key);
+    if (lua_istable(L, -1)) {
+        lua_pushcfunction(L, &finalizeHandle<T>);
+        lua_setfield(L, -2, "__gc");
+    }
+    lua_pop(L, 1);
+}
+
 } // namespace
+
+void guardHostHandles(lua_State* L)
+{
+    prepareHostHandles(L);
+    for (const void* key : {LuaBinding::classKeyOf<FilePure>(), LuaBinding::constKeyOf<FilePure>()})
+        setFinalizer<FilePure>(L, key);
+    for (const void* key : {LuaBinding::classKeyOf<FSDirectory>(), LuaBinding::constKeyOf<FSDirectory>()})
+        setFinalizer<FSDirectory>(L, key);
+}
 
 void addFSMembers(LuaBinding::Class<FS>& c)
 {
     c.addFunction("fileExists", &FS::fileExists)
-        .addFunction("openFile", &FS::openFile)
+        .addCFunction("openFile", &luaOpenFile, false)
         .addFunction("directoryExists", &directoryExists)
-        .addFunction("openDirectory", &FS::openDirectory)
-        .addFunction("closeDirectory", &FS::closeDirectory);
+        .addCFunction("openDirectory", &luaOpenDirectory, false)
+        .addCFunction("closeDirectory", &luaCloseDirectory, false);
 }
 
 void addFSDirectoryMembers(LuaBinding::Class<FSDirectory>& c)
 {
-    c.addFunction("getNextFilename", &FSDirectory::getNextFilename);
+    c.addCFunction("getNextFilename", &liveMember<FSDirectory, &FSDirectory::getNextFilename>, false);
 }
 
 void addFilePureMembers(LuaBinding::Class<FilePure>& c)
 {
     c.addCFunction("read", &luaFileRead, false)
         .addCFunction("write", &luaFileWrite, false)
-        .addFunction("length", &FilePure::length)
-        .addFunction("seek", &FilePure::seek)
-        .addFunction("tell", &FilePure::tell)
-        .addFunction("close", &FilePure::close)
-        .addFunction("eof", &FilePure::eof)
-        .addFunction("flush", &FilePure::flush);
+        .addCFunction("length", &liveMember<FilePure, &FilePure::length>, false)
+        .addCFunction("seek", &liveMember<FilePure, &FilePure::seek>, false)
+        .addCFunction("tell", &liveMember<FilePure, &FilePure::tell>, false)
+        .addCFunction("close", &luaFileClose, false)
+        .addCFunction("eof", &liveMember<FilePure, &FilePure::eof>, false)
+        .addCFunction("flush", &liveMember<FilePure, &FilePure::flush>, false);
 }
 
 void addMaterialMembers(LuaBinding::Class<Material>& c)
@@ -95,38 +301,38 @@ void addSpotLightMembers(LuaBinding::Class<SpotLight>& c)
 
 void addSFXSourceMembers(LuaBinding::Class<SFXSource>& c)
 {
-    c.addFunction("isPlaying", &SFXSource::isPlaying)
-        .addFunction("isStopped", &SFXSource::isStopped)
-        .addFunction("isPaused", &SFXSource::isPaused)
-        .addFunction("isLooping", &SFXSource::isLooping)
-        .addFunction("play", &SFXSource::play)
-        .addFunction("stop", &SFXSource::stop)
-        .addFunction("pause", &SFXSource::pause)
-        .addFunction("getElapsedPlayTime", &SFXSource::getElapsedPlayTime)
-        .addFunction("getTotalPlayTime", &SFXSource::getTotalPlayTime)
-        .addFunction("is3d", &SFXSource::is3d)
-        .addFunction("getVelocity", &SFXSource::getVelocity)
-        .addFunction("setVelocity", &SFXSource::setVelocity)
-        .addFunction("getPosition", &SFXSource::getPosition)
-        .addFunction("setPosition", &SFXSource::setPosition)
-        .addFunction("getDirection", &SFXSource::getDirection)
-        .addFunction("setDirection", &SFXSource::setDirection)
-        .addFunction("setMinMaxDistance", &SFXSource::setMinMaxDistance)
-        .addFunction("getDistToListener", &SFXSource::getDistToListener)
-        .addFunction("getVolume", &SFXSource::getVolume)
-        .addFunction("setVolume", &SFXSource::setVolume)
-        .addFunction("getPitch", &SFXSource::getPitch)
-        .addFunction("setPitch", &SFXSource::setPitch)
-        .addFunction("isValid", &SFXSource::isValid)
-        .addFunction("destroy", &SFXSource::destroy);
+    c.addCFunction("isPlaying", &liveMember<SFXSource, &SFXSource::isPlaying>, false)
+        .addCFunction("isStopped", &liveMember<SFXSource, &SFXSource::isStopped>, false)
+        .addCFunction("isPaused", &liveMember<SFXSource, &SFXSource::isPaused>, false)
+        .addCFunction("isLooping", &liveMember<SFXSource, &SFXSource::isLooping>, false)
+        .addCFunction("play", &liveMember<SFXSource, &SFXSource::play>, false)
+        .addCFunction("stop", &liveMember<SFXSource, &SFXSource::stop>, false)
+        .addCFunction("pause", &liveMember<SFXSource, &SFXSource::pause>, false)
+        .addCFunction("getElapsedPlayTime", &liveMember<SFXSource, &SFXSource::getElapsedPlayTime>, false)
+        .addCFunction("getTotalPlayTime", &liveMember<SFXSource, &SFXSource::getTotalPlayTime>, false)
+        .addCFunction("is3d", &liveMember<SFXSource, &SFXSource::is3d>, false)
+        .addCFunction("getVelocity", &liveMember<SFXSource, &SFXSource::getVelocity>, false)
+        .addCFunction("setVelocity", &liveMember<SFXSource, &SFXSource::setVelocity>, false)
+        .addCFunction("getPosition", &liveMember<SFXSource, &SFXSource::getPosition>, false)
+        .addCFunction("setPosition", &liveMember<SFXSource, &SFXSource::setPosition>, false)
+        .addCFunction("getDirection", &liveMember<SFXSource, &SFXSource::getDirection>, false)
+        .addCFunction("setDirection", &liveMember<SFXSource, &SFXSource::setDirection>, false)
+        .addCFunction("setMinMaxDistance", &liveMember<SFXSource, &SFXSource::setMinMaxDistance>, false)
+        .addCFunction("getDistToListener", &liveMember<SFXSource, &SFXSource::getDistToListener>, false)
+        .addCFunction("getVolume", &liveMember<SFXSource, &SFXSource::getVolume>, false)
+        .addCFunction("setVolume", &liveMember<SFXSource, &SFXSource::setVolume>, false)
+        .addCFunction("getPitch", &liveMember<SFXSource, &SFXSource::getPitch>, false)
+        .addCFunction("setPitch", &liveMember<SFXSource, &SFXSource::setPitch>, false)
+        .addCFunction("isValid", &liveMember<SFXSource, &SFXSource::isValid>, false)
+        .addCFunction("destroy", &liveMember<SFXSource, &SFXSource::destroy>, false);
 }
 
 void addGameEngineMembers(LuaBinding::Class<GameEngine>& c)
 {
     c.addFunction("enableInputEventForwarding", &GameEngine::enableInputEventForwarding)
-        .addFunction("createSFXSource", &GameEngine::createSFXSource)
-        .addFunction("deleteSFXSource", &GameEngine::deleteSFXSource)
-        .addFunction("playSFXOnce", &GameEngine::playSFXOnce)
+        .addCFunction("createSFXSource", &luaCreateSFXSource, false)
+        .addCFunction("deleteSFXSource", &luaDeleteSFXSource, false)
+        .addCFunction("playSFXOnce", &luaPlaySFXOnce, false)
         .addFunction("executeJS", &GameEngine::executeJS);
 }
 

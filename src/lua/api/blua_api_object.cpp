@@ -1,11 +1,14 @@
 // Lua surface of the soft-body object: the building API, its handles and the records scripts
 // read and write (wheelData, particleData, beamstats).
 #include <algorithm>
+#include <type_traits>
 
+#include "base/bscript_values.h"
 #include "solver/bbeam_events.h"
 #include "lua/api/blua_api.h"
 #include "lua/binding/blua_binding.h"
 #include "object/bobject.h"
+#include "step/bthread.h"
 
 namespace VadiZov {
 
@@ -37,12 +40,96 @@ void addCountProperty(LuaBinding::Class<BeamObjectImpl>& c, const char* name)
     c.addProperty(name, &readCount<Count, Capacity>, &writeCount<Count, Capacity>);
 }
 
+// Destroying empties the object and gives its meshes and props back to the host, which works on
+// them while a frame runs: refused from physicsStep.
+void destroyFromScript(BeamObjectImpl& object)
+{
+    if (!refuseOnPhysicsThread("destroy"))
+        object.destroy();
+}
+
+// Numeric data members a script writes: refused when not finite or absurd (the frame step sends
+// the bounding box and the camera values to the host, the solver reads the rest). A refusal
+// reads "*** BeamObject: camRelaxation (nan) is not finite, ignored".
+template <class T>
+constexpr const char* classNameOf()
+{
+    return std::is_same_v<T, wheelData> ? "wheelData" : "BeamObject";
+}
+
+template <class T, float T::*Member>
+float readNumber(const T& record)
+{
+    return record.*Member;
+}
+
+template <class T, float T::*Member, const char* Name>
+void writeNumber(T& record, float value)
+{
+    if (acceptNumber(classNameOf<T>(), Name, value))
+        record.*Member = value;
+}
+
+template <class T, float3 T::*Member>
+float3 readVector(const T& record)
+{
+    return record.*Member;
+}
+
+template <class T, float3 T::*Member, const char* Name>
+void writeVector(T& record, float3 value)
+{
+    if (acceptVector(classNameOf<T>(), Name, value))
+        record.*Member = value;
+}
+
+template <class T, float T::*Member, const char* Name>
+void addNumberProperty(LuaBinding::Class<T>& c)
+{
+    c.addProperty(Name, &readNumber<T, Member>, &writeNumber<T, Member, Name>);
+}
+
+template <class T, float3 T::*Member, const char* Name>
+void addVectorProperty(LuaBinding::Class<T>& c)
+{
+    c.addProperty(Name, &readVector<T, Member>, &writeVector<T, Member, Name>);
+}
+
+// BeamObject() from a script: a new empty object of its own, or nil once too many objects live.
+int newScriptObject(lua_State* L)
+{
+    if (!roomFor("BeamObject", size_t(BeamObjectImpl::liveCount()), kMaxLiveObjects, "objects")) {
+        lua_pushnil(L);
+        return 1;
+    }
+    LuaBinding::pushObjectValue<BeamObjectImpl>(L);
+    return 1;
+}
+
+ResourceContainer* readMesh(const BeamObjectImpl& object) { return object.mesh; }
+
+// Props and meshes made later take the container; the host thread uses it while a frame runs.
+void writeMesh(BeamObjectImpl& object, ResourceContainer* mesh)
+{
+    if (!refuseOnPhysicsThread("mesh"))
+        object.mesh = mesh;
+}
+
+constexpr char kBoundingBoxMin[] = "boundingBoxMin";
+constexpr char kBoundingBoxMax[] = "boundingBoxMax";
+constexpr char kSlipTireMarkThreshold[] = "slipTireMarkThreshold";
+constexpr char kCamRelaxation[] = "camRelaxation";
+constexpr char kAngularVelocity[] = "angularVelocity";
+constexpr char kTorque[] = "torque";
+constexpr char kBrakingTorque[] = "brakingTorque";
+constexpr char kLastTorque[] = "lastTorque";
+
 } // namespace
 
 void addObjectBuildingMembers(LuaBinding::Class<BeamObjectImpl>& c)
 {
-    c.addConstructor<>()
-        .addFunction("destroy", &BeamObjectImpl::destroy)
+    c.addCConstructor(&newScriptObject)
+        .addFunction("destroy", &destroyFromScript)
         .addFunction("requestReset", &BeamObjectImpl::requestReset)
         .addFunction("resetTransformation", &resetTransformation)
         .addFunction("setGravity", &BeamObjectImpl::setGravity)
@@ -75,13 +162,13 @@ void addObjectBuildingMembers(LuaBinding::Class<BeamObjectImpl>& c)
         .addFunction("getDirectionVectorUp", &BeamObjectImpl::getDirectionVectorUp)
         .addFunction("queueLuaCommand", &BeamObjectBase::queueLuaCommand)
         .addFunction("getLuaResult", &BeamObjectBase::getLuaResult)
-        .addFunction("breakBeam", &breakBeam)
-        .addProperty("boundingBoxMin", &BeamObjectImpl::boundingBoxMin)
-        .addProperty("boundingBoxMax", &BeamObjectImpl::boundingBoxMax)
-        .addProperty("activationMode", &BeamObjectImpl::activationMode)
-        .addProperty("slipTireMarkThreshold", &BeamObjectImpl::slipTireMarkThreshold)
-        .addProperty("camRelaxation", &BeamObjectImpl::camRelaxation)
-        .addProperty("mesh", &BeamObjectImpl::mesh);
+        .addFunction("breakBeam", &breakBeam);
+    addVectorProperty<BeamObjectImpl, &BeamObjectImpl::boundingBoxMin, kBoundingBoxMin>(c);
+    addVectorProperty<BeamObjectImpl, &BeamObjectImpl::boundingBoxMax, kBoundingBoxMax>(c);
+    c.addProperty("activationMode", &BeamObjectImpl::activationMode);
+    addNumberProperty<BeamObjectImpl, &BeamObjectImpl::slipTireMarkThreshold, kSlipTireMarkThreshold>(c);
+    addNumberProperty<BeamObjectImpl, &BeamObjectImpl::camRelaxation, kCamRelaxation>(c);
+    c.addProperty("mesh", &readMesh, &writeMesh);
     addCountProperty<&BeamObjectImpl::node_count, kMaxNodes>(c, "node_count");
     addCountProperty<&BeamObjectImpl::beam_count, kMaxBeams>(c, "beam_count");
     addCountProperty<&BeamObjectImpl::flexmesh_count, kMaxFlexmeshes>(c, "flexmesh_count");
@@ -106,10 +193,10 @@ void addWheelHandleMembers(LuaBinding::Class<wheel>& c)
 
 void addWheelDataMembers(LuaBinding::Class<wheelData>& c)
 {
-    c.addProperty("angularVelocity", &wheelData::angularVelocity)
-        .addProperty("torque", &wheelData::torque)
-        .addProperty("brakingTorque", &wheelData::brakingTorque)
-        .addProperty("lastTorque", &wheelData::lastTorque);
+    addNumberProperty<wheelData, &wheelData::angularVelocity, kAngularVelocity>(c);
+    addNumberProperty<wheelData, &wheelData::torque, kTorque>(c);
+    addNumberProperty<wheelData, &wheelData::brakingTorque, kBrakingTorque>(c);
+    addNumberProperty<wheelData, &wheelData::lastTorque, kLastTorque>(c);
 }
 
 void addParticleDataMembers(LuaBinding::Class<particleData>& c)

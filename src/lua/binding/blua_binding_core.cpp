@@ -385,6 +385,8 @@ void checkAlive(lua_State* L, const Userdata* record)
 {
     if (record->expired())
         luaL_error(L, "object no longer exists");
+    if (record->tracked())
+        beforeScriptAccess();
 }
 
 void* getReference(lua_State* L, int index, const void* classKey, bool canBeConst)

@@ -57,6 +57,8 @@ public:
     virtual bool ownsObject() const { return false; }
     // True when the object the userdata refers to (or lives inside) has been deleted.
     bool expired() const { return life_.expired(); }
+    // True when it refers into a tracked object (a soft-body object or a handle into one).
+    bool tracked() const { return life_.slot != nullptr; }
 
 protected:
     Userdata(void* object, LifeFlag life) : object_(object), life_(life) {}
@@ -182,7 +184,8 @@ T* pushObjectValue(lua_State* L, A&&... args)
     return static_cast<T*>(record->object());
 }
 
-// Raises "object no longer exists" when the record's object was deleted.
+// Raises "object no longer exists" when the record's object was deleted; before a tracked
+// object is used it calls beforeScriptAccess.
 void checkAlive(lua_State* L, const Userdata* record);
 
 // The finaliser closure of a class: upvalue 1 is its class key.

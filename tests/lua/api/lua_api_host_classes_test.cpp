@@ -225,10 +225,11 @@ TEST_F(HostClasses, ContainerSoundAndGameEngineMembers)
       s:setVolume(0.5)
       s:setPosition(s:getVelocity())
       local p = s:getPosition()
+      local seen = s:getVolume() .. ' ' .. tostring(s:isValid()) .. ' ' .. tostring(p ~= nil)
       gameEngine:deleteSFXSource(s, true)
       gameEngine:deleteSFXSource(nil, false)
       gameEngine:executeJS('go()', 3)
-      return s:getVolume() .. ' ' .. tostring(s:isValid()) .. ' ' .. tostring(p ~= nil)
+      return seen
     )"),
               "0.5 true true");
     ASSERT_EQ(engine.sounds.size(), 1u);
