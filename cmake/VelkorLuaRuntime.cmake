@@ -5,7 +5,8 @@
 # LuaJIT is built once per build directory with its own Makefile: static, position-independent
 # (it goes into libvelkor.so), without the FFI, without the trace compiler (a count hook never
 # fires inside a compiled trace, so the time budget could not stop a compiled loop), without the
-# profiler (it would arm process-wide timer signals) and without jit.util. Its C runtime calls
+# profiler (it would arm process-wide timer signals), without jit.util and without the VM
+# events jit.attach would hand to a script. Its C runtime calls
 # that reach files, streams, processes, the environment, the locale or native libraries are then
 # renamed to the sandbox's replacements (src/lua/bsandbox_runtime_symbols.txt), so no path inside
 # the runtime can reach the C library's own. The replacements are plain library symbols, hidden
@@ -29,7 +30,8 @@ foreach(header lua.h luaconf.h lauxlib.h lualib.h luajit.h lua.hpp)
 endforeach()
 
 set(VELKOR_LUAJIT_OPTIONS
-    -DLUAJIT_DISABLE_FFI -DLUAJIT_DISABLE_JIT -DLUAJIT_DISABLE_PROFILE -DLUAJIT_DISABLE_JITUTIL)
+    -DLUAJIT_DISABLE_FFI -DLUAJIT_DISABLE_JIT -DLUAJIT_DISABLE_PROFILE -DLUAJIT_DISABLE_JITUTIL
+    -DLUAJIT_DISABLE_VMEVENT)
 list(JOIN VELKOR_LUAJIT_OPTIONS " " VELKOR_LUAJIT_XCFLAGS)
 if(CMAKE_GENERATOR MATCHES "Makefiles")
   set(VELKOR_LUAJIT_MAKE "$(MAKE)")

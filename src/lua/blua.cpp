@@ -9,7 +9,9 @@
 #include "base/blog.h"
 #include "lua/api/blua_api.h"
 #include "lua/blua_libraries.h"
+#include "lua/blua_limits.h"
 #include "lua/blua_trace.h"
+#include "lua/bsandbox_debug.h"
 #include "base/bglobals.h"
 #include "base/bmath.h"
 #include "velkor/host.h"
@@ -42,11 +44,12 @@ const char* textOrEmpty(const char* text) { return text ? text : ""; }
 // below while the failing frames are still on the stack; 0 when unknown.
 thread_local int t_failingLine = 0;
 
-// Error handler: notes the innermost line of the chunk named by upvalue 2, then hands the
-// message to the traceback function of upvalue 1 (when the script still has one).
+// Error handler: notes the innermost line of the chunk named by upvalue 1, then adds the
+// runtime's own traceback. Never a function a script could have replaced: a handler runs
+// where the time budget cannot stop it.
 int noteFailingLine(lua_State* L)
 {
-    const char* chunkName = lua_tostring(L, lua_upvalueindex(2));
+    const char* chunkName = lua_tostring(L, lua_upvalueindex(1));
     lua_Debug frame;
     for (int level = 1; chunkName && lua_getstack(L, level, &frame); ++level) {
         if (lua_getinfo(L, "Sl", &frame) && frame.currentline > 0 && frame.source &&
@@ -55,12 +58,9 @@ int noteFailingLine(lua_State* L)
             break;
         }
     }
-    if (!lua_isfunction(L, lua_upvalueindex(1)))
-        return 1;
-    lua_pushvalue(L, lua_upvalueindex(1));
-    lua_pushvalue(L, 1);
-    lua_pushinteger(L, 2);  // the frames below this handler
-    lua_call(L, 2, 1);
+    if (!lua_isstring(L, 1))
+        return 1;  // an error value that is no text stays as it is
+    pushSandboxTraceback(L, L, lua_tostring(L, 1), 1);
     return 1;
 }
 
@@ -85,18 +85,49 @@ std::string_view chunkLine(const char* text, size_t length, int number)
     return chunk.substr(start, chunk.find('\n', start) - start);
 }
 
+struct ChunkRun {
+    const char* text;
+    size_t length;
+    const char* chunkName;
+    std::string* result;
+    int status;
+};
+
+// Loads and runs the chunk with the failing-line handler; the error value stays on top.
+void runChunk(lua_State* L, ChunkRun& run)
+{
+    lua_pushstring(L, run.chunkName);
+    lua_pushcclosure(L, noteFailingLine, 1);
+    const int handler = lua_gettop(L);
+    t_failingLine = 0;
+    // Source text only: a binary chunk from a stranger's folder could break memory safety.
+    run.status = luaL_loadbufferx(L, run.text, run.length, run.chunkName, "t");
+    if (run.status == 0)
+        run.status = lua_pcall(L, 0, 1, handler);
+    if (run.status == 0 && run.result && (lua_type(L, -1) == LUA_TSTRING || lua_type(L, -1) == LUA_TNUMBER)) {
+        size_t resultLength = 0;
+        const char* value = lua_tolstring(L, -1, &resultLength);
+        run.result->assign(value, resultLength);
+    }
+    if (run.status != 0)
+        lua_error(L);  // handed on to the protected call around, which reports it
+}
+
+void stepGarbageCollector(lua_State* L)
+{
+    lua_gc(L, LUA_GCSTEP, kGarbageStepSize);
+}
+
 } // namespace
 
-Lua::Lua(const char* name) : name_(textOrEmpty(name)) {}
+Lua::Lua(const char* name) : name_(textOrEmpty(name)), guard_(std::make_unique<LuaStateGuard>(name_)) {}
 
 Lua::~Lua() { close(); }
 
 void Lua::initialize(BeamObjectImpl* owner, const char* startScript)
 {
     owner_ = owner;
-    if (state_)
-        lua_close(state_);
-    state_ = luaL_newstate();
+    state_ = guard_->openState();
     ++generation_;
     if (!state_) {
         log(LOG_ERROR, "could not create a Lua state");
@@ -108,16 +139,16 @@ void Lua::initialize(BeamObjectImpl* owner, const char* startScript)
         log(LOG_ERROR, "*** FATAL LUA ERROR: %s", message ? message : "(null)");
     }
     lua_settop(state_, 0);
-    if (startScript)
+    if (startScript) {
+        const LuaCallBudget budget(guard_.get(), startScript, luaLimits().initSeconds);
         exec(startScript);
+    }
 }
 
 void Lua::close()
 {
-    if (state_) {
-        lua_close(state_);
-        state_ = nullptr;
-    }
+    guard_->closeState();
+    state_ = nullptr;
     name_.clear();
 }
 
@@ -159,35 +190,12 @@ int Lua::executeChunk(const char* text, size_t length, const char* chunkName, st
         return 1;
     text = text ? text : "";
     chunkName = textOrEmpty(chunkName);
-    lua_State* L = state_;
-    const LuaStackRestore restore(L);
-
-    lua_getglobal(L, "debug");
-    if (lua_istable(L, -1))
-        lua_getfield(L, -1, "traceback");
-    else
-        lua_pushnil(L);
-    lua_remove(L, -2);
-    // A script that removed debug.traceback still gets its errors reported, without traceback.
-    lua_pushstring(L, chunkName);
-    lua_pushcclosure(L, noteFailingLine, 2);
-    const int handler = lua_gettop(L);
-
-    t_failingLine = 0;
-    // Source text only: a binary chunk from a stranger's folder could break memory safety.
-    int status = luaL_loadbufferx(L, text, length, chunkName, "t");
-    if (status == 0)
-        status = lua_pcall(L, 0, 1, handler);
-    if (status == 0) {
-        if (result && (lua_type(L, -1) == LUA_TSTRING || lua_type(L, -1) == LUA_TNUMBER)) {
-            size_t resultLength = 0;
-            const char* value = lua_tolstring(L, -1, &resultLength);
-            result->assign(value, resultLength);
-        }
+    ChunkRun run{text, length, chunkName, result, 0};
+    std::string error;
+    if (protectedCall(chunkName, luaCallSeconds(), [&run](lua_State* L) { runChunk(L, run); }, &error) == 0)
         return 0;
-    }
-    const char* message = lua_tostring(L, -1);
-    log(LOG_ERROR, "*** FATAL LUA ERROR: %s", message ? message : "(null)");
+    const char* message = error.c_str();
+    log(LOG_ERROR, "*** FATAL LUA ERROR: %s", message);
     const int lineNumber = t_failingLine > 0 ? t_failingLine : lineFromMessage(message);
     const std::string_view line = chunkLine(text, length, lineNumber);
     log(LOG_ERROR, "*** while executing this line: %.*s", int(line.size()), line.data());
@@ -202,11 +210,57 @@ const char* Lua::pushString(const char* text)
 
 int Lua::updateCore()
 {
+    if (!state_)
+        return 0;
     lua_settop(state_, 0);
-    lua_gc(state_, LUA_GCSTEP, kGarbageStepSize);
-    if (!lua_checkstack(state_, kStackReserve))
+    std::string error;
+    // Finalizers run here; whatever they raise is reported, never a panic.
+    if (protectedCall("garbage collection", luaCallSeconds(), stepGarbageCollector, &error) != 0)
+        log(LOG_ERROR, "*** LUA ERROR in a finalizer: %s", error.c_str());
+    bool grown = false;
+    protectedCall("stack", luaCallSeconds(),
+                  [&grown](lua_State* L) { grown = lua_checkstack(L, kStackReserve) != 0; });
+    if (!grown)
         log(LOG_ERROR, "Could not grow Lua stack");
     return 0;
+}
+
+int Lua::runProtected(const char* what, double seconds, lua_CFunction function, void* data, std::string* error)
+{
+    if (!state_) {
+        if (error)
+            *error = "no Lua state";
+        return LUA_ERRRUN;
+    }
+    const LuaStackRestore restore(state_);
+    LuaCallBudget budget(guard_.get(), what, seconds);
+    const int status = lua_cpcall(state_, function, data);
+    lastCallStopped_ = budget.finish();
+    if (status != 0 && error) {
+        const char* message = lua_tostring(state_, -1);
+        *error = message ? message : "(null)";
+    }
+    return status;
+}
+
+void Lua::dropReference(int& reference, const char* name)
+{
+    luaL_unref(state_, LUA_REGISTRYINDEX, reference);
+    reference = LUA_NOREF;
+    log(LOG_ERROR, "Lua function '%s' ran out of time and is no longer called.", name);
+}
+
+double luaCallSeconds() { return luaLimits().callSeconds; }
+
+int Lua::referenceGlobal(const char* name)
+{
+    int reference = LUA_NOREF;
+    protectedCall(name, luaCallSeconds(), [name, &reference](lua_State* L) {
+        lua_pushstring(L, name);
+        lua_rawget(L, LUA_GLOBALSINDEX);
+        reference = luaL_ref(L, LUA_REGISTRYINDEX);
+    });
+    return reference;
 }
 
 void Lua::log(int level, const char* format, ...)
@@ -221,7 +275,7 @@ void Lua::log(int level, const char* format, ...)
         flushLog();
 }
 
-int Lua::getMemoryUsageKB() { return lua_gc(state_, LUA_GCCOUNT, 0); }
+int Lua::getMemoryUsageKB() { return state_ ? lua_gc(state_, LUA_GCCOUNT, 0) : 0; }
 
 void Lua::dumpStack() { dumpLuaStack(state_); }
 
