@@ -118,6 +118,12 @@ void stepGarbageCollector(lua_State* L)
     lua_gc(L, LUA_GCSTEP, kGarbageStepSize);
 }
 
+int collectEverything(lua_State* L)
+{
+    lua_gc(L, LUA_GCCOLLECT, 0);
+    return 0;
+}
+
 } // namespace
 
 Lua::Lua(const char* name) : name_(textOrEmpty(name)), guard_(std::make_unique<LuaStateGuard>(name_)) {}
@@ -240,6 +246,10 @@ int Lua::runProtected(const char* what, double seconds, lua_CFunction function, 
         const char* message = lua_tostring(state_, -1);
         *error = message ? message : "(null)";
     }
+    // The runtime does not collect before it reports a full state: collecting now lets the
+    // next call start with what the script still holds, not with its garbage too.
+    if (status == LUA_ERRMEM)
+        lua_cpcall(state_, collectEverything, nullptr);
     return status;
 }
 

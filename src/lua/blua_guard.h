@@ -47,6 +47,13 @@ public:
     bool endCall();
     // True once the running call is past its time (the hook is raising its error).
     bool outOfTime() const { return stopped_.load(std::memory_order_relaxed); }
+    // For loops in native code, where the hook never fires: raises the stop's error once the
+    // call is past its time.
+    void checkTime(lua_State* L)
+    {
+        if (outOfTime())
+            raiseStop(L);
+    }
 
     // The trace hook of the state; mask 0 removes it. The budget's hook stays chained in front.
     void setTraceHook(lua_Hook hook, int mask);

@@ -10,6 +10,7 @@
 #include "lua/bsandbox_os.h"
 #include "lua/bsandbox_package.h"
 #include "lua/bsandbox_stdio.h"
+#include "lua/bsandbox_string.h"
 
 namespace VadiZov {
 
@@ -60,6 +61,7 @@ void openSandboxedLibraries(lua_State* L)
     lua_atpanic(L, panic);
     openRuntimeLibraries(L);
     openSandboxBase(L);
+    openSandboxString(L);
     openSandboxIo(L);
     openSandboxChunks(L);
     openSandboxOs(L);
