@@ -10,6 +10,7 @@
 
 #include "lua/blua.h"
 #include "tests/support/objects_test_support.h"
+#include "tests/support/scoped_lua_limits.h"
 #include "tests/support/scoped_settings.h"
 
 using namespace VadiZov;
@@ -216,6 +217,9 @@ TEST_F(ScriptFuzz, EveryRegisteredMemberSurvivesRandomArgumentsFromEveryCallback
 {
     const InWorkingFolder folder;  // the members that write files write them here
     ScopedSettings settings;
+    // A pass calls every member in one callback: longer than a script call's budget allows in
+    // the sanitizer build on a busy machine.
+    const ScopedLuaLimits limits(60.0, 60.0, luaLimits().memoryBytes);
     fs.addFile("obj/init.lua", std::string(kFuzzer) + kFuzzedObject);
     BeamObjectImpl* object = addObject();
     ASSERT_NE(object, nullptr);
