@@ -23,15 +23,37 @@ namespace {
 constexpr int kGarbageStepSize = 20;
 constexpr int kStackReserve = 200;
 
+// The body of the protected call being entered on this thread, with its data: read by
+// runPendingBody at once, before anything could enter another call.
+struct PendingBody {
+    void (*body)(lua_State*, void*);
+    void* data;
+};
+thread_local PendingBody t_pendingBody{nullptr, nullptr};
+
+// The one native function every protected call goes through, made once per state: calling it
+// allocates nothing, where a lua_cpcall would make a new function object each time.
+int runPendingBody(lua_State* L)
+{
+    const PendingBody pending = t_pendingBody;
+    t_pendingBody = {nullptr, nullptr};
+    if (pending.body)
+        pending.body(L, pending.data);
+    return 0;
+}
+
 struct SetupCall {
     Lua* lua;
     BeamObjectImpl* owner;
+    int callerRef;
 };
 
 int setUpState(lua_State* L)
 {
     auto* call = static_cast<SetupCall*>(lua_touserdata(L, 1));
     lua_settop(L, 0);
+    lua_pushcfunction(L, runPendingBody);
+    call->callerRef = luaL_ref(L, LUA_REGISTRYINDEX);
     openLuaLibraries(L);
     lua_settop(L, 0);
     registerLuaApi(L, *call->lua, call->owner);
@@ -45,8 +67,8 @@ const char* textOrEmpty(const char* text) { return text ? text : ""; }
 thread_local int t_failingLine = 0;
 
 // Error handler: notes the innermost line of the chunk named by upvalue 1, then adds the
-// runtime's own traceback. Never a function a script could have replaced: a handler runs
-// where the time budget cannot stop it.
+// library's traceback. Never a function a script could have replaced: a handler runs where the
+// time budget cannot stop it.
 int noteFailingLine(lua_State* L)
 {
     const char* chunkName = lua_tostring(L, lua_upvalueindex(1));
@@ -113,10 +135,7 @@ void runChunk(lua_State* L, ChunkRun& run)
         lua_error(L);  // handed on to the protected call around, which reports it
 }
 
-void stepGarbageCollector(lua_State* L)
-{
-    lua_gc(L, LUA_GCSTEP, kGarbageStepSize);
-}
+void stepGarbageCollector(lua_State* L) { lua_gc(L, LUA_GCSTEP, kGarbageStepSize); }
 
 int collectEverything(lua_State* L)
 {
@@ -139,8 +158,10 @@ void Lua::initialize(BeamObjectImpl* owner, const char* startScript)
         log(LOG_ERROR, "could not create a Lua state");
         return;
     }
-    SetupCall call{this, owner};
-    if (lua_cpcall(state_, setUpState, &call) != 0) {
+    SetupCall call{this, owner, LUA_NOREF};
+    const int status = lua_cpcall(state_, setUpState, &call);
+    callerRef_ = call.callerRef;
+    if (status != 0) {
         const char* message = lua_tostring(state_, -1);
         log(LOG_ERROR, "*** FATAL LUA ERROR: %s", message ? message : "(null)");
     }
@@ -155,6 +176,7 @@ void Lua::close()
 {
     guard_->closeState();
     state_ = nullptr;
+    callerRef_ = LUA_NOREF;
     name_.clear();
 }
 
@@ -221,7 +243,8 @@ int Lua::updateCore()
     lua_settop(state_, 0);
     std::string error;
     // Finalizers run here; whatever they raise is reported, never a panic.
-    if (protectedCall("garbage collection", luaCallSeconds(), stepGarbageCollector, &error) != 0)
+    if (protectedCall("garbage collection", luaCallSeconds(), [](lua_State* L) { stepGarbageCollector(L); },
+                      &error) != 0)
         log(LOG_ERROR, "*** LUA ERROR in a finalizer: %s", error.c_str());
     bool grown = false;
     protectedCall("stack", luaCallSeconds(),
@@ -231,16 +254,18 @@ int Lua::updateCore()
     return 0;
 }
 
-int Lua::runProtected(const char* what, double seconds, lua_CFunction function, void* data, std::string* error)
+int Lua::runProtected(const char* what, double seconds, ProtectedBody body, void* data, std::string* error)
 {
-    if (!state_) {
+    if (!state_ || callerRef_ < 0) {
         if (error)
             *error = "no Lua state";
         return LUA_ERRRUN;
     }
     const LuaStackRestore restore(state_);
     LuaCallBudget budget(guard_.get(), what, seconds);
-    const int status = lua_cpcall(state_, function, data);
+    lua_rawgeti(state_, LUA_REGISTRYINDEX, callerRef_);
+    t_pendingBody = {body, data};
+    const int status = lua_pcall(state_, 0, 0, 0);
     lastCallStopped_ = budget.finish();
     if (status != 0 && error) {
         const char* message = lua_tostring(state_, -1);

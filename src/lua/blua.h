@@ -87,14 +87,16 @@ public:
     bool runCondition = true;  // read-write from scripts; nothing native reads it
 
 private:
+    using ProtectedBody = void (*)(lua_State* L, void* data);
     void dropReference(int& reference, const char* name);
-    int runProtected(const char* what, double seconds, lua_CFunction function, void* data, std::string* error);
+    int runProtected(const char* what, double seconds, ProtectedBody body, void* data, std::string* error);
 
     lua_State* state_ = nullptr;
     unsigned generation_ = 0;
     BeamObjectImpl* owner_ = nullptr;
     std::string name_;
     std::unique_ptr<LuaStateGuard> guard_;
+    int callerRef_ = LUA_NOREF;  // the native function that runs protected calls' bodies
     bool lastCallStopped_ = false;
 };
 
@@ -118,18 +120,8 @@ template <class F>
 int Lua::protectedCall(const char* what, double seconds, F&& body, std::string* error)
 {
     using Body = std::remove_reference_t<F>;
-    struct Call {
-        Body* body;
-        static int run(lua_State* L)
-        {
-            Body& body = *static_cast<Call*>(lua_touserdata(L, 1))->body;
-            lua_settop(L, 0);
-            body(L);
-            return 0;
-        }
-    };
-    Call call{&body};
-    return runProtected(what, seconds, &Call::run, &call, error);
+    const ProtectedBody run = [](lua_State* L, void* data) { (*static_cast<Body*>(data))(L); };
+    return runProtected(what, seconds, run, &body, error);
 }
 
 // Restores a state's stack top when it goes out of scope: callers of Lua callbacks leave

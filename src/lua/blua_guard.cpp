@@ -73,68 +73,74 @@ void LuaStateGuard::beginCall(const char* what, double seconds)
 {
     if (depth_++ > 0)
         return;
-    const int64_t now = luaClockNow();
     outer_ = t_runningGuard != this ? t_runningGuard : nullptr;
     if (outer_)
-        outer_->pause(now);
+        outer_->stopRunning();  // paused: the watchdog does not count it meanwhile
     else
         t_resumeDepth = 0;
     t_runningGuard = this;
     what_ = what ? what : "";
     seconds_ = seconds;
-    stopped_.store(false, std::memory_order_relaxed);
-    deadline_.store(now + nanoseconds(seconds), std::memory_order_release);
+    budget_.store(nanoseconds(seconds), std::memory_order_relaxed);
+    serial_.store(serial_.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+    running_.store(true, std::memory_order_release);
 }
 
 bool LuaStateGuard::endCall()
 {
     if (depth_ == 0 || --depth_ > 0)
         return false;
+    stopRunning();
     bool stopped = false;
-    {
+    if (stopped_.load(std::memory_order_seq_cst)) {
         platform::CriticalSectionGuard hold(lock_);
-        deadline_.store(0, std::memory_order_release);
-        stopped = stopped_.load(std::memory_order_relaxed);
-        stopped_.store(false, std::memory_order_relaxed);
-        if (armed_) {
-            armed_ = false;
-            installHooks();
-        }
+        stopped = true;
+        stopped_.store(false, std::memory_order_seq_cst);
+        armed_ = false;
+        installHooks();
     }
     t_runningGuard = outer_;
     if (outer_)
-        outer_->resume(luaClockNow());
+        outer_->running_.store(true, std::memory_order_release);  // its clock goes on
     outer_ = nullptr;
     return stopped;
 }
 
-// A call paused past its deadline was armed already: it stops as soon as it runs again.
-void LuaStateGuard::pause(int64_t now)
+// Marks the call as not running. When the watchdog is deciding to arm just then, this waits
+// until it has. Both sides use one sequentially consistent order: either the watchdog sees the
+// call stopped and does not arm, or it armed (and set stopped_) before this looks at stopped_,
+// or this sees it arming and waits for it.
+void LuaStateGuard::stopRunning()
 {
-    platform::CriticalSectionGuard hold(lock_);
-    const int64_t deadline = deadline_.load(std::memory_order_relaxed);
-    if (deadline == 0 || armed_)
-        return;
-    remaining_ = deadline > now ? deadline - now : 0;
-    deadline_.store(0, std::memory_order_release);
+    running_.store(false, std::memory_order_seq_cst);
+    if (arming_.load(std::memory_order_seq_cst))
+        platform::CriticalSectionGuard hold(lock_);
 }
 
-void LuaStateGuard::resume(int64_t now)
+void LuaStateGuard::watch(int64_t now)
 {
-    platform::CriticalSectionGuard hold(lock_);
-    if (depth_ > 0 && !armed_ && deadline_.load(std::memory_order_relaxed) == 0)
-        deadline_.store(now + remaining_, std::memory_order_release);
-}
-
-void LuaStateGuard::checkDeadline(int64_t now)
-{
-    platform::CriticalSectionGuard hold(lock_);
-    const int64_t deadline = deadline_.load(std::memory_order_acquire);
-    if (deadline == 0 || now < deadline || armed_ || !state_)
+    const int64_t sinceLastLook = now - lastLook_;
+    lastLook_ = now;
+    const uint32_t serial = serial_.load(std::memory_order_acquire);
+    if (serial != watchedSerial_) {
+        watchedSerial_ = serial;  // a new call: counted from this look on
+        elapsed_ = 0;
         return;
-    stopped_.store(true, std::memory_order_relaxed);
-    armed_ = true;
-    installHooks();
+    }
+    if (!running_.load(std::memory_order_acquire))
+        return;  // ended or paused: a paused call keeps what it has used
+    elapsed_ += sinceLastLook;
+    if (elapsed_ < budget_.load(std::memory_order_relaxed))
+        return;
+    platform::CriticalSectionGuard hold(lock_);
+    arming_.store(true, std::memory_order_seq_cst);
+    if (running_.load(std::memory_order_seq_cst) && serial_.load(std::memory_order_relaxed) == serial && !armed_ &&
+        state_) {
+        stopped_.store(true, std::memory_order_seq_cst);
+        armed_ = true;
+        installHooks();
+    }
+    arming_.store(false, std::memory_order_seq_cst);
 }
 
 bool enterResume()
@@ -181,7 +187,7 @@ void LuaStateGuard::budgetHook(lua_State* L, lua_Debug* event)
         return;
     if (event->event == LUA_HOOKCOUNT) {
         if (guard->outOfTime())
-            guard->raiseStop(L);
+            guard->raiseStop(L, 0);  // the hook runs in the frame of the function it stopped
         return;
     }
     const int wanted = event->event == LUA_HOOKCALL ? LUA_MASKCALL
@@ -191,10 +197,13 @@ void LuaStateGuard::budgetHook(lua_State* L, lua_Debug* event)
         guard->traceHook_(L, event);
 }
 
-void LuaStateGuard::raiseStop(lua_State* L)
+void LuaStateGuard::raiseStop(lua_State* L, int level)
 {
-    luaL_error(L, "%s|'%s' ran longer than %f s and was stopped", name_.c_str(), what_, seconds_);
-    std::abort();  // luaL_error does not return
+    luaL_where(L, level);
+    lua_pushfstring(L, "%s|'%s' ran longer than %f s and was stopped", name_.c_str(), what_, seconds_);
+    lua_concat(L, 2);
+    lua_error(L);
+    std::abort();  // lua_error does not return
 }
 
 } // namespace VadiZov

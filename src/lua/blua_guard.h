@@ -2,11 +2,12 @@
 // it holds and refuses to grow past the cap, which the runtime reports as "not enough memory")
 // and the wall-time budget of the call from the library into a script.
 //
-// The budget costs nothing while a call runs within its time: a watchdog thread looks at the
-// running calls' deadlines, and only for a call past its deadline does it install a count hook
-// that fires at the next instruction and raises the Lua error "<state>|'<what>' ran longer than
-// <n> s and was stopped" there, and again at every instruction after it, so a script's own pcall
-// cannot keep the call alive. The runtime is built without its trace compiler: every instruction
+// The budget costs a call next to nothing while it runs within its time: starting and ending a
+// call only mark it, and a watchdog thread, looking every few hundredths of a second, adds up how
+// long each marked call has been running. Only for a call past its time does it install a count
+// hook that fires at the next instruction and raises the Lua error "<state>|'<what>' ran longer
+// than <n> s and was stopped" there, and again at every instruction after it, so a script's own
+// pcall cannot keep the call alive. The runtime is built without its trace compiler: every instruction
 // runs in the interpreter, where the hook fires. The trace hook of Lua:enableStackTraceFile is
 // chained through the same place, so neither replaces the other.
 #pragma once
@@ -52,34 +53,44 @@ public:
     void checkTime(lua_State* L)
     {
         if (outOfTime())
-            raiseStop(L);
+            raiseStop(L, 1);
     }
 
     // The trace hook of the state; mask 0 removes it. The budget's hook stays chained in front.
     void setTraceHook(lua_Hook hook, int mask);
 
-    // Watchdog side: arms the budget's hook when the running call is past its deadline.
-    void checkDeadline(int64_t now);
+    // Watchdog side, once per look: counts the time of the running call since the last look
+    // and arms the budget's hook when the call is past its time.
+    void watch(int64_t now);
 
 private:
     static void* allocate(void* guard, void* block, size_t oldSize, size_t newSize);
     static void budgetHook(lua_State* L, lua_Debug* event);
-    [[noreturn]] void raiseStop(lua_State* L);
+    // The stop's error, with the place of the Lua function `level` frames up as its position.
+    [[noreturn]] void raiseStop(lua_State* L, int level);
     void installHooks();  // under lock_
-    void pause(int64_t now);
-    void resume(int64_t now);
+    void stopRunning();
 
     const std::string& name_;
     lua_State* state_ = nullptr;
     size_t used_ = 0;
     size_t cap_ = 0;
 
+    // The running call, as the owning thread marks it: a new serial for each outermost call,
+    // and whether it runs now (not ended, not paused).
+    std::atomic<uint32_t> serial_{0};
+    std::atomic<bool> running_{false};
+    std::atomic<int64_t> budget_{0};  // nanoseconds
+    // The watchdog's side: set while it decides to arm; a call ending meanwhile waits for it.
+    std::atomic<bool> arming_{false};
+    uint32_t watchedSerial_ = 0;
+    int64_t elapsed_ = 0;
+    int64_t lastLook_ = 0;
+
     platform::CriticalSection lock_;
-    std::atomic<int64_t> deadline_{0};  // 0: no call is running (or it is paused)
     std::atomic<bool> stopped_{false};
     bool armed_ = false;
     int depth_ = 0;             // nesting of calls (the owning thread only)
-    int64_t remaining_ = 0;     // of a paused call
     const char* what_ = "";
     double seconds_ = 0.0;
     LuaStateGuard* outer_ = nullptr;  // the call this one paused, on the same thread

@@ -13,7 +13,7 @@ namespace VadiZov {
 
 namespace {
 
-// How often running calls are looked at: a call is stopped at most this much after its time.
+// How often running calls are looked at: a call is stopped at most two looks after its time.
 constexpr uint32_t kTickMs = 20;
 
 class Watchdog {
@@ -56,7 +56,7 @@ private:
                     return;
                 const int64_t now = luaClockNow();
                 for (LuaStateGuard* guard : guards_)
-                    guard->checkDeadline(now);
+                    guard->watch(now);
                 idle = guards_.empty();
             }
             wake_.wait(idle ? platform::kInfinite : kTickMs);

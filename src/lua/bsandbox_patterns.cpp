@@ -14,33 +14,70 @@ constexpr uint32_t kStepsPerCheck = 4096;
 
 unsigned char byte(const char* p) { return static_cast<unsigned char>(*p); }
 
-bool isUpper(int c) { return c >= 'A' && c <= 'Z'; }
-bool isLower(int c) { return c >= 'a' && c <= 'z'; }
 bool isDigit(int c) { return c >= '0' && c <= '9'; }
-bool isAlpha(int c) { return isUpper(c) || isLower(c); }
-bool isAlnum(int c) { return isAlpha(c) || isDigit(c); }
-bool isGraph(int c) { return c > 32 && c < 127; }
 
-// The class letter's test of c (a, c, d, g, l, p, s, u, w, x, z); other letters and every other
-// character stand for themselves. An upper-case letter is the complement.
+// The classes of each byte (ASCII only, whatever the process's locale), one bit per class.
+enum ClassBit : uint16_t {
+    kAlpha = 1, kControl = 2, kDigit = 4, kGraph = 8, kLower = 16, kPunct = 32, kSpace = 64, kUpper = 128,
+    kAlnum = 256, kHex = 512,
+};
+
+struct ClassTable {
+    uint16_t bits[256] = {};
+    constexpr ClassTable()
+    {
+        for (int c = 0; c < 256; ++c) {
+            const bool upper = c >= 'A' && c <= 'Z', lower = c >= 'a' && c <= 'z', digit = c >= '0' && c <= '9';
+            const bool graph = c > 32 && c < 127;
+            uint16_t b = 0;
+            b |= (upper || lower) ? kAlpha : 0;
+            b |= (c < 32 || c == 127) ? kControl : 0;
+            b |= digit ? kDigit : 0;
+            b |= graph ? kGraph : 0;
+            b |= lower ? kLower : 0;
+            b |= (graph && !upper && !lower && !digit) ? kPunct : 0;
+            b |= (c == ' ' || (c >= '\t' && c <= '\r')) ? kSpace : 0;
+            b |= upper ? kUpper : 0;
+            b |= (upper || lower || digit) ? kAlnum : 0;
+            b |= (digit || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F')) ? kHex : 0;
+            bits[c] = b;
+        }
+    }
+};
+constexpr ClassTable kClasses;
+
+// The class a letter names (a, c, d, g, l, p, s, u, w, x); 0 for any other letter.
+constexpr uint16_t classOfLetter(int lower)
+{
+    switch (lower) {
+    case 'a': return kAlpha;
+    case 'c': return kControl;
+    case 'd': return kDigit;
+    case 'g': return kGraph;
+    case 'l': return kLower;
+    case 'p': return kPunct;
+    case 's': return kSpace;
+    case 'u': return kUpper;
+    case 'w': return kAlnum;
+    case 'x': return kHex;
+    default: return 0;
+    }
+}
+
+// The class letter's test of c; "z" is the zero byte; an upper-case letter is the complement.
+// Other characters stand for themselves.
 bool matchClass(int c, int letter)
 {
-    bool member = false;
-    switch (isUpper(letter) ? letter - 'A' + 'a' : letter) {
-    case 'a': member = isAlpha(c); break;
-    case 'c': member = c < 32 || c == 127; break;
-    case 'd': member = isDigit(c); break;
-    case 'g': member = isGraph(c); break;
-    case 'l': member = isLower(c); break;
-    case 'p': member = isGraph(c) && !isAlnum(c); break;
-    case 's': member = c == ' ' || (c >= '\t' && c <= '\r'); break;
-    case 'u': member = isUpper(c); break;
-    case 'w': member = isAlnum(c); break;
-    case 'x': member = isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); break;
-    case 'z': member = c == 0; break;
-    default: return letter == c;
+    const int lower = letter | 0x20;
+    if (const uint16_t bit = classOfLetter(lower)) {
+        const bool member = (kClasses.bits[c] & bit) != 0;
+        return letter == lower ? member : !member;
     }
-    return isUpper(letter) ? !member : member;
+    if (letter == 'z')
+        return c == 0;
+    if (letter == 'Z')
+        return c != 0;
+    return letter == c;
 }
 
 // p is the '[' of a set whose ']' is at last.
