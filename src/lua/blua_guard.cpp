@@ -37,6 +37,10 @@ void LuaStateGuard::closeState()
 {
     if (!state_)
         return;
+    // A state closed under its own running call (never done on purpose) leaves no dangling mark.
+    if (t_runningGuard == this)
+        t_runningGuard = outer_;
+    depth_ = 0;
     unwatchLuaState(this);
     lua_close(state_);
     state_ = nullptr;
