@@ -16,10 +16,15 @@ namespace {
 // How often running calls are looked at: a call is stopped at most two looks after its time.
 constexpr uint32_t kTickMs = 20;
 
+// Set once the watchdog is gone (the library is being unloaded): a state closed after it has
+// nothing to leave.
+bool s_watchdogGone = false;
+
 class Watchdog {
 public:
     ~Watchdog()
     {
+        s_watchdogGone = true;
         {
             platform::CriticalSectionGuard hold(lock_);
             stopping_ = true;
@@ -80,7 +85,11 @@ Watchdog& watchdog()
 
 void watchLuaState(LuaStateGuard* guard) { watchdog().watch(guard); }
 
-void unwatchLuaState(LuaStateGuard* guard) { watchdog().unwatch(guard); }
+void unwatchLuaState(LuaStateGuard* guard)
+{
+    if (!s_watchdogGone)
+        watchdog().unwatch(guard);
+}
 
 int64_t luaClockNow()
 {
