@@ -4,7 +4,9 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 JOBS="${JOBS:-$(nproc)}"
 
 ensure_packages() {
-  local needed=(cmake g++ make pkg-config libluajit-5.1-dev lua-socket-dev lua-socket libxxhash-dev
+  # dpkg-dev unpacks LuaJIT's source package (fetch_luajit.sh); lua-socket-dev holds the static
+  # socket core the library links.
+  local needed=(cmake g++ make pkg-config dpkg-dev lua-socket-dev libxxhash-dev
                 libgtest-dev libgmock-dev libbenchmark-dev nodejs
                 libcairo2-dev fonts-dejavu-core)
   needed+=(libbullet-dev)  # the peer benchmark only; the library does not link it
@@ -25,6 +27,7 @@ ensure_packages() {
     apt-get update -qq
     apt-get install -y -qq "${real[@]}" >/dev/null
   fi
+  bash "$ROOT/scripts/fetch_luajit.sh"
 }
 
 # build DIR [cmake options...]

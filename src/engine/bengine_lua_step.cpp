@@ -30,11 +30,9 @@ void BeamEngineImpl::reloadSystemLua()
     if (!systemLua_)
         return;
     systemLua_->initialize(nullptr, kSystemStartScript);
-    lua_State* L = systemLua_->state();
-    if (!L)
+    if (!systemLua_->state())
         return;
-    lua_getglobal(L, "graphicsStep");
-    graphicsStepRef_ = luaL_ref(L, LUA_REGISTRYINDEX);  // nil gives a negative reference
+    graphicsStepRef_ = systemLua_->referenceGlobal("graphicsStep");  // nil gives a negative reference
     if (graphicsStepRef_ < 0)
         logFormat(LOG_WARN, "Lua function '%s' not found.", "graphicsStep");
 }
@@ -64,14 +62,11 @@ void BeamEngineImpl::luaStep(float dt)
     for (const std::string& path : files)
         lua.exec(path.c_str());
 
-    lua_State* L = lua.state();
-    if (graphicsStepRef_ >= 0) {
-        const LuaStackRestore restore(L);
-        lua_rawgeti(L, LUA_REGISTRYINDEX, graphicsStepRef_);
-        lua_pushnumber(L, dt);
-        if (lua_pcall(L, 1, 0, 0) != 0)
-            logMessage(LOG_ERROR, luaErrorText(L, -1).c_str(), true);
-    }
+    // Protected and with the call's time budget: a graphicsStep that runs out of time is dropped.
+    std::string error;
+    if (graphicsStepRef_ >= 0 &&
+        !lua.callReference(graphicsStepRef_, "graphicsStep", 1, [dt](lua_State* L) { lua_pushnumber(L, dt); }, error))
+        logMessage(LOG_ERROR, error.c_str(), true);
     lua.updateCore();
 }
 

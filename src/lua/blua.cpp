@@ -10,7 +10,9 @@
 #include "lua/api/blua_api.h"
 #include "lua/blua_error_text.h"
 #include "lua/blua_libraries.h"
+#include "lua/blua_limits.h"
 #include "lua/blua_trace.h"
+#include "lua/bsandbox_debug.h"
 #include "base/bglobals.h"
 #include "base/bmath.h"
 #include "velkor/host.h"
@@ -22,15 +24,37 @@ namespace {
 constexpr int kGarbageStepSize = 20;
 constexpr int kStackReserve = 200;
 
+// The body of the protected call being entered on this thread, with its data: read by
+// runPendingBody at once, before anything could enter another call.
+struct PendingBody {
+    void (*body)(lua_State*, void*);
+    void* data;
+};
+thread_local PendingBody t_pendingBody{nullptr, nullptr};
+
+// The one native function every protected call goes through, made once per state: calling it
+// allocates nothing, where a lua_cpcall would make a new function object each time.
+int runPendingBody(lua_State* L)
+{
+    const PendingBody pending = t_pendingBody;
+    t_pendingBody = {nullptr, nullptr};
+    if (pending.body)
+        pending.body(L, pending.data);
+    return 0;
+}
+
 struct SetupCall {
     Lua* lua;
     BeamObjectImpl* owner;
+    int callerRef;
 };
 
 int setUpState(lua_State* L)
 {
     auto* call = static_cast<SetupCall*>(lua_touserdata(L, 1));
     lua_settop(L, 0);
+    lua_pushcfunction(L, runPendingBody);
+    call->callerRef = luaL_ref(L, LUA_REGISTRYINDEX);
     openLuaLibraries(L);
     lua_settop(L, 0);
     registerLuaApi(L, *call->lua, call->owner);
@@ -43,11 +67,12 @@ const char* textOrEmpty(const char* text) { return text ? text : ""; }
 // below while the failing frames are still on the stack; 0 when unknown.
 thread_local int t_failingLine = 0;
 
-// Error handler: notes the innermost line of the chunk named by upvalue 2, then hands the
-// message to the traceback function of upvalue 1 (when the script still has one).
+// Error handler: notes the innermost line of the chunk named by upvalue 1, then adds the
+// library's traceback. Never a function a script could have replaced: a handler runs where the
+// time budget cannot stop it.
 int noteFailingLine(lua_State* L)
 {
-    const char* chunkName = lua_tostring(L, lua_upvalueindex(2));
+    const char* chunkName = lua_tostring(L, lua_upvalueindex(1));
     lua_Debug frame;
     for (int level = 1; chunkName && lua_getstack(L, level, &frame); ++level) {
         if (lua_getinfo(L, "Sl", &frame) && frame.currentline > 0 && frame.source &&
@@ -56,13 +81,9 @@ int noteFailingLine(lua_State* L)
             break;
         }
     }
-    // A thread raised as the error would be taken as the thread to trace.
-    if (!lua_isfunction(L, lua_upvalueindex(1)) || lua_type(L, 1) == LUA_TTHREAD)
-        return 1;
-    lua_pushvalue(L, lua_upvalueindex(1));
-    lua_pushvalue(L, 1);
-    lua_pushinteger(L, 2);  // the frames below this handler
-    lua_call(L, 2, 1);
+    if (!lua_isstring(L, 1))
+        return 1;  // an error value that is no text stays as it is
+    pushSandboxTraceback(L, L, lua_tostring(L, 1), 1);
     return 1;
 }
 
@@ -87,37 +108,75 @@ std::string_view chunkLine(const char* text, size_t length, int number)
     return chunk.substr(start, chunk.find('\n', start) - start);
 }
 
+struct ChunkRun {
+    const char* text;
+    size_t length;
+    const char* chunkName;
+    std::string* result;
+    int status;
+};
+
+// Loads and runs the chunk with the failing-line handler; the error value stays on top.
+void runChunk(lua_State* L, ChunkRun& run)
+{
+    lua_pushstring(L, run.chunkName);
+    lua_pushcclosure(L, noteFailingLine, 1);
+    const int handler = lua_gettop(L);
+    t_failingLine = 0;
+    // Source text only: a binary chunk from a stranger's folder could break memory safety.
+    run.status = luaL_loadbufferx(L, run.text, run.length, run.chunkName, "t");
+    if (run.status == 0)
+        run.status = lua_pcall(L, 0, 1, handler);
+    if (run.status == 0 && run.result && (lua_type(L, -1) == LUA_TSTRING || lua_type(L, -1) == LUA_TNUMBER)) {
+        size_t resultLength = 0;
+        const char* value = lua_tolstring(L, -1, &resultLength);
+        run.result->assign(value, resultLength);
+    }
+    if (run.status != 0)
+        lua_error(L);  // handed on to the protected call around, which reports it
+}
+
+void stepGarbageCollector(lua_State* L) { lua_gc(L, LUA_GCSTEP, kGarbageStepSize); }
+
+int collectEverything(lua_State* L)
+{
+    lua_gc(L, LUA_GCCOLLECT, 0);
+    return 0;
+}
+
 } // namespace
 
-Lua::Lua(const char* name) : name_(textOrEmpty(name)) {}
+Lua::Lua(const char* name) : name_(textOrEmpty(name)), guard_(std::make_unique<LuaStateGuard>(name_)) {}
 
 Lua::~Lua() { close(); }
 
 void Lua::initialize(BeamObjectImpl* owner, const char* startScript)
 {
     owner_ = owner;
-    if (state_)
-        lua_close(state_);
-    state_ = luaL_newstate();
+    state_ = guard_->openState();
     ++generation_;
     if (!state_) {
         log(LOG_ERROR, "could not create a Lua state");
         return;
     }
-    SetupCall call{this, owner};
-    if (lua_cpcall(state_, setUpState, &call) != 0)
+    SetupCall call{this, owner, LUA_NOREF};
+    const int status = lua_cpcall(state_, setUpState, &call);
+    callerRef_ = call.callerRef;
+    if (status != 0) {
         log(LOG_ERROR, "*** FATAL LUA ERROR: %s", luaErrorText(state_, -1).c_str());
+    }
     lua_settop(state_, 0);
-    if (startScript)
+    if (startScript) {
+        const LuaCallBudget budget(guard_.get(), startScript, luaLimits().initSeconds);
         exec(startScript);
+    }
 }
 
 void Lua::close()
 {
-    if (state_) {
-        lua_close(state_);
-        state_ = nullptr;
-    }
+    guard_->closeState();
+    state_ = nullptr;
+    callerRef_ = LUA_NOREF;
     name_.clear();
 }
 
@@ -159,35 +218,12 @@ int Lua::executeChunk(const char* text, size_t length, const char* chunkName, st
         return 1;
     text = text ? text : "";
     chunkName = textOrEmpty(chunkName);
-    lua_State* L = state_;
-    const LuaStackRestore restore(L);
-
-    lua_getglobal(L, "debug");
-    if (lua_istable(L, -1))
-        lua_getfield(L, -1, "traceback");
-    else
-        lua_pushnil(L);
-    lua_remove(L, -2);
-    // A script that removed debug.traceback still gets its errors reported, without traceback.
-    lua_pushstring(L, chunkName);
-    lua_pushcclosure(L, noteFailingLine, 2);
-    const int handler = lua_gettop(L);
-
-    t_failingLine = 0;
-    // Source text only: a binary chunk from a stranger's folder could break memory safety.
-    int status = luaL_loadbufferx(L, text, length, chunkName, "t");
-    if (status == 0)
-        status = lua_pcall(L, 0, 1, handler);
-    if (status == 0) {
-        if (result && (lua_type(L, -1) == LUA_TSTRING || lua_type(L, -1) == LUA_TNUMBER)) {
-            size_t resultLength = 0;
-            const char* value = lua_tolstring(L, -1, &resultLength);
-            result->assign(value, resultLength);
-        }
+    ChunkRun run{text, length, chunkName, result, 0};
+    std::string error;
+    if (protectedCall(chunkName, luaCallSeconds(), [&run](lua_State* L) { runChunk(L, run); }, &error) == 0)
         return 0;
-    }
-    const char* message = lua_tostring(L, -1);
-    log(LOG_ERROR, "*** FATAL LUA ERROR: %s", luaErrorText(L, -1).c_str());
+    const char* message = error.c_str();
+    log(LOG_ERROR, "*** FATAL LUA ERROR: %s", message);
     const int lineNumber = t_failingLine > 0 ? t_failingLine : lineFromMessage(message);
     const std::string_view line = chunkLine(text, length, lineNumber);
     log(LOG_ERROR, "*** while executing this line: %.*s", int(line.size()), line.data());
@@ -202,11 +238,63 @@ const char* Lua::pushString(const char* text)
 
 int Lua::updateCore()
 {
+    if (!state_)
+        return 0;
     lua_settop(state_, 0);
-    lua_gc(state_, LUA_GCSTEP, kGarbageStepSize);
-    if (!lua_checkstack(state_, kStackReserve))
+    std::string error;
+    // Finalizers run here; whatever they raise is reported, never a panic.
+    if (protectedCall("garbage collection", luaCallSeconds(), [](lua_State* L) { stepGarbageCollector(L); },
+                      &error) != 0)
+        log(LOG_ERROR, "*** LUA ERROR in a finalizer: %s", error.c_str());
+    bool grown = false;
+    protectedCall("stack", luaCallSeconds(),
+                  [&grown](lua_State* L) { grown = lua_checkstack(L, kStackReserve) != 0; });
+    if (!grown)
         log(LOG_ERROR, "Could not grow Lua stack");
     return 0;
+}
+
+int Lua::runProtected(const char* what, double seconds, ProtectedBody body, void* data, std::string* error)
+{
+    if (!state_ || callerRef_ < 0) {
+        if (error)
+            *error = "no Lua state";
+        return LUA_ERRRUN;
+    }
+    const LuaStackRestore restore(state_);
+    LuaCallBudget budget(guard_.get(), what, seconds);
+    lua_rawgeti(state_, LUA_REGISTRYINDEX, callerRef_);
+    t_pendingBody = {body, data};
+    const int status = lua_pcall(state_, 0, 0, 0);
+    // Still inside the budget: an error value's __tostring is script code too.
+    if (status != 0 && error)
+        *error = luaErrorText(state_, -1);
+    lastCallStopped_ = budget.finish();
+    // The runtime does not collect before it reports a full state: collecting now lets the
+    // next call start with what the script still holds, not with its garbage too.
+    if (status == LUA_ERRMEM)
+        lua_cpcall(state_, collectEverything, nullptr);
+    return status;
+}
+
+void Lua::dropReference(int& reference, const char* name)
+{
+    luaL_unref(state_, LUA_REGISTRYINDEX, reference);
+    reference = LUA_NOREF;
+    log(LOG_ERROR, "Lua function '%s' ran out of time and is no longer called.", name);
+}
+
+double luaCallSeconds() { return luaLimits().callSeconds; }
+
+int Lua::referenceGlobal(const char* name)
+{
+    int reference = LUA_NOREF;
+    protectedCall(name, luaCallSeconds(), [name, &reference](lua_State* L) {
+        lua_pushstring(L, name);
+        lua_rawget(L, LUA_GLOBALSINDEX);
+        reference = luaL_ref(L, LUA_REGISTRYINDEX);
+    });
+    return reference;
 }
 
 void Lua::log(int level, const char* format, ...)
@@ -221,7 +309,7 @@ void Lua::log(int level, const char* format, ...)
         flushLog();
 }
 
-int Lua::getMemoryUsageKB() { return lua_gc(state_, LUA_GCCOUNT, 0); }
+int Lua::getMemoryUsageKB() { return state_ ? lua_gc(state_, LUA_GCCOUNT, 0) : 0; }
 
 void Lua::dumpStack() { dumpLuaStack(state_); }
 

@@ -1,47 +1,20 @@
 #include "lua/blua_libraries.h"
 
-#include "base/blog.h"
 #include "base/bsettings.h"
 #include "lua/bsandbox.h"
 #include "lua/bsocket_guard_lua.h"
-#include "platform/shared_library.h"
 
 namespace VadiZov {
 
+// LuaSocket's core, linked in statically (Debian's liblua5.1-socket.a); its Lua C API calls bind
+// to the library's own runtime.
+extern "C" int luaopen_socket_core(lua_State* L);
+
 namespace {
-
-// Debian's LuaSocket core for Lua 5.1; its Lua C API symbols resolve against our LuaJIT.
-constexpr const char* kSocketCoreLibrary = "liblua5.1-socket.so.2";
-constexpr const char* kSocketCoreEntry = "luaopen_socket_core";
-// The socket module calls the Lua API without linking a Lua library itself: it needs the
-// LuaJIT this library runs on to be visible globally, which a host's private load hides.
-constexpr const char* kLuaRuntimeLibrary = "libluajit-5.1.so.2";
-
-lua_CFunction socketCoreEntry()
-{
-    // Loaded once and kept until this library is unloaded: every state that opened it holds
-    // closures into its code, and no state outlives the library that made it.
-    static platform::SharedLibrary runtime;
-    static platform::SharedLibrary library;
-    static const bool attempted = [] {
-        runtime.load(kLuaRuntimeLibrary, true);
-        if (!library.load(kSocketCoreLibrary))
-            logFormat(LOG_WARN, "cannot open the socket library %s: %s", kSocketCoreLibrary,
-                      library.errorText().c_str());
-        return true;
-    }();
-    (void)attempted;
-    return reinterpret_cast<lua_CFunction>(library.symbol(kSocketCoreEntry));
-}
 
 void openSocketCore(lua_State* L)
 {
-    const lua_CFunction open = socketCoreEntry();
-    if (!open) {
-        logFormat(LOG_WARN, "socket library not available: %s not found", kSocketCoreEntry);
-        return;
-    }
-    lua_pushcfunction(L, open);
+    lua_pushcfunction(L, luaopen_socket_core);
     lua_pushstring(L, "socket.core");
     lua_call(L, 1, 1);
     guardSocketModule(L, -1);

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <mutex>
 
+#include "lua/blua_guard.h"
 #include "platform/path_below.h"
 
 namespace VadiZov {
@@ -45,7 +46,11 @@ bool startLuaStackTrace(lua_State* L, const char* path, bool full)
         std::fputs("Lua stack trace start\n", s_traceFile);
     }
     const int mask = full ? (LUA_MASKCALL | LUA_MASKRET | LUA_MASKLINE | LUA_MASKCOUNT) : LUA_MASKCALL;
-    lua_sethook(L, luaStackTraceHook, mask, 0);
+    // The state's guard keeps the time budget's hook chained in front of the trace's.
+    if (LuaStateGuard* guard = LuaStateGuard::of(L))
+        guard->setTraceHook(luaStackTraceHook, mask);
+    else
+        lua_sethook(L, luaStackTraceHook, mask, 0);
     return true;
 }
 

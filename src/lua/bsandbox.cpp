@@ -2,49 +2,35 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <string_view>
 
+#include "lua/bsandbox_base.h"
 #include "lua/bsandbox_chunks.h"
+#include "lua/bsandbox_debug.h"
 #include "lua/bsandbox_io.h"
 #include "lua/bsandbox_os.h"
 #include "lua/bsandbox_package.h"
 #include "lua/bsandbox_stdio.h"
+#include "lua/bsandbox_string.h"
 
 namespace VadiZov {
 
 namespace {
 
-// The runtime's libraries that reach no file, stream or process by themselves (os and package
-// are trimmed below). io is the library's own, and ffi is never offered.
+// The runtime's libraries that reach no file, stream or process by themselves (base, os and
+// package are trimmed below). io and debug are the library's own, and there is no ffi.
 const luaL_Reg kRuntimeLibraries[] = {
-    {"", luaopen_base},           {LUA_LOADLIBNAME, luaopen_package}, {LUA_TABLIBNAME, luaopen_table},
-    {LUA_OSLIBNAME, luaopen_os},  {LUA_STRLIBNAME, luaopen_string},   {LUA_MATHLIBNAME, luaopen_math},
-    {LUA_DBLIBNAME, luaopen_debug}, {LUA_BITLIBNAME, luaopen_bit},    {LUA_JITLIBNAME, luaopen_jit},
-    {nullptr, nullptr}};
+    {"", luaopen_base},          {LUA_LOADLIBNAME, luaopen_package}, {LUA_TABLIBNAME, luaopen_table},
+    {LUA_OSLIBNAME, luaopen_os}, {LUA_STRLIBNAME, luaopen_string},   {LUA_MATHLIBNAME, luaopen_math},
+    {LUA_BITLIBNAME, luaopen_bit}, {LUA_JITLIBNAME, luaopen_jit},     {nullptr, nullptr}};
 
-// They reach the registry, other functions' upvalues and locals, and any value's metatable:
-// enough to take the sandbox apart or break memory safety.
-const char* const kDebugFunctionsWithheld[] = {"getregistry", "setmetatable", "setupvalue", "upvaluejoin",
-                                               "setlocal"};
-
-// debug.debug over the sandbox: prompts and errors go to standard error (the log), commands come
-// from the process's standard input, as source text only.
-int debugPrompt(lua_State* L)
+// jit.attach hands a script's function the runtime's internal events; the rest of the jit
+// library (version, on, off) stays. The build has no trace compiler, so jit.on reports that.
+void trimJitLibrary(lua_State* L)
 {
-    for (;;) {
-        char command[250];
-        sandbox_fputs("lua_debug> ", stderr);
-        if (!sandbox_fgets(command, sizeof command, stdin) || std::string_view(command) == "cont\n")
-            return 0;
-        if (luaL_loadbufferx(L, command, strnlen(command, sizeof command), "=(debug command)", "t") != 0 ||
-            lua_pcall(L, 0, 0, 0) != 0) {
-            const char* message = lua_tostring(L, -1);
-            sandbox_fputs(message ? message : "(error object is not a string)", stderr);
-            sandbox_fputs("\n", stderr);
-        }
-        lua_settop(L, 0);
-    }
+    lua_getglobal(L, "jit");
+    lua_pushnil(L);
+    lua_setfield(L, -2, "attach");
+    lua_pop(L, 1);
 }
 
 // An error outside any protected call: reported like the runtime does, then the process ends
@@ -68,29 +54,20 @@ void openRuntimeLibraries(lua_State* L)
     }
 }
 
-void trimDebugLibrary(lua_State* L)
-{
-    lua_getglobal(L, "debug");
-    for (const char* name : kDebugFunctionsWithheld) {
-        lua_pushnil(L);
-        lua_setfield(L, -2, name);
-    }
-    lua_pushcfunction(L, debugPrompt);
-    lua_setfield(L, -2, "debug");
-    lua_pop(L, 1);
-}
-
 } // namespace
 
 void openSandboxedLibraries(lua_State* L)
 {
     lua_atpanic(L, panic);
     openRuntimeLibraries(L);
+    openSandboxBase(L);
+    openSandboxString(L);
     openSandboxIo(L);
     openSandboxChunks(L);
     openSandboxOs(L);
     openSandboxPackage(L);
-    trimDebugLibrary(L);
+    openSandboxDebug(L);
+    trimJitLibrary(L);
 }
 
 } // namespace VadiZov

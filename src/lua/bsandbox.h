@@ -1,7 +1,8 @@
 // The standard libraries of every Lua state, inside the sandbox: the runtime's own libraries
-// except io and ffi, then the library's io, print, loading functions, os and require over the
-// sandbox's C functions, and a debug library without the functions that reach the binding's
-// internals.
+// except io (the runtime is built without ffi), then the library's io, print, loading
+// functions, os and require over the sandbox's C functions, a base library without newproxy,
+// pattern functions the time budget can stop, a debug library of traceback and getinfo only,
+// and jit without attach.
 #pragma once
 
 #include <luajit-2.1/lua.hpp>

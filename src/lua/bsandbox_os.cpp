@@ -1,9 +1,11 @@
 #include "lua/bsandbox_os.h"
 
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "lua/bsandbox_runtime.h"
 #include "lua/bsandbox_stdio.h"
 
 namespace VadiZov {
@@ -70,16 +72,15 @@ int osTmpname(lua_State* L)
     return 1;
 }
 
-// The locale belongs to the whole process: a script that switched it would change how every
-// other state and the library itself format and read numbers. Scripts may ask, and may ask for
-// the locale already in force; any other request fails as an unknown locale does.
+// The locale is the process's: scripts may ask, and may ask for the locale already in force.
 int osSetlocale(lua_State* L)
 {
     const char* wanted = luaL_optstring(L, 1, nullptr);
     static const char* const categories[] = {"all", "collate", "ctype", "monetary", "numeric", "time", nullptr};
     luaL_checkoption(L, 2, "all", categories);
-    if (!wanted || std::strcmp(wanted, "C") == 0 || std::strcmp(wanted, "POSIX") == 0)
-        lua_pushstring(L, "C");
+    const char* name = sandbox_setlocale(LC_ALL, wanted);
+    if (name)
+        lua_pushstring(L, name);
     else
         lua_pushnil(L);
     return 1;

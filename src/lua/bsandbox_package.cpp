@@ -72,9 +72,12 @@ void openSandboxPackage(lua_State* L)
 
     lua_pushnil(L);
     lua_setfield(L, package, "loadlib");
+    // The runtime is built without them; a preload entry would still name one.
     lua_getfield(L, package, "preload");
-    lua_pushnil(L);
-    lua_setfield(L, -2, "ffi");
+    for (const char* name : {"ffi", "jit.util", "jit.profile"}) {
+        lua_pushnil(L);
+        lua_setfield(L, -2, name);
+    }
     lua_pop(L, 1);
 
     lua_getfield(L, package, "loaders");

@@ -286,6 +286,24 @@ char* sandbox_tmpnam(char*)
     return nullptr;
 }
 
+int sandbox_mkstemp(char*)
+{
+    sandbox_tmpnam(nullptr);
+    return -1;
+}
+
+int sandbox_putc(int character, FILE* file)
+{
+    if (file == stdout)
+        return sandbox_putchar(character);
+    if (file == stderr) {
+        const char text[2] = {char(character), '\0'};
+        logErrorNoNewline(text);
+        return 0;
+    }
+    return sandbox_fputc(character, file);
+}
+
 void sandbox_exit(int status)
 {
     logFormat(LOG_ERROR, "Fatal Lua Error. Lua is exiting with error %d", status);

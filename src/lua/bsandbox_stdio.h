@@ -6,12 +6,18 @@
 // A file handle is the FilePure pointer that FS::openFile returned, used as the C library's file
 // pointer. Only handles in the process-wide registry (entered by sandbox_fopen, left by
 // sandbox_fclose) are treated as open; the three standard streams are recognised by identity.
+//
+// They have C names because the Lua runtime is linked against them: its own calls of fopen,
+// fread, system, exit and the rest were renamed to these (bsandbox_runtime_symbols.txt). The
+// names are the sandbox's own, so nothing else in the process is redirected.
 #pragma once
 
 #include <cstddef>
 #include <cstdio>
 
 namespace VadiZov {
+
+extern "C" {
 
 FILE* sandbox_fopen(const char* path, const char* mode);
 int sandbox_fclose(FILE* file);
@@ -41,6 +47,14 @@ int sandbox_rename(const char* oldPath, const char* newPath);
 int sandbox_system(const char* command);
 char* sandbox_tmpnam(char* buffer);
 [[noreturn]] void sandbox_exit(int status);
+
+// The runtime writes single characters with putc: standard output as putchar does, any other
+// stream as fputc does.
+int sandbox_putc(int character, FILE* file);
+// The runtime's os.tmpname makes its name with mkstemp: refused like tmpnam, no file is made.
+int sandbox_mkstemp(char* pattern);
+
+} // extern "C"
 
 // True while the handle is in the registry (tests and io.type).
 bool sandbox_isRegistered(FILE* file);

@@ -40,28 +40,22 @@ void LuaObjectScript::cacheCallbacks()
     for (int i = 0; i < kObjectCallbackCount; ++i) {
         if (sameState && refs_[i] >= 0)
             luaL_unref(L, LUA_REGISTRYINDEX, refs_[i]);
-        lua_getglobal(L, kCallbackNames[i]);
-        refs_[i] = luaL_ref(L, LUA_REGISTRYINDEX);  // nil gives a negative reference
+        refs_[i] = lua_.referenceGlobal(kCallbackNames[i]);  // nil gives a negative reference
         if (refs_[i] < 0)
             logFormat(LOG_WARN, "Lua function '%s' not found.", kCallbackNames[i]);
     }
     refsGeneration_ = lua_.generation();
 }
 
+// Protected and with the call's time budget: a callback that runs out of time is dropped.
 template <class... A>
 bool LuaObjectScript::call(ObjectCallback callback, std::string& error, A... args)
 {
-    const int ref = refs_[int(callback)];
-    lua_State* L = lua_.state();
-    if (ref < 0 || !L || refsGeneration_ != lua_.generation())
+    int& ref = refs_[int(callback)];
+    if (ref < 0 || !lua_.state() || refsGeneration_ != lua_.generation())
         return true;
-    const LuaStackRestore restore(L);
-    lua_rawgeti(L, LUA_REGISTRYINDEX, ref);
-    (pushArgument(L, args), ...);
-    if (lua_pcall(L, int(sizeof...(A)), 0, 0) == 0)
-        return true;
-    error = luaErrorText(L, -1);
-    return false;
+    return lua_.callReference(ref, kCallbackNames[int(callback)], int(sizeof...(A)),
+                              [&]([[maybe_unused]] lua_State* L) { (pushArgument(L, args), ...); }, error);
 }
 
 bool LuaObjectScript::vehicleDestroy(std::string& error) { return call(ObjectCallback::vehicleDestroy, error); }

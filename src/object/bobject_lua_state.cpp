@@ -29,22 +29,20 @@ LuaObjectScript& BeamObjectImpl::luaScript() { return objectLua_->script; }
 
 bool BeamObjectImpl::callLuaFunction(const char* name, const char* argument, std::string& error)
 {
-    lua_State* L = objectLua_->lua.state();
-    if (!L) {
+    Lua& lua = objectLua_->lua;
+    if (!lua.state()) {
         error = "no Lua state";
         return false;
     }
-    const LuaStackRestore restore(L);
-    lua_getglobal(L, name);
-    if (argument)
-        lua_pushstring(L, argument);
-    else
-        lua_pushnil(L);
-    if (lua_pcall(L, 1, 0, 0) != 0) {
-        error = luaErrorText(L, -1);
-        return false;
-    }
-    return true;
+    const int status = lua.protectedCall(name, luaCallSeconds(), [name, argument](lua_State* L) {
+        lua_getglobal(L, name);
+        if (argument)
+            lua_pushstring(L, argument);
+        else
+            lua_pushnil(L);
+        lua_call(L, 1, 0);
+    }, &error);
+    return status == 0;
 }
 
 } // namespace VadiZov

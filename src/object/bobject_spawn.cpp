@@ -7,6 +7,7 @@
 #include "debug/bdebug_drawer.h"
 #include "base/blog.h"
 #include "lua/blua.h"
+#include "lua/blua_limits.h"
 #include "object/bobject.h"
 #include "object/bobject_lua_script.h"
 #include "velkor/host.h"
@@ -33,7 +34,11 @@ void BeamObjectImpl::spawnVehicle(const char* dir, Vector3 position, Quaternion 
     const char* script = g_fileSystem && g_fileSystem->fileExists(path) ? path : kDefaultObjectScript;
     // A script that could not even be opened has already said why; calling its missing init
     // would only add "attempt to call a nil value".
-    const bool loaded = state.exec(script) >= 0;
+    bool loaded = false;
+    {
+        const LuaCallBudget budget(state.guard(), script, luaLimits().initSeconds);
+        loaded = state.exec(script) >= 0;
+    }
 
     char name[32];
     std::snprintf(name, sizeof name, "V%d", id);
@@ -45,6 +50,7 @@ void BeamObjectImpl::spawnVehicle(const char* dir, Vector3 position, Quaternion 
         logFormat(LOG_ERROR, "spawnVehicle: %s could not be read: the object's init is not called", script);
     } else {
         std::string error;
+        const LuaCallBudget budget(state.guard(), "init", luaLimits().initSeconds);
         if (!callLuaFunction("init", dir, error))
             logFormat(LOG_ERROR, "spawnVehicle: got exception: %s", error.c_str());
     }

@@ -67,13 +67,36 @@ struct Gadget {
     void clampedSet(int v) { bumps = v < 0 ? 0 : v; }
 };
 
+// The state the test's Lua code runs in, for the method that calls back into it.
+lua_State* s_running = nullptr;
+
 struct Tracked {
     static inline int destroyed = 0;
     int value;
     explicit Tracked(int v) : value(v) {}
     ~Tracked() { ++destroyed; }
     int get() const { return value; }
+    // Runs Lua code while this method is running; returns its error text, "" when it ran.
+    std::string during(const char* code)
+    {
+        lua_State* L = s_running;
+        const int top = lua_gettop(L);
+        std::string error;
+        if (luaL_dostring(L, code) != 0)
+            error = lua_tostring(L, -1);
+        lua_settop(L, top);
+        return error;
+    }
 };
+
+// The class table itself, as native code sees it; scripts get the class's stand-in. The tests
+// use it to damage the tables on purpose and to reach the finaliser.
+int realMetatable(lua_State* L)
+{
+    if (!lua_getmetatable(L, 1))
+        lua_pushnil(L);
+    return 1;
+}
 
 int registerTestClasses(lua_State* L)
 {
@@ -113,7 +136,9 @@ int registerTestClasses(lua_State* L)
         .beginClass<Tracked>("Tracked")
         .addConstructor<int>()
         .addFunction("get", &Tracked::get)
+        .addFunction("during", &Tracked::during)
         .endClass()
+        .addCFunction("realMetatable", realMetatable)
         .pop();
     return 0;
 }
@@ -139,6 +164,7 @@ protected:
         lua = std::make_unique<Lua>("T");
         lua->initialize(nullptr, nullptr);
         lua_State* L = lua->state();
+        s_running = L;
         const int top = lua_gettop(L);
         ASSERT_EQ(lua_cpcall(L, registerTestClasses, nullptr), 0);
         ASSERT_EQ(lua_gettop(L), top) << "registration left the stack unbalanced";
@@ -180,8 +206,8 @@ TEST_F(LuaBindingTest, ErrorTextsReachScriptsAsCatchableLuaErrors)
         {"gadget:countTable(5)", "bad argument #1 to 'countTable' (table expected, got number)"},
         {"Vec2('a', 1)", "bad argument #2 to 'Vec2' (number expected, got string)"},
         {"gadget.id = 'seven'", "bad argument #2 to '?' (number expected, got string)"},
-        {"local v = Vec2(1, 2) v.__gc(5)", "bad argument #1 to '__gc' (Vec2 expected, got number)"},
-        {"local v = Vec2(1, 2) v.__gc(gadget)", "bad argument #1 to '__gc' (Vec2 expected, got Gadget)"},
+        {"local v = Vec2(1, 2) realMetatable(v).__gc(5)", "bad argument #1 to '__gc' (Vec2 expected, got number)"},
+        {"local v = Vec2(1, 2) realMetatable(v).__gc(gadget)", "bad argument #1 to '__gc' (Vec2 expected, got Gadget)"},
         // Members.
         {"gadget.nosuch = 1", "no member named 'nosuch'"},
         {"gadget.bump = 1", "no member named 'bump'"},
@@ -189,16 +215,24 @@ TEST_F(LuaBindingTest, ErrorTextsReachScriptsAsCatchableLuaErrors)
         {"gadget:constSelf().id = 3", "no member named 'id'"},
         {"Gadget.nosuch = 1", "no writable variable 'nosuch'"},
         {"Gadget.twice = 1", "no writable variable 'twice'"},
-        // The runtime's own consistency checks, reachable by scripts that edit the tables.
+        // Fields of the class table that are no methods.
         {"return Vec2(1, 2).__type", "not a cfunction"},
         {"return gadget.__propget", "not a cfunction"},
-        {"getmetatable(gadget).__propget.zzz = 5 return gadget.zzz", "not a cfunction"},
-        {"getmetatable(gadget).__propget = nil return gadget.id", "missing __propget table"},
-        {"rawset(getmetatable(gadget), '__parent', 5) return gadget.nosuch", "__parent is not a table"},
-        {"rawset(getmetatable(gadget), '__parent', 5) gadget.nosuch = 1", "__parent is not a table"},
-        // Class tables are their own metatables: scripts cannot add fields to them either.
-        {"getmetatable(gadget).extra = 1", "no member named 'extra'"},
-        {"getmetatable(Gadget).__propget = nil return Gadget.counter", "missing __propget table"},
+        {"return gadget.__metatable", "not a cfunction"},
+        // The runtime's own consistency checks, for tables damaged from native code.
+        {"realMetatable(gadget).__propget.zzz = 5 return gadget.zzz", "not a cfunction"},
+        {"rawset(realMetatable(gadget), '__propget', nil) return gadget.id", "missing __propget table"},
+        {"rawset(realMetatable(gadget), '__parent', 5) return gadget.nosuch", "__parent is not a table"},
+        {"rawset(realMetatable(gadget), '__parent', 5) gadget.nosuch = 1", "__parent is not a table"},
+        {"realMetatable(gadget).extra = 1", "no member named 'extra'"},
+        {"rawset(realMetatable(Gadget), '__propget', nil) return Gadget.counter", "missing __propget table"},
+        // A chain of parents that loops ends in an error, not an endless walk.
+        {"local m = realMetatable(gadget) rawset(m, '__parent', m) return gadget.nosuch", "__parent chain too long"},
+        {"local m = realMetatable(gadget) rawset(m, '__parent', m) gadget.nosuch = 1", "__parent chain too long"},
+        {"local m = realMetatable(Gadget) rawset(m, '__parent', m) return Gadget.nosuch", "__parent chain too long"},
+        {"local m = realMetatable(Gadget) rawset(m, '__parent', m) Gadget.nosuch = 1", "__parent chain too long"},
+        {"local m = realMetatable(Vec2(0, 0)) rawset(m, '__parent', m) gadget:setNext(Vec2(0, 0))",
+         "bad argument #1 to 'setNext' (Gadget expected, got Vec2)"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.code);
@@ -309,7 +343,8 @@ TEST_F(LuaBindingTest, StaticMembersLiveOnTheClassTable)
         assert(Gadget.twice(21) == 42)
         assert(type(Gadget.__call) == 'nil')
         assert(type(Vec2.__call) == 'function')
-        assert(Gadget.__class == getmetatable(gadget))
+        -- only functions come out of the static table's metatable
+        assert(Gadget.__class == nil and Gadget.__propget == nil and Gadget.__metatable == nil)
     )"),
               "");
     EXPECT_EQ(Gadget::counter, 7);
@@ -318,22 +353,34 @@ TEST_F(LuaBindingTest, StaticMembersLiveOnTheClassTable)
     ASSERT_EQ(run("assert(Gadget.ratio == " + std::to_string(double(0.1f)) + " or Gadget.ratio ~= 0.1)"), "");
 }
 
-TEST_F(LuaBindingTest, ObjectsShowTheirClassAndConstTables)
+// getmetatable gives a stand-in naming the class; what a script does to it, or tries to do
+// to the class through it, changes nothing the binding reads.
+TEST_F(LuaBindingTest, ScriptsSeeStandInsOfTheClassTables)
 {
     ASSERT_EQ(run(R"(
         assert(type(gadget) == 'userdata')
         local mt = getmetatable(gadget)
         assert(mt == getmetatable(other) and mt.__type == 'Gadget')
-        assert(getmetatable(mt) == mt)
+        assert(getmetatable(Gadget) == mt and getmetatable(mt) == nil)
         local c = gadget:constSelf()
         local cmt = getmetatable(c)
-        assert(cmt.__type == 'const Gadget' and cmt == mt.__const and cmt.__class == mt)
-        assert(cmt.__propset == nil)
+        assert(cmt.__type == 'const Gadget' and cmt ~= mt and cmt.__class == nil)
         assert(c.id == 1 and c:readOnly() == 10)
         assert(c.bump == nil)
         assert(getmetatable(Vec2(1, 2)).__type == 'Vec2')
+
+        mt.__propget, mt.__index, mt.__newindex, mt.__gc = nil, print, print, print
+        rawset(mt, '__parent', mt)
+        rawset(mt, 'bump', print)
+        rawset(getmetatable(Vec2(0, 0)), '__parent', mt)
+        assert(gadget.id == 1 and gadget.nosuch == nil)
+        gadget:bump()
+        assert(not pcall(function() gadget.extra = 1 end))
+        assert(not pcall(setmetatable, Gadget, {}))
+        assert(not pcall(gadget.setNext, gadget, Vec2(0, 0)))
     )"),
               "");
+    EXPECT_EQ(gadget.bumps, 1);
 }
 
 TEST_F(LuaBindingTest, ClassChecksSurviveReassignedGlobals)
@@ -351,16 +398,24 @@ TEST_F(LuaBindingTest, ClassChecksSurviveReassignedGlobals)
     EXPECT_NE(run("gadget:setNext(Vec2)").find("Gadget expected, got number"), std::string::npos);
 }
 
-TEST_F(LuaBindingTest, FinaliserDestroysAValueExactlyOnce)
+// Scripts cannot reach "__gc"; called from native code it destroys once, and never under a
+// running method of the object.
+TEST_F(LuaBindingTest, FinaliserDestroysAValueExactlyOnceAndNotUnderARunningMethod)
 {
     ASSERT_EQ(run(R"(
         local t = Tracked(5)
+        assert(t.__gc == nil and gadget.__gc == nil and Tracked.__gc == nil)
         assert(t:get() == 5)
-        t.__gc(t)
-        t.__gc(t)                       -- by hand, twice
+        kept = t
+        local refused = t:during('realMetatable(kept).__gc(kept)')
+        assert(refused:find('object is in use', 1, true), refused)
+        assert(t:get() == 5)
+        local gc = realMetatable(t).__gc
+        gc(t)
+        gc(t)                           -- twice
         local ok, e = pcall(function() return t:get() end)
         assert(not ok and e:find('nil passed to reference', 1, true))
-        t = nil
+        t, kept = nil, nil
         collectgarbage() collectgarbage()
     )"),
               "");
@@ -376,7 +431,7 @@ TEST_F(LuaBindingTest, FinaliserDestroysAValueExactlyOnce)
 
 TEST_F(LuaBindingTest, FinaliserOfAPointerLeavesTheObjectAlone)
 {
-    ASSERT_EQ(run("gadget.__gc(gadget) gadget.__gc(gadget) gadget.id = 9"), "");
+    ASSERT_EQ(run("local gc = realMetatable(gadget).__gc gc(gadget) gc(gadget) gadget.id = 9"), "");
     EXPECT_EQ(gadget.id, 9);
 }
 

@@ -171,7 +171,7 @@ TEST_F(SandboxScriptTest, HostileArgumentsEndInResultsOrErrors)
         {"return pcall(io.open('data.txt').setvbuf, io.open('data.txt'), 'bad')", "false"},
         {"return pcall(io.write, {})", "false"},
         {"return pcall(io.input, 42)", "false"},
-        {"return io.type(newproxy(true))", "nil"},
+        {"return io.type(float3(1, 2, 3))", "nil"},
         {"local t = {} for i = 1, 300 do t[i] = '*l' end return select(2, pcall(io.lines, 'data.txt', unpack(t)))",
          "bad argument #252 to '?' (too many arguments)"},
         {"return select(2, pcall(print, setmetatable({}, { __tostring = function() return {} end })))",
@@ -396,7 +396,7 @@ TEST_F(SandboxProcessTest, StandardInputIsTheProcessInput)
     {
         FILE* f = std::fopen(input.c_str(), "w");
         ASSERT_NE(f, nullptr);
-        std::fputs("print('from debugger')\ncont\nfirst input line\n", f);
+        std::fputs("first input line\nsecond\n", f);
         std::fclose(f);
     }
     EXPECT_EXIT(
@@ -404,10 +404,10 @@ TEST_F(SandboxProcessTest, StandardInputIsTheProcessInput)
             useStderrSink();
             if (!std::freopen(input.c_str(), "r", stdin))
                 std::_Exit(2);
-            run("debug.debug() logInfo('read: ' .. io.read())");
+            run("logInfo('read: ' .. io.read())");
             std::_Exit(0);
         },
-        ::testing::ExitedWithCode(0), "\\[3\\] lua_debug> \\[4\\] from debugger\\[4\\] \n\\[3\\] lua_debug> .*read: first input line");
+        ::testing::ExitedWithCode(0), "\\[1\\] read: first input line");
 }
 
 } // namespace

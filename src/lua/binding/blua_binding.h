@@ -121,6 +121,7 @@ int methodGlue(lua_State* L)
     using Traits = FunctionTraits<M>;
     const M fn = upvalue<M>(L);
     T* self = selfArg<T>(L, Traits::kConst);
+    const MethodCall running(static_cast<Userdata*>(lua_touserdata(L, 1)));
     return Invoker<typename Traits::Result, typename Traits::Params>::call(
         L, 2, [self, fn](auto&&... args) -> decltype(auto) { return (self->*fn)(std::forward<decltype(args)>(args)...); });
 }

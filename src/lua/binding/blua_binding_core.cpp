@@ -97,6 +97,36 @@ void setFinalizer(lua_State* L, int tableIndex, const void* classKey)
     rawSetField(L, tableIndex, "__gc");
 }
 
+// The table getmetatable gives a script for the class: a plain table naming the type. What a
+// script does to it changes nothing the binding reads.
+void pushStandIn(lua_State* L, const char* typeName)
+{
+    lua_createtable(L, 0, 1);
+    lua_pushstring(L, typeName);
+    rawSetField(L, -2, "__type");
+}
+
+bool isKey(lua_State* L, int index, const char* name)
+{
+    return lua_type(L, index) == LUA_TSTRING && std::strcmp(lua_tostring(L, index), name) == 0;
+}
+
+// Follows "__parent" from the table at tableIndex (replacing it) for the lookups: a table
+// continues the walk (true), anything else ends it (false). Chains longer than kMaxParentDepth
+// raise a Lua error rather than loop.
+bool nextParent(lua_State* L, int tableIndex, int& depth)
+{
+    rawGetField(L, tableIndex, "__parent");
+    if (!lua_istable(L, -1)) {
+        lua_pop(L, 1);
+        return false;
+    }
+    if (++depth > kMaxParentDepth)
+        luaL_error(L, "__parent chain too long");
+    lua_replace(L, tableIndex);
+    return true;
+}
+
 // Fetches raw t[name] and checks that it is a table; raises the internal error otherwise.
 void getRequiredTable(lua_State* L, int tableIndex, const char* name, const char* errorText)
 {
@@ -117,9 +147,10 @@ void pushRegistryValue(lua_State* L, const void* key)
 
 int instanceIndex(lua_State* L)
 {
-    if (!lua_getmetatable(L, 1))
+    // The finaliser is the collector's alone.
+    if (isKey(L, 2, "__gc") || !lua_getmetatable(L, 1))
         return 0;
-    for (;;) {
+    for (int depth = 0;;) {
         const int table = lua_gettop(L);
         lua_pushvalue(L, 2);
         lua_rawget(L, table);
@@ -146,7 +177,8 @@ int instanceIndex(lua_State* L)
             return 1;
         if (!lua_istable(L, -1))
             return luaL_error(L, "__parent is not a table");
-        lua_replace(L, table);
+        lua_pop(L, 1);
+        nextParent(L, table, depth);
     }
 }
 
@@ -154,7 +186,7 @@ int instanceNewindex(lua_State* L)
 {
     if (!lua_getmetatable(L, 1))
         return luaL_error(L, "no member named '%s'", keyText(L, 2));
-    for (;;) {
+    for (int depth = 0;;) {
         const int table = lua_gettop(L);
         rawGetField(L, table, "__propset");
         if (lua_istable(L, -1)) {
@@ -175,19 +207,22 @@ int instanceNewindex(lua_State* L)
             return luaL_error(L, "no member named '%s'", keyText(L, 2));
         if (!lua_istable(L, -1))
             return luaL_error(L, "__parent is not a table");
-        lua_replace(L, table);
+        lua_pop(L, 1);
+        nextParent(L, table, depth);
     }
 }
 
+// Only functions are handed out: the metatable's tables (__class, __propget, __propset, the
+// stand-in) stay the binding's.
 int staticIndex(lua_State* L)
 {
     if (!lua_getmetatable(L, 1))
         return 0;
-    for (;;) {
+    for (int depth = 0;;) {
         const int table = lua_gettop(L);
         lua_pushvalue(L, 2);
         lua_rawget(L, table);
-        if (!lua_isnil(L, -1))
+        if (lua_iscfunction(L, -1))
             return 1;
         lua_pop(L, 1);
 
@@ -201,10 +236,8 @@ int staticIndex(lua_State* L)
         }
         lua_pop(L, 2);
 
-        rawGetField(L, table, "__parent");
-        if (!lua_istable(L, -1))
-            return 1;
-        lua_replace(L, table);
+        if (!nextParent(L, table, depth))
+            return 0;
     }
 }
 
@@ -212,7 +245,7 @@ int staticNewindex(lua_State* L)
 {
     if (!lua_getmetatable(L, 1))
         return luaL_error(L, "no writable variable '%s'", keyText(L, 2));
-    for (;;) {
+    for (int depth = 0;;) {
         const int table = lua_gettop(L);
         rawGetField(L, table, "__propset");
         if (lua_istable(L, -1)) {
@@ -227,10 +260,8 @@ int staticNewindex(lua_State* L)
         }
         lua_pop(L, 1);
 
-        rawGetField(L, table, "__parent");
-        if (!lua_istable(L, -1))
+        if (!nextParent(L, table, depth))
             return luaL_error(L, "no writable variable '%s'", keyText(L, 2));
-        lua_replace(L, table);
     }
 }
 
@@ -252,6 +283,8 @@ void beginClassTables(lua_State* L, int scopeIndex, const char* name, const void
     // Const table.
     lua_pushfstring(L, "const %s", name);
     makeSelfMetatable(L, lua_tostring(L, -1));
+    pushStandIn(L, lua_tostring(L, -2));
+    rawSetField(L, -2, "__metatable");
     lua_remove(L, -2);
     setFinalizer(L, -1, classKey);
     const int constTable = lua_gettop(L);
@@ -263,6 +296,8 @@ void beginClassTables(lua_State* L, int scopeIndex, const char* name, const void
     lua_pushvalue(L, constTable);
     rawSetField(L, -2, "__const");
     setFinalizer(L, -1, classKey);
+    pushStandIn(L, name);
+    rawSetField(L, -2, "__metatable");
     const int classTable = lua_gettop(L);
     lua_pushvalue(L, classTable);
     rawSetField(L, constTable, "__class");
@@ -280,6 +315,8 @@ void beginClassTables(lua_State* L, int scopeIndex, const char* name, const void
     rawSetField(L, -2, "__propset");
     lua_pushvalue(L, classTable);
     rawSetField(L, -2, "__class");
+    rawGetField(L, classTable, "__metatable");
+    rawSetField(L, -2, "__metatable");
     lua_pushvalue(L, -1);
     lua_setmetatable(L, -3);
     lua_insert(L, -2);  // static metatable below the static table
@@ -333,11 +370,11 @@ void* getClass(lua_State* L, int index, const void* classKey, bool canBeConst)
     }
 
     lua_pushvalue(L, valueMetatable);
-    for (;;) {
+    for (int depth = 0;; ++depth) {
         if (lua_rawequal(L, -1, expected))
             break;
         rawGetField(L, -1, "__parent");
-        if (!lua_istable(L, -1))
+        if (!lua_istable(L, -1) || depth >= kMaxParentDepth)
             raiseMismatch(L, index, expectedName, typeNameOf(L, valueMetatable, "?"));
         lua_remove(L, -2);
     }
@@ -451,8 +488,10 @@ int finalizeObject(lua_State* L)
 {
     const void* classKey = lua_touserdata(L, lua_upvalueindex(1));
     Userdata* record = getExactRecord(L, 1, classKey);
-    // A finaliser a script calls by hand must not leave a second destruction for the collector:
-    // the destroyed value turns into a pointer record holding nothing.
+    if (record->inUse())
+        return luaL_error(L, "object is in use");
+    // A second call must not destroy it again: the destroyed value turns into a pointer record
+    // holding nothing.
     if (record->ownsObject()) {
         record->~Userdata();
         new (record) UserdataPointer(nullptr, {});

@@ -59,12 +59,31 @@ public:
     bool expired() const { return life_.expired(); }
     // True when it refers into a tracked object (a soft-body object or a handle into one).
     bool tracked() const { return life_.slot != nullptr; }
+    // Methods of the object running now (a method may call back into Lua): the finaliser
+    // refuses to destroy the object under them.
+    bool inUse() const { return calls_ > 0; }
 
 protected:
     Userdata(void* object, LifeFlag life) : object_(object), life_(life) {}
     virtual void* liveObject() const { return object_; }
     void* object_;
     LifeFlag life_;
+
+private:
+    friend class MethodCall;
+    int calls_ = 0;
+};
+
+// Marks a method of the userdata's object as running for the life of the scope.
+class MethodCall {
+public:
+    explicit MethodCall(Userdata* record) : record_(record) { ++record_->calls_; }
+    ~MethodCall() { --record_->calls_; }
+    MethodCall(const MethodCall&) = delete;
+    MethodCall& operator=(const MethodCall&) = delete;
+
+private:
+    Userdata* record_;
 };
 
 // An object owned elsewhere: the finaliser leaves it alone. The flag is that of the tracked
@@ -188,8 +207,13 @@ T* pushObjectValue(lua_State* L, A&&... args)
 // object is used it calls beforeScriptAccess.
 void checkAlive(lua_State* L, const Userdata* record);
 
-// The finaliser closure of a class: upvalue 1 is its class key.
+// The finaliser closure of a class: upvalue 1 is its class key. Destroying is idempotent and
+// refused (a Lua error) while a method of the object runs. Scripts cannot reach it: lookups
+// never hand out "__gc", and getmetatable gives the class's stand-in.
 int finalizeObject(lua_State* L);
+
+// How many "__parent" links a lookup follows before it gives up with a Lua error.
+constexpr int kMaxParentDepth = 32;
 
 // Absolute stack index for a relative one (Lua 5.1 has no lua_absindex).
 inline int absoluteIndex(lua_State* L, int index)

@@ -57,8 +57,8 @@ TEST_F(LuaApiRegistration, ClassTablesAndTheirConstructors)
     for (const Case& c : cases) {
         const std::string name = c.name;
         EXPECT_EQ(eval(*lua, "return type(" + name + ")"), "table") << name;
-        EXPECT_EQ(eval(*lua, "return getmetatable(" + name + ").__class.__type"), name) << name;
-        EXPECT_EQ(eval(*lua, "return rawget(getmetatable(" + name + "), '__call') ~= nil"),
+        EXPECT_EQ(eval(*lua, "return getmetatable(" + name + ").__type"), name) << name;
+        EXPECT_EQ(eval(*lua, "return " + name + ".__call ~= nil"),
                   c.constructible ? "true" : "false")
             << name;
     }

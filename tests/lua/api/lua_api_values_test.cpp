@@ -104,7 +104,7 @@ TEST_F(LuaApiValues, ArgumentAndMemberErrorsCarryTheirTexts)
         {"Quaternion(90, nil)", "nil passed to reference"},
         {"float3(1, 2, 3):cross(nil)", "nil passed to reference"},
         {"float3(1, 2, 3):scale('x')", "bad argument #1 to 'scale' (number expected, got string)"},
-        {"getmetatable(float3(1, 2, 3)).length(color(1, 2, 3, 4))",
+        {"float3(1, 2, 3).length(color(1, 2, 3, 4))",
          "bad argument #1 to 'length' (float3 expected, got color)"},
         {"obj:setNode(0, nil, 1, 0, 1, 0, false, true)", "nil passed to reference"},
         {"obj:setBeam(-1, 'a', 1, 1, 1, 1, 1, 1)", "bad argument #2 to 'setBeam' (number expected, got string)"},

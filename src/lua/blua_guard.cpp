@@ -1,0 +1,213 @@
+#include "lua/blua_guard.h"
+
+#include <cstdlib>
+
+#include "lua/blua_limits.h"
+#include "lua/blua_watchdog.h"
+
+namespace VadiZov {
+
+namespace {
+
+// The guard whose call runs on this thread, innermost first: a call into another state made
+// from inside it pauses its clock.
+thread_local LuaStateGuard* t_runningGuard = nullptr;
+thread_local int t_resumeDepth = 0;
+
+int64_t nanoseconds(double seconds) { return int64_t(seconds * 1e9); }
+
+} // namespace
+
+LuaStateGuard::LuaStateGuard(const std::string& name) : name_(name) {}
+
+LuaStateGuard::~LuaStateGuard() { closeState(); }
+
+lua_State* LuaStateGuard::openState()
+{
+    closeState();
+    used_ = 0;
+    cap_ = luaLimits().memoryBytes;
+    state_ = lua_newstate(&LuaStateGuard::allocate, this);
+    if (state_)
+        watchLuaState(this);
+    return state_;
+}
+
+void LuaStateGuard::closeState()
+{
+    if (!state_)
+        return;
+    // A state closed under its own running call (never done on purpose) leaves no dangling mark.
+    if (t_runningGuard == this)
+        t_runningGuard = outer_;
+    depth_ = 0;
+    unwatchLuaState(this);
+    lua_close(state_);
+    state_ = nullptr;
+}
+
+LuaStateGuard* LuaStateGuard::of(lua_State* L)
+{
+    void* guard = nullptr;
+    if (!L || lua_getallocf(L, &guard) != &LuaStateGuard::allocate)
+        return nullptr;
+    return static_cast<LuaStateGuard*>(guard);
+}
+
+// Only growth is refused: a block that shrinks or is freed always succeeds, as the runtime
+// requires.
+void* LuaStateGuard::allocate(void* self, void* block, size_t oldSize, size_t newSize)
+{
+    auto* guard = static_cast<LuaStateGuard*>(self);
+    if (newSize == 0) {
+        std::free(block);
+        guard->used_ -= oldSize;
+        return nullptr;
+    }
+    if (newSize > oldSize && newSize - oldSize > guard->cap_ - guard->used_)
+        return nullptr;
+    void* moved = std::realloc(block, newSize);
+    if (!moved)
+        return nullptr;
+    guard->used_ = guard->used_ - oldSize + newSize;
+    return moved;
+}
+
+void LuaStateGuard::beginCall(const char* what, double seconds)
+{
+    if (depth_++ > 0)
+        return;
+    outer_ = t_runningGuard != this ? t_runningGuard : nullptr;
+    if (outer_)
+        outer_->stopRunning();  // paused: the watchdog does not count it meanwhile
+    else
+        t_resumeDepth = 0;
+    t_runningGuard = this;
+    what_ = what ? what : "";
+    seconds_ = seconds;
+    budget_.store(nanoseconds(seconds), std::memory_order_relaxed);
+    serial_.store(serial_.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+    running_.store(true, std::memory_order_release);
+}
+
+bool LuaStateGuard::endCall()
+{
+    if (depth_ == 0 || --depth_ > 0)
+        return false;
+    stopRunning();
+    bool stopped = false;
+    if (stopped_.load(std::memory_order_seq_cst)) {
+        platform::CriticalSectionGuard hold(lock_);
+        stopped = true;
+        stopped_.store(false, std::memory_order_seq_cst);
+        armed_ = false;
+        installHooks();
+    }
+    t_runningGuard = outer_;
+    if (outer_)
+        outer_->running_.store(true, std::memory_order_release);  // its clock goes on
+    outer_ = nullptr;
+    return stopped;
+}
+
+// Marks the call as not running. When the watchdog is deciding to arm just then, this waits
+// until it has. Both sides use one sequentially consistent order: either the watchdog sees the
+// call stopped and does not arm, or it armed (and set stopped_) before this looks at stopped_,
+// or this sees it arming and waits for it.
+void LuaStateGuard::stopRunning()
+{
+    running_.store(false, std::memory_order_seq_cst);
+    if (arming_.load(std::memory_order_seq_cst))
+        platform::CriticalSectionGuard hold(lock_);
+}
+
+void LuaStateGuard::watch(int64_t now)
+{
+    const int64_t sinceLastLook = now - lastLook_;
+    lastLook_ = now;
+    const uint32_t serial = serial_.load(std::memory_order_acquire);
+    if (serial != watchedSerial_) {
+        watchedSerial_ = serial;  // a new call: counted from this look on
+        elapsed_ = 0;
+        return;
+    }
+    if (!running_.load(std::memory_order_acquire))
+        return;  // ended or paused: a paused call keeps what it has used
+    elapsed_ += sinceLastLook;
+    if (elapsed_ < budget_.load(std::memory_order_relaxed))
+        return;
+    platform::CriticalSectionGuard hold(lock_);
+    arming_.store(true, std::memory_order_seq_cst);
+    if (running_.load(std::memory_order_seq_cst) && serial_.load(std::memory_order_relaxed) == serial && !armed_ &&
+        state_) {
+        stopped_.store(true, std::memory_order_seq_cst);
+        armed_ = true;
+        installHooks();
+    }
+    arming_.store(false, std::memory_order_seq_cst);
+}
+
+bool enterResume()
+{
+    if (t_resumeDepth >= luaLimits().coroutineDepth)
+        return false;
+    ++t_resumeDepth;
+    return true;
+}
+
+void leaveResume()
+{
+    if (t_resumeDepth > 0)
+        --t_resumeDepth;
+}
+
+void LuaStateGuard::setTraceHook(lua_Hook hook, int mask)
+{
+    platform::CriticalSectionGuard hold(lock_);
+    traceHook_ = mask ? hook : nullptr;
+    traceMask_ = traceHook_ ? mask : 0;
+    installHooks();
+}
+
+// The runtime keeps one hook per state, shared by its coroutines. While the budget is armed its
+// hook runs at every instruction and hands the trace its events; otherwise the trace's hook
+// (if any) is installed as it asked.
+void LuaStateGuard::installHooks()
+{
+    if (!state_)
+        return;
+    if (armed_)
+        lua_sethook(state_, &LuaStateGuard::budgetHook, traceMask_ | LUA_MASKCOUNT, 1);
+    else if (traceHook_)
+        lua_sethook(state_, traceHook_, traceMask_, 0);
+    else
+        lua_sethook(state_, nullptr, 0, 0);
+}
+
+void LuaStateGuard::budgetHook(lua_State* L, lua_Debug* event)
+{
+    LuaStateGuard* guard = of(L);
+    if (!guard)
+        return;
+    if (event->event == LUA_HOOKCOUNT) {
+        if (guard->outOfTime())
+            guard->raiseStop(L, 0);  // the hook runs in the frame of the function it stopped
+        return;
+    }
+    const int wanted = event->event == LUA_HOOKCALL ? LUA_MASKCALL
+                       : event->event == LUA_HOOKLINE ? LUA_MASKLINE
+                                                      : LUA_MASKRET;  // return and tail return
+    if (guard->traceHook_ && (guard->traceMask_ & wanted))
+        guard->traceHook_(L, event);
+}
+
+void LuaStateGuard::raiseStop(lua_State* L, int level)
+{
+    luaL_where(L, level);
+    lua_pushfstring(L, "%s|'%s' ran longer than %f s and was stopped", name_.c_str(), what_, seconds_);
+    lua_concat(L, 2);
+    lua_error(L);
+    std::abort();  // lua_error does not return
+}
+
+} // namespace VadiZov
