@@ -201,7 +201,8 @@ std::vector<Escape> escapes(const std::string& fifo)
         {"a growing table", "local t = {} for i = 1, 1e9 do t[i] = i end", "not enough memory"},
         {"table.concat", "local t = {} for i = 1, 100 do t[i] = string.rep('y', 1e6) end return #table.concat(t)",
          "not enough memory"},
-        {"the collector stopped", "collectgarbage('stop') local s = '' for i = 1, 1e6 do s = s .. 'x' end",
+        {"the collector stopped", "collectgarbage('stop') local piece, s = string.rep('x', 65536), '' "
+                                  "for i = 1, 1e6 do s = s .. piece end",
          "not enough memory"},
         // Time: the call's budget, whatever the script does about it.
         {"an endless loop", "while true do end", "'escape' ran longer than 0.2 s and was stopped"},
