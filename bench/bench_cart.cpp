@@ -12,8 +12,11 @@
 #include "contact/bcollision_tree.h"
 #include "contact/bground_contact.h"
 #include "contact/btriangle_search.h"
+#include "solver/bbeam_forces.h"
+#include "solver/bpressure_groups.h"
 #include "solver/bslide_nodes.h"
 #include "solver/bsubstep.h"
+#include "solver/bsubstep_context.h"
 #include "solver/bsurface_forces.h"
 #include "solver/bwheel_forces.h"
 #include "tests/support/cart_scene.h"
@@ -67,7 +70,8 @@ struct ContactTree {
 };
 
 // One substep by its stages in the order of the core thread, timing only the chosen one.
-double substepTiming(BeamObjectImpl& object, const core_parameters_t& params, ContactTree& contact, Stage timed)
+double substepTiming(BeamObjectImpl& object, SubstepContext& context, const core_parameters_t& params,
+                     ContactTree& contact, Stage timed)
 {
     using Clock = std::chrono::steady_clock;
     double seconds = 0.0;
@@ -87,23 +91,23 @@ double substepTiming(BeamObjectImpl& object, const core_parameters_t& params, Co
     });
     if (params.lastSubstep)
         BeamSubstep::updateRenderSnapshot(object, params.renderBuffer);
-    run(kBeams, [&] { BeamSubstep::computeBeamForces(object); });
+    run(kBeams, [&] { BeamSubstep::computeBeamForces(object, context); });
     run(kSlideNodes, [&] { applySlideNodeForces(object); });
     run(kPressureAndDrag, [&] {
-        updatePressureGroups(object);
-        applyTriangleSurfaceForces(object);
+        updatePressureGroups(object, context);
+        applyTriangleSurfaceForces(object, context);
     });
     run(kWheels, [&] { applyWheelForces(object, params.dt); });
     run(kGroundContact, [&] { groundContactStep(object, params); });
     run(kLuaPhysicsStep, [&] { BeamSubstep::callPhysicsStep(object, params.dt); });
-    object.collisionCandidates.clear();
-    object.selfContacts.clear();
+    context.collisionCandidates.clear();
+    context.selfContacts.clear();
     run(kTreeBuild, [&] {
         contact.tree.beginBuild();
         contact.tree.build();
     });
     run(kTriangleContact, [&] {
-        BeamSubstep::contactStage(object, params,
+        BeamSubstep::contactStage(object, context, params,
                                   TriangleSearch{&contact.tree, contact.results.data(), int(contact.results.size())});
     });
     return seconds;
@@ -118,16 +122,17 @@ void BM_CartSubstepStage(benchmark::State& state)
     core_parameters_t params = scene.engine().coreParameters();
     BeamObjectImpl& object = scene.object();
     ContactTree contact(params);
+    SubstepContext context;
     int substep = 0;
     for (auto _ : state) {
         params.currentSubstep = substep;
         params.lastSubstep = substep == 32;
         if (timed == kWhole) {
             const auto start = std::chrono::steady_clock::now();
-            substepTiming(object, params, contact, kWhole);
+            substepTiming(object, context, params, contact, kWhole);
             state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
         } else {
-            state.SetIterationTime(substepTiming(object, params, contact, timed));
+            state.SetIterationTime(substepTiming(object, context, params, contact, timed));
         }
         substep = substep == 32 ? 0 : substep + 1;
     }

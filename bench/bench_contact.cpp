@@ -7,7 +7,9 @@
 
 #include <vector>
 
+#include "solver/bbeam_forces.h"
 #include "solver/bsubstep.h"
+#include "solver/bsubstep_context.h"
 #include "contact/bground_contact.h"
 #include "ground/bground_models.h"
 #include "ground/bstatic_collider.h"
@@ -40,10 +42,10 @@ struct RestingLattice {
         VadiZov::testing::bindSingleObject(params, slots, object.get(), &collider, &terrain);
         for (int i = 0; i < 2000; ++i) {  // one simulated second: it lands and settles
             BeamSubstep::beginSubstep(*object, params, nullptr);
-            BeamSubstep::forceStage(*object, params);
+            BeamSubstep::forceStage(*object, context, params);
         }
         BeamSubstep::beginSubstep(*object, params, nullptr);
-        BeamSubstep::computeBeamForces(*object);
+        BeamSubstep::computeBeamForces(*object, context);
         for (int i = 0; i < object->node_count; ++i)
             saved.push_back(object->nodes[i].force);
     }
@@ -66,7 +68,8 @@ struct RestingLattice {
     TerrainBlock terrain;
     StaticCollider collider;
     std::unique_ptr<BeamObjectImpl> object;
-    BeamObjectImpl* slots[1] = {};
+    SubstepContext context;
+    BeamObjectRecords* slots[1] = {};
     core_parameters_t params;
     std::vector<float3> saved;
 };
@@ -93,8 +96,8 @@ static void BM_RestingLatticeSubstep(benchmark::State& state)
     RestingLattice scene;
     for (auto _ : state) {
         BeamSubstep::beginSubstep(*scene.object, scene.params, nullptr);
-        BeamSubstep::forceStage(*scene.object, scene.params);
-        BeamSubstep::contactStage(*scene.object, scene.params);
+        BeamSubstep::forceStage(*scene.object, scene.context, scene.params);
+        BeamSubstep::contactStage(*scene.object, scene.context, scene.params);
     }
     benchmark::DoNotOptimize(scene.object->nodes[0].pos);
     state.counters["x_realtime"] =
@@ -108,7 +111,7 @@ static void BM_GroundContactNothingToTouch(benchmark::State& state)
 {
     auto object = VadiZov::testing::makeLattice();
     object->setScript(nullptr);
-    BeamObjectImpl* slots[1] = {};
+    BeamObjectRecords* slots[1] = {};
     core_parameters_t params;
     VadiZov::testing::bindSingleObject(params, slots, object.get(), nullptr, nullptr);
     const bool walk = state.range(0) == 1;

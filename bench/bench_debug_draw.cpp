@@ -5,7 +5,7 @@
 // 20000 beyond (faces, edges and normals passes; the edges pass stops at 10000 triangles).
 #include <benchmark/benchmark.h>
 
-#include "debug/bdebug_drawer.h"
+#include "object/bobject_debug_drawer.h"
 #include "ground/bstatic_collider.h"
 #include "tests/support/lattice_object.h"
 #include "velkor/host.h"

@@ -4,7 +4,7 @@
 // substep: release, half-done, release, done). The small-object case shows the hand-offs alone.
 #include <benchmark/benchmark.h>
 
-#include "step/bphysics_worker.h"
+#include "threads/bphysics_worker.h"
 #include "tests/support/lattice_object.h"
 
 using namespace VadiZov;
@@ -16,7 +16,7 @@ constexpr int kSubstepsPerFrame = 33;
 void runFrames(benchmark::State& state, BeamObjectImpl& object)
 {
     platform::CriticalSection engineLock(1024);
-    BeamObjectImpl* slots[1] = {&object};
+    BeamObjectRecords* slots[1] = {&object};
     core_parameters_t params;
     params.objects = slots;
     params.objectCount = 1;

@@ -7,6 +7,7 @@
 #include "bench/lattice_substep_run.h"
 #include "object/bobject_rails.h"
 #include "object/bobject_wheels.h"
+#include "solver/bpressure_groups.h"
 #include "solver/bslide_nodes.h"
 #include "solver/bsubstep.h"
 #include "solver/bsurface_forces.h"
@@ -64,15 +65,16 @@ void addSlideNodes(BeamObjectImpl& object, int count)
 
 void runSubsteps(benchmark::State& state, BeamObjectImpl& object)
 {
-    BeamObjectImpl* slots[1] = {&object};
+    BeamObjectRecords* slots[1] = {&object};
     core_parameters_t params = bench::latticeSubstepParams(slots);
+    SubstepContext context;
     int substep = 0;
     for (auto _ : state) {
         params.currentSubstep = substep;
         params.lastSubstep = substep == 32;
         BeamSubstep::beginSubstep(object, params, nullptr);
-        BeamSubstep::forceStage(object, params);
-        BeamSubstep::contactStage(object, params);
+        BeamSubstep::forceStage(object, context, params);
+        BeamSubstep::contactStage(object, context, params);
         substep = substep == 32 ? 0 : substep + 1;
     }
     benchmark::DoNotOptimize(object.nodes[0].pos);
@@ -93,9 +95,10 @@ static void BM_SurfaceStage(benchmark::State& state)
     auto object = VadiZov::testing::makeLattice();
     const int count = int(state.range(0));
     addTriangles(*object, count);
+    SubstepContext context;
     for (auto _ : state) {
-        updatePressureGroups(*object);
-        applyTriangleSurfaceForces(*object);
+        updatePressureGroups(*object, context);
+        applyTriangleSurfaceForces(*object, context);
     }
     benchmark::DoNotOptimize(object->nodes[0].force);
     perElement(state, count);

@@ -5,7 +5,8 @@
 
 #include "bench/lattice_substep_run.h"
 #include "solver/bbeam_batch.h"
-#include "solver/bsubstep.h"
+#include "solver/bbeam_forces.h"
+#include "solver/bsubstep_context.h"
 #include "tests/support/lattice_object.h"
 
 using namespace VadiZov;
@@ -19,8 +20,9 @@ BENCHMARK(BM_LatticeSubstep)->Unit(benchmark::kMicrosecond)->UseRealTime();
 static void BM_BeamForcesOnly(benchmark::State& state)
 {
     auto object = VadiZov::testing::makeLattice();
+    SubstepContext context;
     for (auto _ : state) {
-        BeamSubstep::computeBeamForces(*object);
+        BeamSubstep::computeBeamForces(*object, context);
         for (int i = 0; i < object->node_count; ++i)
             object->nodes[i].force = float3();
     }
@@ -38,11 +40,12 @@ static void BM_BeamForcesBy(benchmark::State& state)
         return;
     }
     auto object = VadiZov::testing::makeLattice();
+    SubstepContext context;
     for (auto _ : state) {
         if (which == 0)
-            BeamSubstep::computeBeamForcesReference(*object);
+            BeamSubstep::computeBeamForcesReference(*object, context);
         else
-            computeBeamForcesWith(*object, which == 1 ? SimdKernel::Scalar : SimdKernel::Avx2);
+            computeBeamForcesWith(*object, context, which == 1 ? SimdKernel::Scalar : SimdKernel::Avx2);
         for (int i = 0; i < object->node_count; ++i)
             object->nodes[i].force = float3();
     }
@@ -58,8 +61,9 @@ static void BM_ForceSumsBySize(benchmark::State& state)
     shape.maxBeams = 5 * shape.nx * shape.ny * shape.nz;
     auto object = VadiZov::testing::makeLattice(shape);
     const ForceSums sums = state.range(1) ? ForceSums::Ordered : ForceSums::Direct;
+    SubstepContext context;
     for (auto _ : state) {
-        computeBeamForcesWith(*object, bestSimdKernel(), sums);
+        computeBeamForcesWith(*object, context, bestSimdKernel(), sums);
         for (int i = 0; i < object->node_count; ++i)
             object->nodes[i].force = float3();
     }

@@ -12,6 +12,7 @@
 #include "ground/bground_models.h"
 #include "ground/bterrain.h"
 #include "solver/bsubstep.h"
+#include "solver/bsubstep_context.h"
 #include "solver/bsurface_forces.h"
 #include "tests/support/contact_scene.h"
 #include "tests/support/lattice_object.h"
@@ -38,7 +39,7 @@ struct Cloud {
         tree.build();
     }
     std::unique_ptr<BeamObjectImpl> object = std::make_unique<BeamObjectImpl>();
-    BeamObjectImpl* slots[1] = {};
+    BeamObjectRecords* slots[1] = {};
     core_parameters_t params;
     CollisionTriangleTree tree;
 };
@@ -107,22 +108,23 @@ struct RestingSurface {
     {
         if (!covered) {
             BeamSubstep::beginSubstep(*object, params, nullptr);
-            BeamSubstep::forceStage(*object, params);
-            BeamSubstep::contactStage(*object, params);
+            BeamSubstep::forceStage(*object, context, params);
+            BeamSubstep::contactStage(*object, context, params);
             return;
         }
         BeamSubstep::beginSubstep(*object, params, tree.objectSlots(0), tree.objectSlotCount(0));
-        BeamSubstep::forceStage(*object, params);
+        BeamSubstep::forceStage(*object, context, params);
         tree.beginBuild();
         tree.build();
-        BeamSubstep::contactStage(*object, params, TriangleSearch{&tree, results.data(), int(results.size())});
+        BeamSubstep::contactStage(*object, context, params, TriangleSearch{&tree, results.data(), int(results.size())});
     }
 
     bool covered;
     std::vector<uint16_t> heights;
     TerrainBlock terrain;
     std::unique_ptr<BeamObjectImpl> object;
-    BeamObjectImpl* slots[1] = {};
+    SubstepContext context;
+    BeamObjectRecords* slots[1] = {};
     core_parameters_t params;
     CollisionTriangleTree tree;
     std::vector<uint32_t> results;
@@ -203,11 +205,12 @@ static void BM_SurfaceTriangleSearch(benchmark::State& state)
 {
     RestingSurface scene(true);
     for (auto _ : state) {
-        scene.object->selfContacts.clear();
+        scene.context.selfContacts.clear();
         searchTriangleContacts(*scene.object, scene.params,
-                               TriangleSearch{&scene.tree, scene.results.data(), int(scene.results.size())});
+                               TriangleSearch{&scene.tree, scene.results.data(), int(scene.results.size())},
+                               scene.context);
     }
-    state.counters["self_contacts"] = double(scene.object->selfContacts.size());
+    state.counters["self_contacts"] = double(scene.context.selfContacts.size());
 }
 BENCHMARK(BM_SurfaceTriangleSearch)->Unit(benchmark::kMicrosecond);
 
@@ -221,7 +224,7 @@ static void BM_SurfaceStages(benchmark::State& state)
             scene.tree.beginBuild();
             scene.tree.build();
         } else {
-            applyTriangleSurfaceForces(*scene.object);
+            applyTriangleSurfaceForces(*scene.object, scene.context);
         }
         benchmark::ClobberMemory();
     }

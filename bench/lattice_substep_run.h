@@ -5,12 +5,13 @@
 #include <benchmark/benchmark.h>
 
 #include "solver/bsubstep.h"
+#include "solver/bsubstep_context.h"
 #include "tests/support/lattice_object.h"
 
 namespace VadiZov::bench {
 
 // Parameters of a one-object frame of 33 substeps, the substep index left to the caller.
-inline core_parameters_t latticeSubstepParams(BeamObjectImpl** slots)
+inline core_parameters_t latticeSubstepParams(BeamObjectRecords** slots)
 {
     core_parameters_t params;
     params.objects = slots;
@@ -25,15 +26,16 @@ inline core_parameters_t latticeSubstepParams(BeamObjectImpl** slots)
 inline void runLatticeSubsteps(benchmark::State& state)
 {
     auto object = VadiZov::testing::makeLattice();
-    BeamObjectImpl* slots[1] = {object.get()};
+    BeamObjectRecords* slots[1] = {object.get()};
     core_parameters_t params = latticeSubstepParams(slots);
+    SubstepContext context;
     int substep = 0;
     for (auto _ : state) {
         params.currentSubstep = substep;
         params.lastSubstep = substep == 32;
         BeamSubstep::beginSubstep(*object, params, nullptr);
-        BeamSubstep::forceStage(*object, params);
-        BeamSubstep::contactStage(*object, params);
+        BeamSubstep::forceStage(*object, context, params);
+        BeamSubstep::contactStage(*object, context, params);
         substep = substep == 32 ? 0 : substep + 1;
     }
     benchmark::DoNotOptimize(object->nodes[0].pos);

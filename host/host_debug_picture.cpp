@@ -220,6 +220,8 @@ cairo_status_t writeToFile(void* file, const unsigned char* data, unsigned int l
 
 } // namespace
 
+// Reads back the legend line src/debug/bdebug_terrain_view.cpp writes, on purpose in the
+// library's own format: the host has only the script text the library sent.
 bool parseLegendScript(const std::string& script, LegendEntry* entry)
 {
     static const char kStart[] = "updateGroundModelDebug({'name':'";

@@ -124,6 +124,8 @@ PlacedHeightMap::PlacedHeightMap(const HeightMap& map, float squareSize, float h
     origin_ = float3(-halfX, -halfY, 0.0f);
 }
 
+// The library's terrain height formula (src/ground/bterrain.cpp) written again on purpose: the
+// host measures clearance without asking the library it checks.
 float PlacedHeightMap::heightAt(float x, float y) const
 {
     const float u = (x - origin_.x) * inverseSquareSize_;

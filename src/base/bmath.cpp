@@ -1,13 +1,12 @@
 #include "base/bmath.h"
 
-#include <xmmintrin.h>
-
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "base/bsimd.h"
 
 namespace VadiZov {
 
@@ -172,14 +171,18 @@ float3 coefficientsInAxes(const float3& axis0, const float3& axis1, const float3
 
 void reciprocalRoots(const float* in, float* out, int count)
 {
-    const __m128 zero = _mm_setzero_ps();
-    const __m128 one = _mm_set1_ps(1.0f);
     int i = 0;
+#ifdef VELKOR_HAVE_SIMD
+    // Four at a time, the same exact division and root as the loop below; a lane that is not
+    // positive (NaN included) becomes +0 there as here.
+    using namespace simd;
+    const Float4 zero = splat4(0.0f);
+    const Float4 one = splat4(1.0f);
     for (; i + 4 <= count; i += 4) {
-        const __m128 x = _mm_loadu_ps(in + i);
-        const __m128 r = _mm_div_ps(one, _mm_sqrt_ps(x));
-        _mm_storeu_ps(out + i, _mm_and_ps(r, _mm_cmpgt_ps(x, zero)));
+        const Float4 x = load4(in + i);
+        store4(out + i, keepLanes(div(one, sqrt(x)), greaterLanes(x, zero)));
     }
+#endif
     for (; i < count; ++i)
         out[i] = in[i] > 0.0f ? approxRsqrt(in[i]) : 0.0f;
 }

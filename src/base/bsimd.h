@@ -34,6 +34,10 @@ inline Float4 make4(float x, float y, float z, float w) { return _mm_setr_ps(x, 
 inline Float4 add(Float4 a, Float4 b) { return _mm_add_ps(a, b); }
 inline Float4 sub(Float4 a, Float4 b) { return _mm_sub_ps(a, b); }
 inline Float4 mul(Float4 a, Float4 b) { return _mm_mul_ps(a, b); }
+inline Float4 div(Float4 a, Float4 b) { return _mm_div_ps(a, b); }
+inline Float4 sqrt(Float4 a) { return _mm_sqrt_ps(a); }
+// All bits of a lane set where a[j] > b[j] (clear for NaN, as the scalar comparison).
+inline Float4 greaterLanes(Float4 a, Float4 b) { return _mm_cmpgt_ps(a, b); }
 inline Float4 load4Aligned(const float* p) { return _mm_load_ps(p); }
 inline void store4Aligned(float* p, Float4 v) { _mm_store_ps(p, v); }
 // Lanes 0 to 2 only, for a float3 followed by another field.
@@ -41,6 +45,19 @@ inline void store3(float* p, Float4 v)
 {
     _mm_storel_pi(reinterpret_cast<__m64*>(p), v);
     _mm_store_ss(p + 2, _mm_movehl_ps(v, v));
+}
+// p[0..2] += (x, y, z), then q[0..2] -= (x, y, z): x and y as one pair of lanes and z alone,
+// the very roundings of the six scalar operations with two stores per side instead of three.
+inline void addThenSubtract3(float* p, float* q, float x, float y, float z)
+{
+    const Float4 xy = _mm_unpacklo_ps(_mm_set_ss(x), _mm_set_ss(y));
+    const Float4 z1 = _mm_set_ss(z);
+    __m64* const pxy = reinterpret_cast<__m64*>(p);
+    _mm_storel_pi(pxy, _mm_add_ps(_mm_loadl_pi(_mm_setzero_ps(), pxy), xy));
+    _mm_store_ss(p + 2, _mm_add_ss(_mm_load_ss(p + 2), z1));
+    __m64* const qxy = reinterpret_cast<__m64*>(q);
+    _mm_storel_pi(qxy, _mm_sub_ps(_mm_loadl_pi(_mm_setzero_ps(), qxy), xy));
+    _mm_store_ss(q + 2, _mm_sub_ss(_mm_load_ss(q + 2), z1));
 }
 // Lane `lane` of v in every lane.
 template <int lane>

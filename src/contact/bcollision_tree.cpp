@@ -5,8 +5,8 @@
 #include <utility>
 
 #include "base/bmath.h"
-#include "object/bobject.h"
-#include "step/bcore_parameters.h"
+#include "object/bobject_records.h"
+#include "object/bcore_parameters.h"
 
 namespace VadiZov {
 
@@ -29,7 +29,7 @@ void freeAligned(T* p)
 
 // The slots an object owns: its colliding nodes below its node count, as the integration
 // writes them.
-int collidingNodes(const BeamObjectImpl* object)
+int collidingNodes(const BeamObjectRecords* object)
 {
     if (!object)
         return 0;
@@ -179,7 +179,7 @@ void CollisionTriangleTree::writeSlotIds(const core_parameters_t& params)
 {
     const int objects = std::min(params.objects ? params.objectCount : 0, int(slotCounts_.size()));
     for (int i = 0; i < objects; ++i) {
-        const BeamObjectImpl* object = params.objects[i];
+        const BeamObjectRecords* object = params.objects[i];
         TreeSlot* slot = objectSlots(i);
         if (!object || !slot)
             continue;

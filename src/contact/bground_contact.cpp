@@ -6,11 +6,12 @@
 #include <cmath>
 
 #include "base/bconstants.h"
-#include "step/bcore_parameters.h"
+#include "object/bcore_parameters.h"
 #include "ground/bground_models.h"
 #include "base/bmath.h"
-#include "object/bobject.h"
-#include "object/bobject_host_output.h"
+#include "contact/bcontact_particles.h"
+#include "contact/bfriction.h"
+#include "object/bobject_records.h"
 #include "base/bsettings.h"
 #include "ground/bstatic_collider.h"
 #include "ground/bterrain.h"
@@ -28,7 +29,7 @@ constexpr int32_t kOneBits = 0x3F800000;  // the pattern of 1.0f
 // The largest value whose truncation is still a float pattern: +inf.
 constexpr float kLargestPattern = 2139095040.0f;
 
-void emitParticle(BeamObjectImpl& target, int node, int material, int collisionType, const float3& normal,
+void emitParticle(BeamObjectRecords& target, int node, int material, int collisionType, const float3& normal,
                   float normalSpeed, float slipSpeed, float frictionForce, float depth, float normalForce)
 {
     const NodeCore& n = target.nodes[node];
@@ -38,7 +39,7 @@ void emitParticle(BeamObjectImpl& target, int node, int material, int collisionT
 
 // Marks are left where the tire meets the ground: with a partner node across the tread the mark
 // moves towards the partner as far as the tread lies flat on the surface.
-void leaveTireMark(BeamObjectImpl& object, int node, const float3& normal)
+void leaveTireMark(BeamObjectRecords& object, int node, const float3& normal)
 {
     const NodeCore& nc = object.nodes[node];
     NodeProperties& np = object.nodeProperties[node];
@@ -74,8 +75,8 @@ float flowPower(float squaredSpeed, float flowBehaviorIndex)
     return std::bit_cast<float>(int32_t(t));
 }
 
-void resolveGroundContact(BeamObjectImpl& object, int node, const float3& n, float /*invDt*/,
-                          uint16_t groundModelWord, int nodeMaterial, BeamObjectImpl* particleTarget, float depth)
+void resolveGroundContact(BeamObjectRecords& object, int node, const float3& n, float /*invDt*/,
+                          uint16_t groundModelWord, int nodeMaterial, BeamObjectRecords* particleTarget, float depth)
 {
     NodeCore& nc = object.nodes[node];
     const NodeProperties& np = object.nodeProperties[node];
@@ -137,20 +138,15 @@ void resolveGroundContact(BeamObjectImpl& object, int node, const float3& n, flo
     const float3 vt = v - n * vn;
     const float frictionBase = g.strength * normalForce * np.friction;
     const float3 stopForce = f - n * fp + vt * massOverDt;
-    const float staticLimit = g.staticFrictionCoefficient * frictionBase;
     float slipSpeed = 0.0f;
     float frictionForce = 0.0f;
-    if (staticLimit * staticLimit > stopForce.squaredLength()) {
+    if (frictionSticks(g, frictionBase, stopForce)) {
         // Sticking: the accumulated force is replaced by the one that holds the node in place.
         f = n * target - vt * massOverDt;
     } else {
         const float s = vt.length();
-        const float q = s * g.stribeckVelocityInverse;
-        const float stribeck = fastExp(-(q * q));
-        float c = ((g.staticFrictionCoefficient - g.slidingFrictionCoefficient) * stribeck +
-                   g.slidingFrictionCoefficient) *
-                      frictionBase / (s + kLengthEpsilon) +
-                  g.hydrodynamicFriction;
+        // By the stored reciprocal, where triangle contact divides: each keeps its own rounding.
+        float c = slidingFriction(g, frictionBase, s, s * g.stribeckVelocityInverse);
         const float stopCoefficient = std::max(f.dot(vt) / (s * s + kLengthEpsilon) + massOverDt, 0.0f);
         if (c >= stopCoefficient) {
             c = stopCoefficient;  // friction stops the sliding in this substep
@@ -171,8 +167,8 @@ void resolveGroundContact(BeamObjectImpl& object, int node, const float3& n, flo
                      -normalForce);
 }
 
-void resolveNodeContacts(BeamObjectImpl& object, const StaticCollider* collider, const TerrainBlock* terrain,
-                         BeamObjectImpl* particleTarget)
+void resolveNodeContacts(BeamObjectRecords& object, const StaticCollider* collider, const TerrainBlock* terrain,
+                         BeamObjectRecords* particleTarget)
 {
     const int count = object.node_count;
     if (collider && object.staticColliderGeneration != collider->generation()) {
@@ -208,7 +204,7 @@ void resolveNodeContacts(BeamObjectImpl& object, const StaticCollider* collider,
     }
 }
 
-void groundContactStep(BeamObjectImpl& object, const core_parameters_t& params)
+void groundContactStep(BeamObjectRecords& object, const core_parameters_t& params)
 {
     // With neither terrain nor static geometry the walk could touch nothing, not even a node's
     // static-query cache, so it is not made.

@@ -7,20 +7,21 @@
 #include "base/bmath.h"
 #include "contact/bground_contact.h"
 #include "ground/bground_models.h"
-#include "object/bobject.h"
-#include "object/bobject_host_output.h"
-#include "step/bcore_parameters.h"
+#include "contact/bcontact_particles.h"
+#include "contact/bfriction.h"
+#include "object/bcore_parameters.h"
+#include "object/bobject_records.h"
 
 namespace VadiZov {
 
 namespace {
 
 // The node's object, or null when the slot is empty or the node is not in use.
-BeamObjectImpl* nodeOwner(const core_parameters_t& params, int object, int node)
+BeamObjectRecords* nodeOwner(const core_parameters_t& params, int object, int node)
 {
     if (!params.objects || object < 0 || object >= params.objectCount)
         return nullptr;
-    BeamObjectImpl* o = params.objects[object];
+    BeamObjectRecords* o = params.objects[object];
     if (!o || node < 0 || node >= o->node_count)
         return nullptr;
     return o;
@@ -30,11 +31,11 @@ float weighted(const float w[3], float a, float b, float c) { return (w[0] * a +
 
 } // namespace
 
-void resolveTriangleContact(const core_parameters_t& params, BeamObjectImpl& owner, int triangle, int nodeObject,
+void resolveTriangleContact(const core_parameters_t& params, BeamObjectRecords& owner, int triangle, int nodeObject,
                             int node, const TrianglePoint& point, std::vector<TriangleContact>& contacts,
-                            BeamObjectImpl* particleTarget)
+                            BeamObjectRecords* particleTarget)
 {
-    BeamObjectImpl* other = nodeOwner(params, nodeObject, node);
+    BeamObjectRecords* other = nodeOwner(params, nodeObject, node);
     if (!other || triangle < 0 || size_t(triangle) >= owner.collisionTriangles.size())
         return;
     const CollisionTriangle& t = owner.collisionTriangles[size_t(triangle)];
@@ -78,22 +79,16 @@ void resolveTriangleContact(const core_parameters_t& params, BeamObjectImpl& own
     const float frictionBase = g.strength * normalForce * np.friction;
     const float3 vt = vr - n * vn;
     const float3 stopForce = (nc.force - n * fn) + vt * np.massOverDt;
-    const float staticLimit = g.staticFrictionCoefficient * frictionBase;
     float3 contactForce;
     float slipSpeed = 0.0f;
     float friction = 0.0f;
-    if (staticLimit * staticLimit > stopForce.squaredLength()) {
+    if (frictionSticks(g, frictionBase, stopForce)) {
         // Sticking: the node's force becomes the one that holds it on the touched point.
         contactForce = n * target - nc.force - vt * np.massOverDt;
     } else {
         const float s = vt.length();
-        const float q = s / g.stribeckVelocity;
-        const float stribeck = fastExp(-(q * q));
-        float c = ((g.staticFrictionCoefficient - g.slidingFrictionCoefficient) * stribeck +
-                   g.slidingFrictionCoefficient) *
-                      frictionBase / (s + kLengthEpsilon) +
-                  g.hydrodynamicFriction;
-        c = std::min(c, np.massOverDt);
+        // Divided, where ground contact multiplies by the reciprocal: each keeps its own rounding.
+        const float c = std::min(slidingFriction(g, frictionBase, s, s / g.stribeckVelocity), np.massOverDt);
         contactForce = n * normalForce - vt * c;
         slipSpeed = s;
         friction = c;
@@ -107,7 +102,7 @@ void resolveTriangleContact(const core_parameters_t& params, BeamObjectImpl& own
     contacts.push_back(TriangleContact{contactForce, w[0], w[1], w[2], triangle});
 }
 
-void applyTriangleReactions(BeamObjectImpl& owner, const std::vector<TriangleContact>& contacts)
+void applyTriangleReactions(BeamObjectRecords& owner, const std::vector<TriangleContact>& contacts)
 {
     for (const TriangleContact& contact : contacts) {
         const CollisionTriangle& t = owner.collisionTriangles[size_t(contact.triangle)];
@@ -122,20 +117,20 @@ void applyTriangleReactions(BeamObjectImpl& owner, const std::vector<TriangleCon
     }
 }
 
-void resolveInterObjectContacts(const core_parameters_t& params, std::vector<TriangleContact>& contacts)
+void resolveInterObjectContacts(const core_parameters_t& params, int owner,
+                                const std::vector<CollisionCandidate>& candidates,
+                                std::vector<TriangleContact>& contacts)
 {
-    if (!params.objects)
+    if (!params.objects || owner < 0 || owner >= params.objectCount)
         return;
-    for (int j = 0; j < params.objectCount; ++j) {
-        BeamObjectImpl* owner = params.objects[j];
-        if (!owner || owner->collisionCandidates.empty())
-            continue;
-        contacts.clear();
-        BeamObjectImpl* particleTarget = params.lastSubstep ? owner : nullptr;
-        for (const CollisionCandidate& c : owner->collisionCandidates)
-            resolveTriangleContact(params, *owner, c.triangle, c.object, c.node, c.point, contacts, particleTarget);
-        applyTriangleReactions(*owner, contacts);
-    }
+    BeamObjectRecords* object = params.objects[owner];
+    if (!object || candidates.empty())
+        return;
+    contacts.clear();
+    BeamObjectRecords* particleTarget = params.lastSubstep ? object : nullptr;
+    for (const CollisionCandidate& c : candidates)
+        resolveTriangleContact(params, *object, c.triangle, c.object, c.node, c.point, contacts, particleTarget);
+    applyTriangleReactions(*object, contacts);
 }
 
 } // namespace VadiZov

@@ -9,7 +9,7 @@
 
 namespace VadiZov {
 
-class BeamObjectImpl;
+struct BeamObjectRecords;
 struct core_parameters_t;
 
 // Half the thickness of the band around a triangle in which nodes touch it.
@@ -40,18 +40,29 @@ struct TriangleContact {
     int triangle;      // index into the triangle owner's collision triangles
 };
 
+// What one object's triangle search leaves in a substep: nodes of other objects near its
+// triangles, which the worker resolves once every core thread is done, and the reactions of its
+// self-contacts. Scratch of the object's core thread, emptied every substep.
+struct TriangleContactLists {
+    std::vector<CollisionCandidate> collisionCandidates;
+    std::vector<TriangleContact> selfContacts;
+};
+
 // Node `node` of object slot `nodeObject` touching triangle `triangle` of owner at point: adds
 // the contact force to the node's force and appends the reaction to contacts. particleTarget
 // (null: none) receives a contact particle.
-void resolveTriangleContact(const core_parameters_t& params, BeamObjectImpl& owner, int triangle, int nodeObject,
+void resolveTriangleContact(const core_parameters_t& params, BeamObjectRecords& owner, int triangle, int nodeObject,
                             int node, const TrianglePoint& point, std::vector<TriangleContact>& contacts,
-                            BeamObjectImpl* particleTarget);
+                            BeamObjectRecords* particleTarget);
 
 // Subtracts each contact's force, weighted, from the owner's triangle nodes, in list order.
-void applyTriangleReactions(BeamObjectImpl& owner, const std::vector<TriangleContact>& contacts);
+void applyTriangleReactions(BeamObjectRecords& owner, const std::vector<TriangleContact>& contacts);
 
-// The worker's step after all core threads are done: every object's candidates, in slot and
-// list order, resolved and their reactions applied. contacts is scratch space, reused.
-void resolveInterObjectContacts(const core_parameters_t& params, std::vector<TriangleContact>& contacts);
+// The worker's step after all core threads are done, for the object in slot `owner`: its
+// candidates, in list order, resolved and their reactions applied. The worker calls it in slot
+// order. contacts is scratch space, reused.
+void resolveInterObjectContacts(const core_parameters_t& params, int owner,
+                                const std::vector<CollisionCandidate>& candidates,
+                                std::vector<TriangleContact>& contacts);
 
 } // namespace VadiZov

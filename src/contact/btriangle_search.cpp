@@ -5,9 +5,8 @@
 
 #include "contact/bcollision_tree.h"
 #include "contact/btriangle_contact.h"
-#include "object/bobject.h"
-#include "step/bcore_parameters.h"
-#include "step/bcore_thread.h"
+#include "object/bcore_parameters.h"
+#include "object/bobject_records.h"
 
 namespace VadiZov {
 
@@ -15,7 +14,7 @@ namespace {
 
 constexpr float kMaxInvNormalLength = 1.0f / kMinTriangleDoubledArea;
 
-bool sharesCollisionId(const BeamObjectImpl& object, const CollisionTriangle& t, int16_t id)
+bool sharesCollisionId(const BeamObjectRecords& object, const CollisionTriangle& t, int16_t id)
 {
     return object.nodes[t.node1].collisionId == id || object.nodes[t.node2].collisionId == id ||
            object.nodes[t.node3].collisionId == id;
@@ -23,8 +22,8 @@ bool sharesCollisionId(const BeamObjectImpl& object, const CollisionTriangle& t,
 
 // One triangle against the nodes the tree finds near it. Returns whether any node counted as a
 // neighbour.
-bool searchTriangle(BeamObjectImpl& object, const core_parameters_t& params, const TriangleSearch& search,
-                    int triangle, float radius)
+bool searchTriangle(BeamObjectRecords& object, const core_parameters_t& params, const TriangleSearch& search,
+                    TriangleContactLists& lists, int triangle, float radius)
 {
     const CollisionTriangle& t = object.collisionTriangles[size_t(triangle)];
     const NodeCore& n0 = object.nodes[t.node1];
@@ -37,7 +36,7 @@ bool searchTriangle(BeamObjectImpl& object, const core_parameters_t& params, con
         const int j = treeIdNode(search.results[i]);
         if (k < 0 || k >= params.objectCount)
             continue;
-        const BeamObjectImpl* other = params.objects[k];
+        const BeamObjectRecords* other = params.objects[k];
         if (!other || j < 0 || j >= other->node_count)
             continue;
         const bool self = other == &object;
@@ -57,22 +56,23 @@ bool searchTriangle(BeamObjectImpl& object, const core_parameters_t& params, con
         const float d = t.normal.dot(r);
         if (!(std::fabs(d) <= kTriangleContactBand))
             continue;
-        const float u = BeamCoreThread::trianglePlaneDistance(basis, r);
+        const float u = trianglePlaneDistance(basis, r);
         const float v = basis.vAxis.dot(r);
         if (!(u >= 0.0f && u <= 1.0f && v >= 0.0f && u + v <= 1.0f))
             continue;
         const TrianglePoint point{u, v, d};
         if (self)  // self-contacts emit no particles
-            resolveTriangleContact(params, object, triangle, k, j, point, object.selfContacts, nullptr);
+            resolveTriangleContact(params, object, triangle, k, j, point, lists.selfContacts, nullptr);
         else
-            object.collisionCandidates.push_back(CollisionCandidate{point, triangle, k, j});
+            lists.collisionCandidates.push_back(CollisionCandidate{point, triangle, k, j});
     }
     return neighbour;
 }
 
 } // namespace
 
-void searchTriangleContacts(BeamObjectImpl& object, const core_parameters_t& params, const TriangleSearch& search)
+void searchTriangleContacts(BeamObjectRecords& object, const core_parameters_t& params, const TriangleSearch& search,
+                            TriangleContactLists& lists)
 {
     if (!search.tree || !search.results || search.resultCapacity < search.tree->resultCapacity())
         return;
@@ -88,7 +88,7 @@ void searchTriangleContacts(BeamObjectImpl& object, const core_parameters_t& par
             continue;
         }
         const int steps = std::max(int(t.radiusSteps), 1);
-        const bool neighbour = searchTriangle(object, params, search, int(i), float(steps) * kSearchStepRadius);
+        const bool neighbour = searchTriangle(object, params, search, lists, int(i), float(steps) * kSearchStepRadius);
         if (neighbour) {
             // Close to something: search every substep, narrowing down to one step.
             t.radiusSteps = uint8_t(steps / 2);
@@ -100,10 +100,10 @@ void searchTriangleContacts(BeamObjectImpl& object, const core_parameters_t& par
     }
 }
 
-float BeamCoreThread::trianglePlaneDistance(TrianglePlaneBasis& basis, const float3& r)
+float trianglePlaneDistance(TrianglePlaneBasis& basis, const float3& r)
 {
     if (!basis.ready) {
-        const BeamObjectImpl& object = *basis.object;
+        const BeamObjectRecords& object = *basis.object;
         const CollisionTriangle& t = *basis.triangle;
         const float3& p0 = object.nodes[t.node1].pos;
         const float3 e1 = object.nodes[t.node2].pos - p0;

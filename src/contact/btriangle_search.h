@@ -10,7 +10,8 @@
 
 namespace VadiZov {
 
-class BeamObjectImpl;
+struct BeamObjectRecords;
+struct TriangleContactLists;
 class CollisionTriangleTree;
 struct CollisionTriangle;
 struct core_parameters_t;
@@ -23,11 +24,11 @@ struct TriangleSearch {
 };
 
 // The barycentric axes of one triangle, built from its nodes' positions only once the search
-// finds a node near it (BeamCoreThread::trianglePlaneDistance builds them on first use): a
-// point r given relative to the triangle's first node has u = uAxis . r and v = vAxis . r.
+// finds a node near it (trianglePlaneDistance builds them on first use): a point r given
+// relative to the triangle's first node has u = uAxis . r and v = vAxis . r.
 struct TrianglePlaneBasis {
-    TrianglePlaneBasis(const BeamObjectImpl& o, const CollisionTriangle& t) : object(&o), triangle(&t) {}
-    const BeamObjectImpl* object;
+    TrianglePlaneBasis(const BeamObjectRecords& o, const CollisionTriangle& t) : object(&o), triangle(&t) {}
+    const BeamObjectRecords* object;
     const CollisionTriangle* triangle;
     float3 uAxis, vAxis;
     bool ready = false;
@@ -40,8 +41,13 @@ constexpr int kMaxSearchSteps = 41;
 // A triangle of smaller (doubled) area has no usable normal: it touches nothing.
 constexpr float kMinTriangleDoubledArea = 1e-10f;
 
-// Every unbroken triangle of object that is due this substep. Nothing happens without a tree
-// or with a buffer smaller than the tree can fill.
-void searchTriangleContacts(BeamObjectImpl& object, const core_parameters_t& params, const TriangleSearch& search);
+// The barycentric u of r (relative to the triangle's first node), the basis built on first use.
+float trianglePlaneDistance(TrianglePlaneBasis& basis, const float3& r);
+
+// Every unbroken triangle of object that is due this substep; self-contacts are resolved into
+// lists.selfContacts, nodes of other objects become lists.collisionCandidates. Nothing happens
+// without a tree or with a buffer smaller than the tree can fill.
+void searchTriangleContacts(BeamObjectRecords& object, const core_parameters_t& params, const TriangleSearch& search,
+                            TriangleContactLists& lists);
 
 } // namespace VadiZov

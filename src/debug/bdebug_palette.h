@@ -1,4 +1,4 @@
-// The twelve debug colours shared by beam types and ground models, and the beam-type rule.
+// The twelve debug colours shared by beam types (bobject_debug_drawer.h) and ground models.
 #pragma once
 
 #include <cstdint>
@@ -17,9 +17,5 @@ extern const PaletteEntry kDebugPalette[kDebugPaletteSize];
 
 // Palette entry `index` (taken modulo the palette size) with the given alpha.
 color paletteColor(int index, uint8_t alpha);
-
-// The colour a beam of this type is drawn in: broken beams are always opaque red; every other
-// type keeps the caller's alpha (its low 8 bits).
-color beamTypeColor(int beamType, int alpha);
 
 } // namespace VadiZov

@@ -3,28 +3,13 @@
 #include <vector>
 
 #include "base/bconstants.h"
-#include "base/bglobals.h"
-#include "debug/bdebug_drawer.h"
-#include "engine/bengine.h"
-#include "ground/bground_models.h"
+#include "debug/bdebug_collector.h"
 #include "ground/bstatic_collider.h"
 #include "velkor/host.h"
 
 namespace VadiZov {
 
-DebugWorld DebugWorld::current()
-{
-    DebugWorld world;
-    world.collider = g_engine ? g_engine->staticCollider() : nullptr;
-    world.terrain = g_engine ? g_engine->terrain() : g_terrain;
-    world.groundModels = &groundModelTable();
-    world.gameEngine = g_gameEngine;
-    return world;
-}
-
-void debugdrawer::render(HostDebugDraw& host, const float3& focus) { render(host, focus, DebugWorld::current()); }
-
-void debugdrawer::render(HostDebugDraw& host, const float3& focus, const DebugWorld& world)
+void DebugCollector::render(HostDebugDraw& host, const float3& focus, const DebugWorld& world)
 {
     lastFocusPos = focus;
     if (drawTerrainDebug)
@@ -54,7 +39,7 @@ constexpr color kFaceColor{0, 255, 0, 60};
 constexpr color kEdgeColor{255, 0, 0, 230};
 constexpr color kNormalColor{255, 255, 0, 255};
 
-using SelectedTriangle = debugdrawer::StaticSelection;
+using SelectedTriangle = DebugCollector::StaticSelection;
 
 bool selectTriangle(const RawTriangle& t, const float3& focus, SelectedTriangle& out)
 {
@@ -89,7 +74,7 @@ int fillScratch(const SelectedTriangle* selection, int selected, float3* vertice
 
 } // namespace
 
-void debugdrawer::allocateCollisionScratch()
+void DebugCollector::allocateCollisionScratch()
 {
     if (!collisionVertexScratch_) {
         collisionVertexScratch_ = std::make_unique<float3[]>(kCollisionScratch);
@@ -98,7 +83,7 @@ void debugdrawer::allocateCollisionScratch()
     }
 }
 
-void debugdrawer::drawStaticCollision(HostDebugDraw& host, const float3& focus, const StaticCollider* collider)
+void DebugCollector::drawStaticCollision(HostDebugDraw& host, const float3& focus, const StaticCollider* collider)
 {
     allocateCollisionScratch();
     if (!collider)

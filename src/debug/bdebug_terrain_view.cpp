@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstdint>
 
-#include "debug/bdebug_drawer.h"
+#include "debug/bdebug_collector.h"
 #include "debug/bdebug_palette.h"
 #include "ground/bground_models.h"
 #include "ground/bterrain.h"
@@ -71,7 +71,7 @@ std::string groundModelLegendScript(int groundModel, const char* name)
     return "updateGroundModelDebug({'name':'" + escapeForJavaScriptString(name) + tail;
 }
 
-void debugdrawer::dropPreviousTerrainGrid()
+void DebugCollector::dropPreviousTerrainGrid()
 {
     if (!terrainGridKept_)
         return;
@@ -87,7 +87,7 @@ void debugdrawer::dropPreviousTerrainGrid()
     erase(triangleColors, terrainTriangles_);
 }
 
-void debugdrawer::drawTerrainGroundModels(const float3& focus, const DebugWorld& world)
+void DebugCollector::drawTerrainGroundModels(const float3& focus, const DebugWorld& world)
 {
     // Enabled, the per-frame clear bounds the lists; disabled, nothing does, so each render
     // replaces its own grid.

@@ -11,7 +11,7 @@
 #include "base/bscript_values.h"
 #include "lua/blua.h"
 #include "object/bobject.h"
-#include "step/bphysics_worker.h"
+#include "threads/bphysics_worker.h"
 #include "base/bsettings.h"
 #include "platform/perf_counter.h"
 
@@ -67,7 +67,7 @@ void BeamEngineImpl::init()
     if (!engineLock_)
         reportWin32Error("VadiZov::BeamEngine::init", "bengine", 63);
 
-    params_.objects = new (std::nothrow) BeamObjectImpl*[kSlotCount]();
+    params_.objects = new (std::nothrow) BeamObjectRecords*[kSlotCount]();
     if (!params_.objects)
         return;
     params_.objectCount = 0;
@@ -135,6 +135,11 @@ void BeamEngineImpl::placeObjectForTests(BeamObjectImpl* object)
 {
     waitForPhysicsFrame();
     platform::CriticalSectionGuard guard(engineLock_);
+    // The object the test takes back no longer asks this engine anything.
+    if (BeamObjectImpl* previous = params_.objectCount > 0 ? slotObject(0) : nullptr; previous && previous != object)
+        previous->setEngine(nullptr);
+    if (object)
+        object->setEngine(this);
     params_.objects[0] = object;
     params_.objectCount = object ? 1 : 0;
     params_.objectsChanged = true;
@@ -174,7 +179,7 @@ bool BeamEngineImpl::setEnabled(bool value)
             // The hosts show each paused object where its reference node is.
             platform::CriticalSectionGuard guard(engineLock_);
             for (int i = 0; params_.objects && i < params_.objectCount; ++i) {
-                BeamObjectImpl* object = params_.objects[i];
+                BeamObjectImpl* object = slotObject(i);
                 if (object && object->hostObject && object->refNode >= 0 && object->refNode < object->node_count) {
                     object->hostObject->setPosition(object->nodes[object->refNode].worldPos);
                     object->hostPosition = object->nodes[object->refNode].worldPos;

@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "step/bcore_parameters.h"
+#include "object/bcore_parameters.h"
+#include "object/bobject_engine.h"
 #include "platform/critical_section.h"
 #include "velkor/velkor.h"
 
@@ -21,7 +22,7 @@ class PhysicsWorker;
 template <class T, class P>
 class VelkorThreadManager;
 
-class BeamEngineImpl final : public BeamEngine {
+class BeamEngineImpl final : public BeamEngine, public ObjectEngine {
 public:
     BeamEngineImpl();
     ~BeamEngineImpl() override;
@@ -43,7 +44,7 @@ public:
     void setLogSink(LogSink* sink) override;
     void setFileSystem(FS* fs) override;
     void setGameEngine(GameEngine* gameEngine) override;
-    bool getEnabled() override { return enabled_; }
+    bool getEnabled() override { return enabled_; }  // the host's and the objects' question alike
     bool setEnabled(bool enabled) override;
     int getStatusText(int type, char* buffer, int size, BeamObject* object) override;
     void addStaticCollisionTriangle(float3 a, float3 b, float3 c) override;
@@ -71,7 +72,7 @@ public:
     platform::CriticalSection* engineLock() { return engineLock_; }
     core_parameters_t& coreParameters() { return params_; }
     // An object finished loading or went away: the physics worker rebuilds its core threads.
-    void markObjectsChanged() { params_.objectsChanged = true; }
+    void markObjectsChanged() override { params_.objectsChanged = true; }
 
     // Frame step figures (status text, tests).
     int graphicsBuffer() const { return graphicsBuffer_; }
@@ -90,14 +91,17 @@ public:
     static constexpr int kObjectSlots = 1;  // this build keeps one object slot
     // 0 gives the object in slot 0; -1 makes a new object in the next free slot.
     BeamObjectImpl* getSlot(int index);
+    // The object in a slot below the count (null for an empty one): the physics threads see the
+    // slots as records, the engine as the objects they are.
+    BeamObjectImpl* slotObject(int slot) const;
     void setSlot(int index, BeamObjectImpl* object);
     int getSlotCount() const { return params_.objectCount; }
     void spawnObject(const char* directory, float3 position);
     // Removals asked for while an object's own Lua runs (its update or its init) wait until
     // that Lua has returned, so no object is freed under its running script. leave runs the
     // removals that waited once the outermost run ends; true when `object` was deleted.
-    void enterObjectLua() { ++objectLuaDepth_; }
-    bool leaveObjectLua(const BeamObjectImpl* object);
+    void enterObjectLua() override { ++objectLuaDepth_; }
+    bool leaveObjectLua(const BeamObjectImpl* object) override;
 
     // ---- services (bengine_services.cpp)
     // "saves.json" in the current directory, written and read whole; null when unreadable.

@@ -9,7 +9,7 @@
 #include "ground/bground_models.h"
 #include "ground/bstatic_collider.h"
 #include "ground/bterrain.h"
-#include "step/bthread.h"
+#include "base/bphysics_thread.h"
 #include "velkor/host.h"
 
 namespace VadiZov {

@@ -6,12 +6,15 @@
 #include <cstring>
 #include <string>
 
+#include "base/bglobals.h"
 #include "base/blog.h"
+#include "debug/bdebug_collector.h"
 #include "engine/bengine.h"
+#include "ground/bground_models.h"
 #include "object/bobject.h"
 #include "platform/last_error.h"
 #include "platform/path_below.h"
-#include "step/bthread.h"
+#include "base/bphysics_thread.h"
 
 namespace VadiZov {
 
@@ -75,7 +78,7 @@ int BeamEngineImpl::getStatusText(int type, char* buffer, int size, BeamObject* 
         return copyBounded(buffer, size, format("bodies: %d ", params_.objectCount), true);
     case 4:
         for (int slot = 0; object && params_.objects && slot < params_.objectCount; ++slot) {
-            BeamObjectImpl* candidate = params_.objects[slot];
+            BeamObjectImpl* candidate = slotObject(slot);
             if (candidate && static_cast<BeamObject*>(candidate) == object)
                 return copyBounded(buffer, size, candidate->debugString, false);
         }
@@ -96,7 +99,7 @@ const char* BeamEngineImpl::getObjectPersistentData(HostObject* hostObject)
         waitForPhysicsFrame();
     platform::CriticalSectionGuard guard(engineLock_);
     for (int slot = 0; slot < params_.objectCount; ++slot) {
-        BeamObjectImpl* object = params_.objects[slot];
+        BeamObjectImpl* object = slotObject(slot);
         if (object && object->hostObject == hostObject)
             return object->persistentData.c_str();
     }
@@ -106,9 +109,15 @@ const char* BeamEngineImpl::getObjectPersistentData(HostObject* hostObject)
 void BeamEngineImpl::renderObjectDebug(HostDebugDraw* draw, float3 focus, BeamObject* object)
 {
     for (int slot = 0; object && params_.objects && slot < params_.objectCount; ++slot) {
-        BeamObjectImpl* candidate = params_.objects[slot];
+        BeamObjectImpl* candidate = slotObject(slot);
         if (candidate && static_cast<BeamObject*>(candidate) == object) {
-            candidate->renderDebug(draw, focus);
+            // The views of the static collision and the terrain's ground models are this engine's.
+            DebugWorld world;
+            world.collider = collider_;
+            world.terrain = terrain_;
+            world.groundModels = &groundModelTable();
+            world.gameEngine = g_gameEngine;
+            candidate->renderDebug(draw, focus, world);
             return;
         }
     }

@@ -8,7 +8,7 @@
 #include "base/blog.h"
 #include "base/bscript_values.h"
 #include "object/bobject.h"
-#include "step/bthread.h"
+#include "base/bphysics_thread.h"
 
 namespace VadiZov {
 
@@ -40,6 +40,7 @@ BeamObjectImpl* BeamEngineImpl::makeObjectInFreeSlot()
     }
     logFormat(LOG_INFO, "creating new object in slot %d ...", slot);
     auto* object = new BeamObjectImpl();
+    object->setEngine(this);
     params_.objects[slot] = object;
     object->id = slot;
     params_.objectCount = std::max(params_.objectCount, slot + 1);
@@ -47,10 +48,15 @@ BeamObjectImpl* BeamEngineImpl::makeObjectInFreeSlot()
     return object;
 }
 
+BeamObjectImpl* BeamEngineImpl::slotObject(int slot) const
+{
+    return static_cast<BeamObjectImpl*>(params_.objects[slot]);
+}
+
 BeamObjectImpl* BeamEngineImpl::getSlot(int index)
 {
     if (index == 0)
-        return params_.objects && params_.objectCount > 0 ? params_.objects[0] : nullptr;
+        return params_.objects && params_.objectCount > 0 ? slotObject(0) : nullptr;
     if (index != -1)
         return nullptr;
     if (refuseOnPhysicsThread("getSlot") || refuseWhileDeleting("getSlot"))
@@ -67,6 +73,7 @@ void BeamEngineImpl::setSlot(int index, BeamObjectImpl* object)
         return;
     waitForPhysicsFrame();  // reset runs vehicleResetted under the lock
     platform::CriticalSectionGuard guard(engineLock_);
+    object->setEngine(this);
     params_.objects[index] = object;
     // An object stored into a free slot is counted, so that it is stepped and, at the end, deleted.
     params_.objectCount = std::max(params_.objectCount, index + 1);
@@ -161,12 +168,12 @@ void BeamEngineImpl::deleteObjectsNow(bool all, const BeamObject* object)
     if (all) {
         while (params_.objectCount > 0) {
             const int last = --params_.objectCount;
-            victims.push_back(params_.objects[last]);
+            victims.push_back(slotObject(last));
             params_.objects[last] = nullptr;
         }
     }
     for (int slot = 0; !all && slot < params_.objectCount; ++slot) {
-        BeamObjectImpl* victim = params_.objects[slot];
+        BeamObjectImpl* victim = slotObject(slot);
         if (!victim || static_cast<const BeamObject*>(victim) != object)
             continue;
         logFormat(LOG_DEBUG, "deleting object slot %d ...", slot);
@@ -222,7 +229,7 @@ void BeamEngineImpl::reset(HostObject* hostObject)
     queueLuaCommand(kResetEvent);
     platform::CriticalSectionGuard guard(queueLock_);
     for (int slot = 0; slot < params_.objectCount; ++slot) {
-        BeamObjectImpl* object = params_.objects[slot];
+        BeamObjectImpl* object = slotObject(slot);
         if (!object)
             continue;
         if (!hostObject) {

@@ -9,7 +9,7 @@
 #include "base/blog.h"
 #include "base/bmath.h"
 #include "object/bobject.h"
-#include "step/bphysics_worker.h"
+#include "threads/bphysics_worker.h"
 #include "base/bsettings.h"
 #include "ground/bstatic_collider.h"
 #include "platform/perf_counter.h"
@@ -71,12 +71,12 @@ void BeamEngineImpl::update(float dt)
         waitForPhysicsFrame();
         platform::CriticalSectionGuard guard(engineLock_);
         for (int i = 0; i < params_.objectCount; ++i) {
-            if (BeamObjectImpl* object = params_.objects[i])
+            if (BeamObjectImpl* object = slotObject(i))
                 object->updateLua(dt);
         }
     }
     for (int i = 0; i < params_.objectCount; ++i) {
-        if (BeamObjectImpl* object = params_.objects[i])
+        if (BeamObjectImpl* object = slotObject(i))
             object->updateGraphics(dt);
     }
     graphicsBuffer_ = params_.renderBuffer;
@@ -141,7 +141,7 @@ void BeamEngineImpl::updateAirDensity()
 {
     const int count = params_.objectCount;
     airDensityIndex_ = (airDensityIndex_ + 1) % count;
-    BeamObjectImpl* object = params_.objects[airDensityIndex_];
+    BeamObjectImpl* object = slotObject(airDensityIndex_);
     if (!object || !object->loaded || !object->hostObject || !g_gameEngine || object->node_count == 0)
         return;
     // Without a defined reference node the air is taken at sea level.
@@ -165,7 +165,7 @@ void BeamEngineImpl::updateAirDensity()
 void BeamEngineImpl::syncObjectsWithHost()
 {
     for (int i = 0; i < params_.objectCount; ++i) {
-        BeamObjectImpl* object = params_.objects[i];
+        BeamObjectImpl* object = slotObject(i);
         if (!object || !object->loaded)
             continue;
         HostObject* host = object->hostObject;

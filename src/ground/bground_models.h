@@ -8,7 +8,7 @@
 #include <string>
 #include <unordered_map>
 
-#include "object/bobject_ground_models.h"
+#include "ground/bground_model_names.h"
 
 namespace VadiZov {
 

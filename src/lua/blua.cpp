@@ -7,7 +7,6 @@
 #include <string_view>
 
 #include "base/blog.h"
-#include "lua/api/blua_api.h"
 #include "lua/blua_error_text.h"
 #include "lua/blua_libraries.h"
 #include "lua/blua_limits.h"
@@ -43,6 +42,9 @@ int runPendingBody(lua_State* L)
     return 0;
 }
 
+// Constant-initialised: installing it while the library loads needs no order among files.
+LuaApiRegistration s_apiRegistration = nullptr;
+
 struct SetupCall {
     Lua* lua;
     BeamObjectImpl* owner;
@@ -57,9 +59,16 @@ int setUpState(lua_State* L)
     call->callerRef = luaL_ref(L, LUA_REGISTRYINDEX);
     openLuaLibraries(L);
     lua_settop(L, 0);
-    registerLuaApi(L, *call->lua, call->owner);
+    if (s_apiRegistration)
+        s_apiRegistration(L, *call->lua, call->owner);
     return 0;
 }
+
+} // namespace
+
+void setLuaApiRegistration(LuaApiRegistration registration) { s_apiRegistration = registration; }
+
+namespace {
 
 const char* textOrEmpty(const char* text) { return text ? text : ""; }
 

@@ -1,6 +1,7 @@
 // One Lua state of the library: the engine's system state ("S0") or an object's state ("V%d").
-// Creates the state, has the scripting API registered into it, runs files and chunks with a
-// traceback on error and reports Lua errors through the library log.
+// Creates the state, has the scripting API registered into it (through the registration the
+// API's own layer hands over), runs files and chunks with a traceback on error and reports Lua
+// errors through the library log.
 #pragma once
 
 #include <cstddef>
@@ -17,8 +18,16 @@ namespace VadiZov {
 
 class BeamObjectImpl;
 
+class Lua;
+
 // The budget of a callback or queued chunk (luaLimits().callSeconds).
 double luaCallSeconds();
+
+// What registers the scripting API into a new state, in a protected call: `owner` becomes the
+// global `obj` (null for the system state); it may raise Lua errors. The API's layer installs
+// its registration as the library is loaded; a state made without one has the libraries only.
+using LuaApiRegistration = void (*)(lua_State* L, Lua& lua, BeamObjectImpl* owner);
+void setLuaApiRegistration(LuaApiRegistration registration);
 
 class Lua {
 public:

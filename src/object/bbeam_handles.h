@@ -1,6 +1,6 @@
-// Small value handles the object's script uses to refine a beam after setBeam and to fill a
-// wheel after setWheel. They do not keep the object alive; they carry its lifetime flag, so a
-// call through a handle of a deleted object is refused.
+// The small value handle the object's script uses to refine a beam after setBeam (the wheel's
+// is with the wheels, bobject_wheels.h). It does not keep the object alive; it carries its
+// lifetime flag, so a call through a handle of a deleted object is refused.
 #pragma once
 
 #include "base/blifetime.h"
@@ -31,24 +31,6 @@ private:
     // The beam in use by the owning object, or false after logging message.
     bool inUse(const char* message) const;
 
-    BeamObjectImpl* object_ = nullptr;
-    int id_ = -1;
-    LifeFlag life_;
-};
-
-class wheel {
-public:
-    wheel() = default;
-    wheel(BeamObjectImpl* object, int id);
-
-    BeamObjectImpl* object() const { return object_; }
-    int id() const { return id_; }
-    bool isValid() const { return id_ >= 0; }
-    LifeFlag lifeFlag() const { return life_; }
-
-    void addNode(int node);
-
-private:
     BeamObjectImpl* object_ = nullptr;
     int id_ = -1;
     LifeFlag life_;

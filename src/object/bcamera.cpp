@@ -8,7 +8,7 @@
 #include "base/bmath.h"
 #include "base/bscript_values.h"
 #include "object/bobject.h"
-#include "step/bthread.h"
+#include "base/bphysics_thread.h"
 #include "velkor/host.h"
 
 namespace VadiZov {

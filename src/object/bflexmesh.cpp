@@ -3,14 +3,14 @@
 #include <cmath>
 #include <new>
 #include <utility>
-#include <xmmintrin.h>
 
 #include "base/blifetime.h"
 #include "base/blog.h"
 #include "base/bmath.h"
 #include "base/bscript_values.h"
+#include "base/bsimd.h"
 #include "object/bobject.h"
-#include "step/bthread.h"
+#include "base/bphysics_thread.h"
 #include "velkor/host.h"
 
 namespace VadiZov {
@@ -280,22 +280,24 @@ FlexMesh::BindResult FlexMesh::bindVertex(int, const float3& position, const flo
 
 namespace {
 
+using simd::Float4;
+
 // A render position as four lanes x, spare, y, z; every lane is worked on alike, so the lane
 // order never matters until the values leave.
-inline __m128 lanes(const RenderPosition* buffer, int node) { return _mm_load_ps(&buffer[node].x); }
+inline Float4 lanes(const RenderPosition* buffer, int node) { return simd::load4Aligned(&buffer[node].x); }
 
 // a1 * c.x + a2 * c.y + a3 * c.z (+ r), summed in that order like the scalar expression.
-inline __m128 combine(__m128 a1, __m128 a2, __m128 a3, const float3& c)
+inline Float4 combine(Float4 a1, Float4 a2, Float4 a3, const float3& c)
 {
-    const __m128 sum = _mm_add_ps(_mm_mul_ps(a1, _mm_set1_ps(c.x)), _mm_mul_ps(a2, _mm_set1_ps(c.y)));
-    return _mm_add_ps(sum, _mm_mul_ps(a3, _mm_set1_ps(c.z)));
+    using namespace simd;
+    return add(add(mul(a1, splat4(c.x)), mul(a2, splat4(c.y))), mul(a3, splat4(c.z)));
 }
 
 // (x * x + y * y) + z * z of the x, y, z lanes.
-inline float squaredLanes(__m128 v)
+inline float squaredLanes(Float4 v)
 {
     alignas(16) float f[4];
-    _mm_store_ps(f, _mm_mul_ps(v, v));
+    simd::store4Aligned(f, simd::mul(v, v));
     return (f[0] + f[2]) + f[3];
 }
 
@@ -319,27 +321,27 @@ void FlexMesh::update()
         for (int i = 0; i < count; ++i) {
             const FlexVertexBinding& b = vertexBindings_[size_t(start + i)];
             const Frame& f = frames_[size_t(start + i)];
-            const __m128 r = lanes(snap, f.ref);
-            const __m128 a1 = _mm_sub_ps(lanes(snap, f.a1), r);
-            const __m128 a2 = _mm_sub_ps(lanes(snap, f.a2), r);
-            __m128 a3;
+            using namespace simd;
+            const Float4 r = lanes(snap, f.ref);
+            const Float4 a1 = sub(lanes(snap, f.a1), r);
+            const Float4 a2 = sub(lanes(snap, f.a2), r);
+            Float4 a3;
             if (f.a3 == kFallback) {
                 alignas(16) float u[4], v[4];
-                _mm_store_ps(u, a1);
-                _mm_store_ps(v, a2);
+                store4Aligned(u, a1);
+                store4Aligned(v, a2);
                 const float3 n = frameUnit(float3(u[0], u[2], u[3]).cross(float3(v[0], v[2], v[3])));
-                a3 = _mm_setr_ps(n.x, 0.0f, n.y, n.z);
+                a3 = make4(n.x, 0.0f, n.y, n.z);
             } else {
-                a3 = _mm_sub_ps(lanes(snap, f.a3), r);
+                a3 = sub(lanes(snap, f.a3), r);
             }
-            const __m128 p = _mm_add_ps(_mm_add_ps(_mm_add_ps(r, _mm_mul_ps(a1, _mm_set1_ps(b.localPos.x))),
-                                                   _mm_mul_ps(a2, _mm_set1_ps(b.localPos.y))),
-                                        _mm_mul_ps(a3, _mm_set1_ps(b.localPos.z)));
-            const __m128 n = combine(a1, a2, a3, b.localNormal);
-            const __m128 t = combine(a1, a2, a3, b.localTangent);
-            _mm_store_ps(positions[i], p);
-            _mm_store_ps(normals[i], n);
-            _mm_store_ps(tangents[i], t);
+            const Float4 p = add(add(add(r, mul(a1, splat4(b.localPos.x))), mul(a2, splat4(b.localPos.y))),
+                                 mul(a3, splat4(b.localPos.z)));
+            const Float4 n = combine(a1, a2, a3, b.localNormal);
+            const Float4 t = combine(a1, a2, a3, b.localTangent);
+            store4Aligned(positions[i], p);
+            store4Aligned(normals[i], n);
+            store4Aligned(tangents[i], t);
             squared[i] = squaredLanes(n);
             squared[kBatch + i] = squaredLanes(t);
         }

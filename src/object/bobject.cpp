@@ -4,7 +4,7 @@
 #include <new>
 
 #include "base/bconstants.h"
-#include "debug/bdebug_drawer.h"
+#include "object/bobject_debug_drawer.h"
 #include "ground/bground_models.h"
 #include "object/bobject_attachments.h"
 #include "base/blog.h"
@@ -128,7 +128,6 @@ void BeamObjectImpl::clear()
     builtRails.clear();
     pressureGroups.clear();
     builtGroupPressurised.clear();
-    collapsedGroups.clear();
     collisionTriangles.clear();
     builtTriangleBroken.clear();
 
@@ -198,6 +197,8 @@ void BeamObjectImpl::reset(bool rotationChangedArg)
         if (builtGroupPressurised[i]) {
             g.ambient = kGroupAmbient;
             g.hydroFactor = kGroupHydroFactor;
+            // The three amount formulas (here, setCollisionTriangle, setGroupPressure) multiply in
+            // their own orders on purpose: each rounds as scripts have always seen it.
             g.amount = g.basePressure * g.baseArea * std::sqrt(g.baseArea) * kOneSixth;
         } else {
             g.ambient = 0.0f;

@@ -1,8 +1,10 @@
 // One simulated soft body: nodes joined by beams, with wheels, collision triangles, pressure
 // groups, rails and slide nodes. All per-node and per-beam state lives in fixed arrays inside
 // the object, so the solver indexes it directly and nothing is allocated per element while the
-// simulation runs. The object is large (about 1.5 MB): create it with new. It can be neither
-// copied nor moved, since wheels point into its node array.
+// simulation runs. Those records are the object's BeamObjectRecords (bobject_records.h), all
+// the physics threads see of it; the substep's scratch is not the object's but its core
+// thread's. The object is large (about 1.5 MB): create it with new. It can be neither copied
+// nor moved, since wheels point into its node array.
 #pragma once
 
 #include <atomic>
@@ -12,17 +14,16 @@
 #include <vector>
 
 #include "base/blifetime.h"
-#include "contact/btriangle_contact.h"
-#include "debug/bdebug_drawer.h"
+#include "object/bobject_debug_drawer.h"
 #include "object/bbeam_handles.h"
 #include "object/bobject_frame_queues.h"
 #include "object/bobject_records.h"
 #include "platform/critical_section.h"
-#include "solver/bforce_slots.h"
 #include "velkor/velkor.h"
 
 namespace VadiZov {
 
+class ObjectEngine;
 class ObjectScript;
 class GroundModelNames;
 class FlexMesh;
@@ -37,7 +38,7 @@ struct ObjectLua;
 constexpr int RESET_PHYSICS = 1;
 constexpr int RESET_COMPLETELY = 2;
 
-class BeamObjectImpl final : public BeamObject {
+class BeamObjectImpl final : public BeamObject, public BeamObjectRecords {
 public:
     BeamObjectImpl();
     ~BeamObjectImpl() override;
@@ -77,14 +78,10 @@ public:
     bool isDestroyed() const { return destroyed_; }
     // Shared with every script handle into this object; cleared when the object is deleted.
     LifeFlag lifeFlag() const { return lifetime_.flag(); }
-    // Objects alive in the process now (engine's and scripts' alike).
-    static int liveCount() { return liveCount_.load(std::memory_order_relaxed); }
     // The engine has logged that the reference node is no longer finite (until the next reset).
     bool nonFiniteReported = false;
-    // The static collider's generation the nodes' lastStaticQueryPos were found in.
-    uint32_t staticColliderGeneration = 0;
-
-    void setScript(ObjectScript* script) { script_ = script; }
+    // Objects alive in the process now (engine's and scripts' alike).
+    static int liveCount() { return liveCount_.load(std::memory_order_relaxed); }
 
     // ---- the object's own Lua state
     Lua& lua();
@@ -108,10 +105,13 @@ public:
     // Runs "<dir>/init.lua" (or the default script), caches the callbacks, calls init(dir) and
     // places the object.
     void spawnVehicle(const char* dir, Vector3 position, Quaternion rotation);
-    // The collector's render; nothing for a null target or while the proxy is nil.
-    void renderDebug(HostDebugDraw* draw, float3 focus);
-    ObjectScript* script() const { return script_; }  // the solver's callbacks go through it
+    // The collector's render with what its views read; nothing for a null target or while the
+    // proxy is nil.
+    void renderDebug(HostDebugDraw* draw, float3 focus, const DebugWorld& world);
     void setGroundModelNames(const GroundModelNames* names) { groundModelNames_ = names; }
+    // The engine whose slot holds the object (null: none); loading and the Lua update tell it.
+    void setEngine(ObjectEngine* engine) { engine_ = engine; }
+    ObjectEngine* engine() const { return engine_; }
 
     // ---- building API
     int setNode(int index, float3 position, float mass, int nodeType, float friction, int collisionGroup,
@@ -152,46 +152,16 @@ public:
     float3 getDirectionVector() const;
     float3 getDirectionVectorUp() const;
 
-    // ---- records, read and written by the solver threads and the script
-    NodeCore nodes[kMaxNodes] = {};
-    NodeProperties nodeProperties[kMaxNodes] = {};
-    BeamCore beams[kMaxBeams] = {};
-    BeamParams beamParams[kMaxBeams] = {};
-    BeamOrigin beamOrigins[kMaxBeams] = {};
-    RenderPosition renderPositions[2][kMaxNodes] = {};
-    int collisionNodes[kMaxNodes] = {};  // colliding nodes, each once, in the order defined
-    int collisionNodeCount = 0;
-    wheelData wheels[kMaxWheels] = {};
+    // ---- what the physics threads do not read (the records are BeamObjectRecords)
     InternalCamera internalCameras[kMaxInternalCameras] = {};
     FlexMesh* flexmeshes[kMaxFlexmeshes] = {};
     Prop* props[kMaxProps] = {};
 
-    std::vector<CollisionTriangle> collisionTriangles;
-    std::vector<uint8_t> builtTriangleBroken;  // per triangle, the broken value as built
-    std::vector<PressureGroup> pressureGroups;
-    // Per group, whether it was last defined with a pressure; reset gives only those the
-    // ambient pressure back.
-    std::vector<uint8_t> builtGroupPressurised;
-    // Per group, set by the solver while its area is too small for a finite pressure.
-    std::vector<uint8_t> collapsedGroups;
-    std::vector<Rail> rails;
-    std::vector<Rail> builtRails;
-    std::vector<SlideNode> slideNodes;
-    std::vector<SlideNode> builtSlideNodes;
-    // Filled by the triangle search each substep: nodes of other objects near this object's
-    // triangles (resolved by the worker), and the reactions of self-contacts.
-    std::vector<CollisionCandidate> collisionCandidates;
-    std::vector<TriangleContact> selfContacts;
-
-    int node_count = 0;
-    int beam_count = 0;
-    int wheel_count = 0;
     int flexmesh_count = 0;
     int prop_count = 0;
     int internal_camera_count = 0;
 
     int id = -1;
-    float3 originOffset;
     float3 spawnOrigin;
     Quaternion transformRotation{0.0f, 0.0f, 0.0f, 0.0f};
     bool transformPending = false;
@@ -201,16 +171,8 @@ public:
     int axisBack = -1;
     int axisSide = -1;
     int axisUp = -1;
-    int refNode = 0;
     int refPositionNodes[2] = {0, 0};
     float3 externalCameraOffset;
-    float slipTireMarkThreshold = 2.0f;
-    float3 wind;
-    float3 waterFlow;
-    float3 boundingBoxMin;
-    float3 boundingBoxMax;
-    int substepCount = 0;
-    float simTime = 0.0f;
     bool loaded = false;
     std::string persistentData;
     std::string debugString;
@@ -229,21 +191,11 @@ public:
     std::vector<std::pair<std::string, bool>> luaCommands;  // text, want-result
     std::vector<std::string> luaResults;
     std::vector<HostParticle> hostParticles;
-    ObjectFrameQueues frameQueues;
 
     // The debug-draw collector as scripts see it (Lua member debugDrawProxy). Scripts may set it
     // to nil, which skips drawing; the collector itself stays owned by the object.
     debugdrawer* debugDrawProxy = nullptr;
     debugdrawer* ownDebugDrawer() { return &debugDrawer_; }
-
-    bool validNode(int node) const { return node >= 0 && node < node_count; }
-
-    // The beam stage's scratch (bforce_slots.h), large and touched only there: kept apart so the
-    // records the other stages walk keep their places.
-    const std::unique_ptr<ForceSlots> forceSlots = std::make_unique<ForceSlots>();
-    // The surface stage's scratch: per node, the drag coefficient its triangles may still add in
-    // this substep (bsurface_forces.cpp).
-    const std::unique_ptr<float[]> dragAllowance = std::make_unique<float[]>(kMaxNodes);
 
 private:
     // Registered before the constructor's body makes the Lua state; it dies after the body of
@@ -269,11 +221,11 @@ private:
     platform::CriticalSection* lock_ = nullptr;  // guards luaCommands and pendingRequests_
     int pendingRequests_ = 0;
     bool destroyed_ = false;
-    ObjectScript* script_ = nullptr;
     ObjectLua* objectLua_ = nullptr;
     void createLua();
     void deleteLua();
     const GroundModelNames* groundModelNames_ = nullptr;
+    ObjectEngine* engine_ = nullptr;
     // Inside the object, so a script's handle to it dies with the object; it goes after the
     // destructor's body has closed the object's own Lua state.
     debugdrawer debugDrawer_{*this};

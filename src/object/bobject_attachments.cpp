@@ -8,7 +8,7 @@
 #include "object/bflexmesh.h"
 #include "object/bobject.h"
 #include "object/bprop.h"
-#include "step/bthread.h"
+#include "base/bphysics_thread.h"
 #include "velkor/host.h"
 
 namespace VadiZov {

@@ -3,22 +3,29 @@
 // logged at error level, or ignored.
 
 #include <algorithm>
+#include <atomic>
 #include <cfloat>
 #include <cmath>
 #include <initializer_list>
 #include <string>
 
-#include "engine/bengine.h"
+#include "object/bobject_engine.h"
 #include "base/bconstants.h"
 #include "base/bglobals.h"
 #include "base/blog.h"
 #include "base/bmath.h"
 #include "base/bscript_values.h"
 #include "object/bobject.h"
-#include "object/bobject_ground_models.h"
+#include "ground/bground_model_names.h"
 #include "base/bsettings.h"
 
 namespace VadiZov {
+
+uint64_t nextBeamEndsVersion()
+{
+    static std::atomic<uint64_t> last{0};
+    return last.fetch_add(1, std::memory_order_relaxed) + 1;
+}
 
 namespace {
 
@@ -244,7 +251,7 @@ beam BeamObjectImpl::setBeam(int index, int node1, int node2, float strength, fl
 
     b.node1 = int16_t(node1);
     b.node2 = int16_t(node2);
-    forceSlots->stale = true;
+    beamEndsVersion = nextBeamEndsVersion();
     b.type = BEAM_NORMAL;
     b.spring = spring;
     b.damp = cappedDamping(index, damp);
@@ -378,6 +385,7 @@ void BeamObjectImpl::setCollisionTriangle(int index, int node1, int node2, int n
             group.basePressure = pressure;
             group.ambient = kGroupAmbient;
             group.hydroFactor = kGroupHydroFactor;
+            // Not reset's operand order (bobject.cpp), on purpose: each keeps its own rounding.
             group.amount = pressure * kOneSixth * group.baseArea * std::sqrt(group.baseArea);
             builtGroupPressurised[g] = 1;
         } else {
@@ -430,6 +438,7 @@ void BeamObjectImpl::setGroupPressure(int group, float pressure)
     if (!acceptNumber("setGroupPressure", "pressure", pressure))
         return;
     PressureGroup& g = pressureGroups[size_t(group)];
+    // Not the build's or reset's operand order, on purpose: each keeps its own rounding.
     const float amount = std::max(0.0f, std::sqrt(g.area) * (pressure * kOneSixth * g.area));
     if (!std::isfinite(amount)) {
         logFormat(LOG_ERROR, "*** setGroupPressure: group %d would hold an amount of gas that is not finite, ignored",
@@ -447,8 +456,8 @@ void BeamObjectImpl::finishLoading()
 {
     if (hostObject && mesh)
         mesh->notifyLoaded();
-    if (g_engine)
-        g_engine->markObjectsChanged();
+    if (engine_)
+        engine_->markObjectsChanged();
     loaded = true;
 }
 

@@ -8,12 +8,31 @@
 #include <string>
 #include <vector>
 
-#include "object/bobject_records.h"
+#include "velkor/types.h"
 #include "velkor/velkor.h"
 
 namespace VadiZov {
 
 class SFXSource;
+
+// A contact or script particle as scripts see it (particleEmitted, addParticle). Every field
+// is four bytes wide.
+struct particleData {
+    int32_t id1;  // the node
+    float3 pos;
+    float3 normal;
+    float3 nodeVel;
+    float perpendicularVel;
+    float slipVel;
+    float slipForce;
+    int32_t materialID1;
+    int32_t materialID2;
+    int32_t particleType;
+    float width;
+    int32_t count;
+    float depth;
+    float normalForce;
+};
 
 struct JavaScriptCommand {
     std::string script;

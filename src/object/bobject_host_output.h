@@ -1,5 +1,6 @@
 // What an object's script queues for the host: JavaScript, sound actions, particles, and the
-// force-feedback calls it passes straight on. The object's graphics update sends the queues.
+// force-feedback calls it passes straight on. The object's graphics update sends the queues
+// (the contact code queues its own particles: bcontact_particles.h).
 #pragma once
 
 #include "velkor/types.h"
@@ -29,9 +30,5 @@ void addParticle(BeamObjectImpl& object, const particleData& particle);
 void addParticleByNodes(BeamObjectImpl& object, int from, int to, float speed, int type, float width, int count);
 void addParticleByNodesRelative(BeamObjectImpl& object, int from, int to, float speed, int type, float width,
                                 int count);
-// The contact code's record for the script's particleEmitted (core thread, during a frame).
-void emitContactParticle(BeamObjectImpl& object, int id1, int materialID1, int materialID2, const float3* position,
-                         const float3* normal, const float3* nodeVelocity, float perpendicularVel, float slipVel,
-                         float slipForce, float depth, float normalForce);
 
 } // namespace VadiZov

@@ -4,8 +4,8 @@
 #include <utility>
 #include <vector>
 
-#include "debug/bdebug_drawer.h"
-#include "engine/bengine.h"
+#include "object/bobject_debug_drawer.h"
+#include "object/bobject_engine.h"
 #include "base/bglobals.h"
 #include "base/blifetime.h"
 #include "base/blog.h"
@@ -72,7 +72,7 @@ void BeamObjectImpl::importPersistentData(const char* data)
 
 int BeamObjectImpl::updateLua(float dt)
 {
-    BeamEngineImpl* engine = g_engine;
+    ObjectEngine* engine = engine_;
     if (engine)
         engine->enterObjectLua();
 

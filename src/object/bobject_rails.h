@@ -3,18 +3,12 @@
 // solver/bslide_nodes.cpp.
 #pragma once
 
+#include "object/bobject_records.h"
 #include "velkor/types.h"
-#include "base/bconstants.h"
 
 namespace VadiZov {
 
 class BeamObjectImpl;
-
-// Where the nearest point of the line through a and b lies: 0 at a, 1 at b.
-inline float railParameter(const float3& a, const float3& b, const float3& x)
-{
-    return (a - x).dot(a - b) / ((a - b).squaredLength() + kLengthEpsilon);
-}
 
 int addRail(BeamObjectImpl& object, int looped);
 // The new link's index, -1 when the rail or node is refused.

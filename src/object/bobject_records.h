@@ -1,13 +1,16 @@
-// The plain records of one soft body and its capacities. The solver walks the node and beam
-// arrays in index order every substep, so the per-substep fields (NodeCore, BeamCore) are kept
-// apart from the rarely touched ones (NodeProperties, BeamParams, BeamOrigin). Every record is
-// an aggregate whose value-initialisation is all zeros.
+// The plain records of one soft body, and BeamObjectRecords, the set of them the physics
+// threads read and write: the solver, contact and thread layers see an object through this
+// header only. The solver walks the node and beam arrays in index order every substep, so the
+// per-substep fields (NodeCore, BeamCore) are kept apart from the rarely touched ones
+// (NodeProperties, BeamParams, BeamOrigin). Every record is an aggregate whose
+// value-initialisation is all zeros.
 #pragma once
 
 #include <cstdint>
 #include <vector>
 
 #include "base/bconstants.h"
+#include "object/bobject_frame_queues.h"
 #include "velkor/types.h"
 
 namespace VadiZov {
@@ -68,7 +71,24 @@ struct BeamCore {
     int16_t type;      // BeamType
 };
 
-// p0 to p7 mean different things per beam type; the handles document each use.
+// What p0 to p7 hold per beam type: the beam handles (bbeam_handles.cpp) write them, the beam
+// law (bbeam_forces.cpp) reads them. A normal beam uses none; setBeam starts every beam at p0 1,
+// p1 1, p2 9e6, p3 12000, p4 its spring, p5 its capped damping.
+//
+// | field | anisotropic                    | bounded                                  | pressured                                 |
+// | ----- | ------------------------------ | ---------------------------------------- | ----------------------------------------- |
+// | p0    | longest stretch (refLength x ratio) | long bound, a fraction of restLength | volume coefficient                        |
+// | p1    | -                              | short bound, a fraction of restLength    | pressure x refLength x area               |
+// | p2    | -                              | limit spring                             | (1 - volume coefficient) x refLength      |
+// | p3    | -                              | limit damping (capped)                   | area x atmospheric pressure               |
+// | p4    | spring in extension            | slow damping while shortening (capped)   | -                                         |
+// | p5    | damping in extension (capped)  | slow damping while lengthening (capped)  | -                                         |
+// | p6    | -                              | fast damping while shortening (capped)   | area                                      |
+// | p7    | -                              | fast damping while lengthening (capped)  | break force: area x max pressure - p3, >= 0 |
+//
+// A bounded beam's BeamCore::damp holds its cut-off speed between slow and fast damping; a
+// pressured beam's p7 also caps its limitForce. BeamOrigin keeps a pressured beam's p1 and p7
+// as built.
 struct BeamParams {
     float p0, p1, p2, p3, p4, p5, p6, p7;
     float strength;
@@ -141,6 +161,13 @@ struct Rail {
     bool looped = false;  // the last link then repeats the first
 };
 
+// Where the nearest point of the line through a and b lies: 0 at a, 1 at b. The script's rail
+// building and the slide-node forces both measure a node along a segment with it.
+inline float railParameter(const float3& a, const float3& b, const float3& x)
+{
+    return (a - x).dot(a - b) / ((a - b).squaredLength() + kLengthEpsilon);
+}
+
 struct SlideNode {
     int segment;  // -1 detached
     int node;
@@ -150,25 +177,6 @@ struct SlideNode {
     float breakForce;
     float stopSpring;
     float stopBreakForce;
-};
-
-// A contact or script particle as scripts see it (particleEmitted, addParticle). Every field
-// is four bytes wide.
-struct particleData {
-    int32_t id1;  // the node
-    float3 pos;
-    float3 normal;
-    float3 nodeVel;
-    float perpendicularVel;
-    float slipVel;
-    float slipForce;
-    int32_t materialID1;
-    int32_t materialID2;
-    int32_t particleType;
-    float width;
-    int32_t count;
-    float depth;
-    float normalForce;
 };
 
 // Counts and masses of one object, filled by calcBeamStats.
@@ -190,6 +198,69 @@ struct InternalCamera {
 // One node in a render buffer; four floats so one aligned store writes it.
 struct alignas(16) RenderPosition {
     float x, spare, y, z;
+};
+
+class ObjectScript;
+
+// A stamp no object's beams had before, in any thread.
+uint64_t nextBeamEndsVersion();
+
+// The object's records as the physics threads see them: the node and beam arrays, the lists the
+// substep walks, and the object-level fields the stages read and write. The object
+// (bobject.h) is these records plus everything else; the solver, contact and thread layers
+// include only this header.
+struct BeamObjectRecords {
+    NodeCore nodes[kMaxNodes] = {};
+    NodeProperties nodeProperties[kMaxNodes] = {};
+    BeamCore beams[kMaxBeams] = {};
+    BeamParams beamParams[kMaxBeams] = {};
+    BeamOrigin beamOrigins[kMaxBeams] = {};
+    RenderPosition renderPositions[2][kMaxNodes] = {};
+    int collisionNodes[kMaxNodes] = {};  // colliding nodes, each once, in the order defined
+    int collisionNodeCount = 0;
+    wheelData wheels[kMaxWheels] = {};
+
+    std::vector<CollisionTriangle> collisionTriangles;
+    std::vector<uint8_t> builtTriangleBroken;  // per triangle, the broken value as built
+    std::vector<PressureGroup> pressureGroups;
+    // Per group, whether it was last defined with a pressure; reset gives only those the
+    // ambient pressure back.
+    std::vector<uint8_t> builtGroupPressurised;
+    std::vector<Rail> rails;
+    std::vector<Rail> builtRails;
+    std::vector<SlideNode> slideNodes;
+    std::vector<SlideNode> builtSlideNodes;
+
+    int node_count = 0;
+    int beam_count = 0;
+    int wheel_count = 0;
+    // Stamped anew (nextBeamEndsVersion) whenever a beam's end nodes change: the beam stage
+    // rebuilds its map of force sums when it sees a stamp it did not map, whichever object it
+    // mapped before.
+    uint64_t beamEndsVersion = 0;
+
+    float3 originOffset;
+    int refNode = 0;
+    float slipTireMarkThreshold = 2.0f;
+    float3 wind;
+    float3 waterFlow;
+    float3 boundingBoxMin;
+    float3 boundingBoxMax;
+    int substepCount = 0;
+    float simTime = 0.0f;
+    // The static collider's generation the nodes' lastStaticQueryPos were found in.
+    uint32_t staticColliderGeneration = 0;
+
+    // What the script and the contact code queue for the host and the script during a frame.
+    ObjectFrameQueues frameQueues;
+
+    bool validNode(int node) const { return node >= 0 && node < node_count; }
+    // The solver's callbacks into the object's script; null: none.
+    ObjectScript* script() const { return script_; }
+    void setScript(ObjectScript* script) { script_ = script; }
+
+protected:
+    ObjectScript* script_ = nullptr;
 };
 
 } // namespace VadiZov

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "base/bglobals.h"
-#include "debug/bdebug_drawer.h"
+#include "object/bobject_debug_drawer.h"
 #include "base/blog.h"
 #include "lua/blua.h"
 #include "lua/blua_limits.h"
@@ -61,10 +61,10 @@ void BeamObjectImpl::spawnVehicle(const char* dir, Vector3 position, Quaternion 
     applyTransformation(rotation);
 }
 
-void BeamObjectImpl::renderDebug(HostDebugDraw* draw, float3 focus)
+void BeamObjectImpl::renderDebug(HostDebugDraw* draw, float3 focus, const DebugWorld& world)
 {
     if (draw && debugDrawProxy)
-        debugDrawProxy->render(*draw, focus);
+        debugDrawProxy->render(*draw, focus, world);
 }
 
 } // namespace VadiZov

@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "object/bobject.h"
-#include "step/bthread.h"
+#include "base/bphysics_thread.h"
 
 namespace VadiZov {
 

@@ -2,9 +2,33 @@
 
 #include <algorithm>
 
+#include "base/blog.h"
 #include "object/bobject.h"
 
 namespace VadiZov {
+
+wheel::wheel(BeamObjectImpl* object, int id) : object_(object), id_(id), life_(object ? object->lifeFlag() : LifeFlag{}) {}
+
+void wheel::addNode(int node)
+{
+    if (!object_ || life_.expired() || id_ < 0 || id_ >= kMaxWheels || id_ >= object_->wheel_count) {
+        logMessage(LOG_ERROR, "*** addNode: wheel invalid, ignored", true);
+        return;
+    }
+    if (node < 0 || node >= kMaxNodes) {
+        logMessage(LOG_ERROR, "*** addNode: wheel node invalid, ignored", true);
+        return;
+    }
+    wheelData& w = object_->wheels[id_];
+    if (w.nodeCount >= kMaxWheelNodes) {
+        logMessage(LOG_ERROR, "*** addNode: wheel node list full, ignored", true);
+        return;
+    }
+    w.nodes[w.nodeCount] = &object_->nodes[node];
+    object_->nodeProperties[node].wheelId = int16_t(id_);
+    w.nodeCount += 1;
+    w.invNodeCount = 1.0f / float(w.nodeCount);
+}
 
 wheel setWheel(BeamObjectImpl& object, int w, int first, int second, int arm)
 {

@@ -9,7 +9,7 @@
 #include "base/blog.h"
 #include "base/bmath.h"
 #include "object/bobject.h"
-#include "step/bthread.h"
+#include "base/bphysics_thread.h"
 #include "velkor/host.h"
 
 namespace VadiZov {

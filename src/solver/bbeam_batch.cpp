@@ -25,21 +25,13 @@ void batchPortable(const NodeCore* nodes, const BeamCore* beams, int first, int 
             out.plain[i] = 0;
             continue;
         }
-        const NodeCore& a = nodes[beam.node1];
-        const NodeCore& c = nodes[beam.node2];
-        const float dx = a.pos.x - c.pos.x;
-        const float dy = a.pos.y - c.pos.y;
-        const float dz = a.pos.z - c.pos.z;
-        const float len = std::sqrt((dx * dx + dy * dy) + dz * dz);
-        const float invLen = 1.0f / (len + kLengthEpsilon);
-        const float L = len - beam.restLength;
-        const float u = (((c.vel.x - a.vel.x) * dx + (c.vel.y - a.vel.y) * dy) + (c.vel.z - a.vel.z) * dz) * invLen;
-        const float h = beam.damp * u - beam.spring * L;
-        out.plain[i] = !(std::fabs(h) > beam.limitForce) && (beam.type != BEAM_ANISOTROPIC || L <= 0.0f);
-        const float f = h * invLen;
-        out.fx[i] = f * dx;
-        out.fy[i] = f * dy;
-        out.fz[i] = f * dz;
+        const BeamMotion m = beamMotion(nodes[beam.node1], nodes[beam.node2], beam.restLength);
+        const float h = normalLaw(beam, m);
+        out.plain[i] = !(std::fabs(h) > beam.limitForce) && (beam.type != BEAM_ANISOTROPIC || m.L <= 0.0f);
+        const float f = h * m.invLen;
+        out.fx[i] = f * m.dx;
+        out.fy[i] = f * m.dy;
+        out.fz[i] = f * m.dz;
         if (forces)
             forces[i] = beamForce(out.fx[i], out.fy[i], out.fz[i]);
     }

@@ -6,13 +6,44 @@
 
 #include <cstdint>
 
+#include <cmath>
+
+#include "base/bconstants.h"
 #include "base/bsimd.h"
 #include "object/bobject_records.h"
 #include "solver/bforce_slots.h"
 
 namespace VadiZov {
 
-class BeamObjectImpl;
+// A beam's length and motion, as the batch kernels and the full law (bbeam_forces.cpp) both
+// begin: d = node1 - node2, its length, one reciprocal shared by the speed and the direction,
+// the stretch beyond the rest length, and the speed at which the beam shortens.
+struct BeamMotion {
+    float dx, dy, dz;
+    float len;
+    float invLen;
+    float L;
+    float u;
+};
+
+[[gnu::always_inline]] inline BeamMotion beamMotion(const NodeCore& a, const NodeCore& c, float restLength)
+{
+    BeamMotion m;
+    m.dx = a.pos.x - c.pos.x;
+    m.dy = a.pos.y - c.pos.y;
+    m.dz = a.pos.z - c.pos.z;
+    m.len = std::sqrt((m.dx * m.dx + m.dy * m.dy) + m.dz * m.dz);
+    m.invLen = 1.0f / (m.len + kLengthEpsilon);
+    m.L = m.len - restLength;
+    m.u = (((c.vel.x - a.vel.x) * m.dx + (c.vel.y - a.vel.y) * m.dy) + (c.vel.z - a.vel.z) * m.dz) * m.invLen;
+    return m;
+}
+
+// The normal law: damping along the shortening speed against the spring along the stretch.
+[[gnu::always_inline]] inline float normalLaw(const BeamCore& beam, const BeamMotion& m)
+{
+    return beam.damp * m.u - beam.spring * m.L;
+}
 
 struct BeamBatch {
     static constexpr int kSize = 256;  // small enough to stay in L1 alongside the nodes
@@ -32,15 +63,5 @@ void beamBatchPortable(const NodeCore* nodes, const BeamCore* beams, int count, 
 void beamBatchAvx2(const NodeCore* nodes, const BeamCore* beams, int count, BeamBatch& out,
                    BeamForce* forces = nullptr);
 
-// How the loop adds beam forces to nodes: through the ordered force sums (bforce_slots.h), or
-// straight away as the plain loop does. Both give the same bits; the sums measured faster on
-// every body tried (bench_substep BM_ForceSumsBySize, bench_cart), the direct adds stay as
-// their yardstick.
-enum class ForceSums { Ordered, Direct };
-
-// The batched beam-force loop with a chosen kernel: AVX2 or, for any other, the portable one.
-// computeBeamForces runs it with AVX2 and otherwise runs the plain loop; the portable kernel
-// serves as the AVX2 kernel's tail and lets tests check the batching on any CPU.
-void computeBeamForcesWith(BeamObjectImpl& object, SimdKernel kernel, ForceSums sums = ForceSums::Ordered);
 
 } // namespace VadiZov

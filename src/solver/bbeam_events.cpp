@@ -4,12 +4,13 @@
 #include <string>
 
 #include "base/blog.h"
-#include "object/bobject.h"
+#include "object/bobject_records.h"
 #include "object/bobject_script.h"
+#include "solver/bforce_slots.h"
 
 namespace VadiZov {
 
-void breakBeam(BeamObjectImpl& object, int beam)
+void breakBeam(BeamObjectRecords& object, int beam, ForceSlots* collecting)
 {
     if (beam < 0 || beam >= object.beam_count)
         return;
@@ -21,14 +22,14 @@ void breakBeam(BeamObjectImpl& object, int beam)
     const float stretch = b.restLength - length;
     const float energy = 0.5f * b.spring * (stretch * stretch);
     ObjectScript* script = object.script();
-    if (script)
-        settleForceSlots(object, beam);  // the script may read or add forces
+    if (script && collecting)
+        settleForceSlots(*collecting, object, beam);  // the script may read or add forces
     std::string error;
     if (script && !script->beamBroken(beam, energy, error))
         logMessage(LOG_ERROR, error.c_str(), true);
 }
 
-void notifyBeamDeformed(BeamObjectImpl& object, int beam)
+void notifyBeamDeformed(BeamObjectRecords& object, int beam, ForceSlots* collecting)
 {
     BeamParams& p = object.beamParams[beam];
     const float rest = object.beams[beam].restLength;
@@ -37,8 +38,8 @@ void notifyBeamDeformed(BeamObjectImpl& object, int beam)
         return;
     p.lastNotifiedLength = rest;
     ObjectScript* script = object.script();
-    if (script)
-        settleForceSlots(object, beam);
+    if (script && collecting)
+        settleForceSlots(*collecting, object, beam);
     std::string error;
     if (script && !script->beamDeformed(beam, ratio, error))
         logMessage(LOG_ERROR, error.c_str(), true);

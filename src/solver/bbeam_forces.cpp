@@ -1,25 +1,44 @@
-// Beam forces: each beam pushes its two nodes apart (or pulls them together) by a force that
-// depends on its type; a beam loaded beyond its limit yields, hardens or breaks.
+#include "solver/bbeam_forces.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
-#include "solver/bbeam_batch.h"
 #include "base/bassert.h"
 #include "base/bconstants.h"
+#include "object/bobject_records.h"
+#include "solver/bbeam_batch.h"
 #include "solver/bbeam_events.h"
-#include "solver/bsubstep.h"
-#include "object/bobject.h"
+#include "solver/bsubstep_context.h"
 
 namespace VadiZov {
 
 namespace {
 
 constexpr float kMinimumYieldRestLength = 0.01f;
+
+inline float limitOf(const BeamParams& p) { return std::min(std::min(p.strength, p.deformCompress), -p.deformTension); }
+
+// ---- the law of each beam type: the force along the beam (positive pushes the nodes apart)
+// and, through k, the spring the deformation step measures the load with.
+
+// Normal while compressed, its extension spring and damping while stretched up to its longest
+// stretch, broken beyond it.
+[[gnu::always_inline]] inline float anisotropicLaw(BeamObjectRecords& object, ForceSlots& slots, int b,
+                                                   const BeamParams& p, const BeamMotion& m, float& k, bool& event)
+{
+    if (m.L <= 0.0f)
+        return normalLaw(object.beams[b], m);
+    if (m.L <= p.p0) {
+        k = p.p4;
+        return p.p5 * m.u - p.p4 * m.L;
+    }
+    breakBeam(object, b, &slots);
+    event = true;
+    k = 0.0f;
+    return 0.0f;
+}
 
 // Damping of a bounded beam at speed s: the slow value up to the cut-off speed, then blended
 // towards the fast slope.
@@ -30,21 +49,64 @@ inline float boundedDamping(float s, float cutoff, float slow, float fast)
     return (slow * cutoff + fast * (s - cutoff)) / s;
 }
 
-inline float limitOf(const BeamParams& p) { return std::min(std::min(p.strength, p.deformCompress), -p.deformTension); }
+// Slow or fast damping by speed; beyond its long or short bound the spring and damping grow
+// towards the limit values with the overshoot.
+[[gnu::always_inline]] inline float boundedLaw(const BeamCore& beam, const BeamParams& p, const BeamMotion& m,
+                                               float& k)
+{
+    const float s = std::fabs(m.u);
+    const float D = m.u >= 0.0f ? boundedDamping(s, beam.damp, p.p4, p.p6) : boundedDamping(s, beam.damp, p.p5, p.p7);
+    float y = 0.0f;
+    if (m.L > beam.restLength * p.p0)
+        y = m.L - beam.restLength * p.p0;
+    else if (m.L < -(p.p1 * beam.restLength))
+        y = -(p.p1 * beam.restLength) - m.L;
+    if (y > 0.0f) {
+        k = beam.spring + (p.p2 - beam.spring) * y;
+        const float D2 = D + (p.p3 - D) * y;
+        return D2 * m.u - k * m.L;
+    }
+    return D * m.u - beam.spring * m.L;
+}
 
-float deformTracked(BeamObjectImpl& object, int b, float a, float k, float len, float L, bool& event);
+// Isothermal gas: a volume that reaches zero or below has no meaningful pressure, so it then
+// gives no gas force rather than an infinite one. Compressed, the gas alone pushes.
+[[gnu::always_inline]] inline float pressuredLaw(const BeamCore& beam, const BeamParams& p, const BeamMotion& m)
+{
+    const float volume = p.p0 * m.len + p.p2;
+    const float P = volume > 0.0f ? p.p1 / volume - p.p3 : 0.0f;
+    return m.L < 0.0f ? P : normalLaw(beam, m) + P;
+}
+
+float deformTracked(BeamObjectRecords& object, ForceSlots& slots, int b, float a, float k, float len, float L,
+                    bool& event);
+
+// a.force += f, then c.force -= f: the same roundings either way.
+inline void applyForce(NodeCore& a, NodeCore& c, float fx, float fy, float fz)
+{
+#ifdef VELKOR_HAVE_SIMD
+    simd::addThenSubtract3(&a.force.x, &c.force.x, fx, fy, fz);
+#else
+    a.force.x += fx;
+    a.force.y += fy;
+    a.force.z += fz;
+    c.force.x -= fx;
+    c.force.y -= fy;
+    c.force.z -= fz;
+#endif
+}
 
 // The whole law of beam b, applied to its nodes. Returns true when it broke the beam or
 // reported a deformation: a script callback may then have changed any node or beam.
-[[gnu::always_inline]] inline bool stepBeam(BeamObjectImpl& object, int b)
+[[gnu::always_inline]] inline bool stepBeam(BeamObjectRecords& object, ForceSlots& slots, int b)
 {
     NodeCore* const nodes = object.nodes;
     bool event = false;
     BeamCore& beam = object.beams[b];
     const int type = beam.type;
     if (type == BEAM_BROKEN) {
-        if (object.forceSlots->collecting)
-            writeNoForceSlot(*object.forceSlots, b);
+        if (slots.collecting)
+            writeNoForceSlot(slots, b);
         return false;
     }
     // Within the array, not within node_count: a script may lower the count under its beams.
@@ -52,77 +114,31 @@ float deformTracked(BeamObjectImpl& object, int b, float a, float k, float len, 
                   "a beam names a node outside the node array: the builder must reject it");
     NodeCore& a = nodes[beam.node1];
     NodeCore& c = nodes[beam.node2];
-    const float dx = a.pos.x - c.pos.x;
-    const float dy = a.pos.y - c.pos.y;
-    const float dz = a.pos.z - c.pos.z;
-    const float len = std::sqrt((dx * dx + dy * dy) + dz * dz);
-    // One division per beam: the reciprocal serves the shortening speed and the direction.
-    const float invLen = 1.0f / (len + kLengthEpsilon);
-    const float L = len - beam.restLength;
-    const float u = (((c.vel.x - a.vel.x) * dx + (c.vel.y - a.vel.y) * dy) + (c.vel.z - a.vel.z) * dz) * invLen;
+    const BeamMotion m = beamMotion(a, c, beam.restLength);
 
-    float h;
     float k = beam.spring;
-    if (type == BEAM_ANISOTROPIC || type == BEAM_BOUNDED || type == BEAM_PRESSURED) {
-        const BeamParams& p = object.beamParams[b];
-        if (type == BEAM_ANISOTROPIC) {
-            if (L <= 0.0f) {
-                h = beam.damp * u - beam.spring * L;
-            } else if (L <= p.p0) {
-                k = p.p4;
-                h = p.p5 * u - p.p4 * L;
-            } else {
-                breakBeam(object, b);
-                event = true;
-                k = 0.0f;
-                h = 0.0f;
-            }
-        } else if (type == BEAM_BOUNDED) {
-            const float s = std::fabs(u);
-            const float D = u >= 0.0f ? boundedDamping(s, beam.damp, p.p4, p.p6)
-                                      : boundedDamping(s, beam.damp, p.p5, p.p7);
-            float y = 0.0f;
-            if (L > beam.restLength * p.p0)
-                y = L - beam.restLength * p.p0;
-            else if (L < -(p.p1 * beam.restLength))
-                y = -(p.p1 * beam.restLength) - L;
-            if (y > 0.0f) {
-                k = beam.spring + (p.p2 - beam.spring) * y;
-                const float D2 = D + (p.p3 - D) * y;
-                h = D2 * u - k * L;
-            } else {
-                h = D * u - beam.spring * L;
-            }
-        } else {
-            // Isothermal gas: a volume that reaches zero or below has no meaningful
-            // pressure, so it then gives no gas force rather than an infinite one.
-            const float volume = p.p0 * len + p.p2;
-            const float P = volume > 0.0f ? p.p1 / volume - p.p3 : 0.0f;
-            h = L < 0.0f ? P : (beam.damp * u - beam.spring * L) + P;
-        }
-    } else {
-        h = beam.damp * u - beam.spring * L;
+    float h;
+    switch (type) {
+    case BEAM_ANISOTROPIC: h = anisotropicLaw(object, slots, b, object.beamParams[b], m, k, event); break;
+    case BEAM_BOUNDED: h = boundedLaw(beam, object.beamParams[b], m, k); break;
+    case BEAM_PRESSURED: h = pressuredLaw(beam, object.beamParams[b], m); break;
+    default: h = normalLaw(beam, m); break;
     }
 
     if (std::fabs(h) > beam.limitForce)
-        h = deformTracked(object, b, h, k, len, L, event);
+        h = deformTracked(object, slots, b, h, k, m.len, m.L, event);
 
-    const float f = h * invLen;
-    const float fx = f * dx, fy = f * dy, fz = f * dz;
-    if (object.forceSlots->collecting) {
-        writeForceSlot(*object.forceSlots, b, fx, fy, fz);
-        return event;
-    }
-    a.force.x += fx;
-    a.force.y += fy;
-    a.force.z += fz;
-    c.force.x -= fx;
-    c.force.y -= fy;
-    c.force.z -= fz;
+    const float f = h * m.invLen;
+    const float fx = f * m.dx, fy = f * m.dy, fz = f * m.dz;
+    if (slots.collecting)
+        writeForceSlot(slots, b, fx, fy, fz);
+    else
+        applyForce(a, c, fx, fy, fz);
     return event;
 }
 
-float deformTracked(BeamObjectImpl& object, int b, float a, float k, float len, float L, bool& event)
+float deformTracked(BeamObjectRecords& object, ForceSlots& slots, int b, float a, float k, float len, float L,
+                    bool& event)
 {
     BeamCore& beam = object.beams[b];
     BeamParams& p = object.beamParams[b];
@@ -138,7 +154,7 @@ float deformTracked(BeamObjectImpl& object, int b, float a, float k, float len, 
                 if (newRest > 0.0f && oldRest > newRest)
                     p.deformCompress = p.deformCompress * oldRest / newRest;
                 beam.limitForce = limitOf(p);
-                notifyBeamDeformed(object, b);
+                notifyBeamDeformed(object, b, &slots);
                 event = true;
             }
         } else if (a < p.deformTension && L > 0.0f) {
@@ -154,40 +170,17 @@ float deformTracked(BeamObjectImpl& object, int b, float a, float k, float len, 
             beam.limitForce = limitOf(p);
             if (beam.type == BEAM_PRESSURED)
                 beam.limitForce = std::min(beam.limitForce, p.p7);
-            notifyBeamDeformed(object, b);
+            notifyBeamDeformed(object, b, &slots);
             event = true;
         }
     }
     const bool breaks = (beam.type == BEAM_PRESSURED && len < p.refLength) ? e > p.p7 : e > p.strength;
     if (breaks) {
-        breakBeam(object, b);
+        breakBeam(object, b, &slots);
         event = true;
         return 0.0f;
     }
     return a;
-}
-
-// a.force += f, then c.force -= f. With SSE2, x and y go as one pair: the same two roundings
-// in two lanes, and two stores per node instead of three.
-inline void applyForce(NodeCore& a, NodeCore& c, float fx, float fy, float fz)
-{
-#if defined(__SSE2__)
-    const __m128 fxy = _mm_unpacklo_ps(_mm_set_ss(fx), _mm_set_ss(fy));
-    const __m128 fz1 = _mm_set_ss(fz);
-    __m64* const axy = reinterpret_cast<__m64*>(&a.force.x);
-    _mm_storel_pi(axy, _mm_add_ps(_mm_loadl_pi(_mm_setzero_ps(), axy), fxy));
-    _mm_store_ss(&a.force.z, _mm_add_ss(_mm_load_ss(&a.force.z), fz1));
-    __m64* const cxy = reinterpret_cast<__m64*>(&c.force.x);
-    _mm_storel_pi(cxy, _mm_sub_ps(_mm_loadl_pi(_mm_setzero_ps(), cxy), fxy));
-    _mm_store_ss(&c.force.z, _mm_sub_ss(_mm_load_ss(&c.force.z), fz1));
-#else
-    a.force.x += fx;
-    a.force.y += fy;
-    a.force.z += fz;
-    c.force.x -= fx;
-    c.force.y -= fy;
-    c.force.z -= fz;
-#endif
 }
 
 inline bool allPlain8(const uint8_t* plain)
@@ -199,23 +192,24 @@ inline bool allPlain8(const uint8_t* plain)
 
 } // namespace
 
-void BeamSubstep::computeBeamForcesReference(BeamObjectImpl& object)
+void BeamSubstep::computeBeamForcesReference(BeamObjectRecords& object, SubstepContext& context)
 {
+    ForceSlots& slots = *context.forceSlots;
     const int count = object.beam_count;
     for (int b = 0; b < count; ++b)
-        stepBeam(object, b);
+        stepBeam(object, slots, b);
 }
 
 // A batch depends only on node positions and velocities and on beam fields, which within the
 // loop change only through a break or yield (and the script callbacks those run). So a batch
 // stays exact up to the first such event, and the next batch starts right after it.
-void computeBeamForcesWith(BeamObjectImpl& object, SimdKernel kernel, ForceSums sums)
+void computeBeamForcesWith(BeamObjectRecords& object, SubstepContext& context, SimdKernel kernel, ForceSums sums)
 {
     const auto batchKernel = kernel == SimdKernel::Avx2 ? beamBatchAvx2 : beamBatchPortable;
     NodeCore* const nodes = object.nodes;
-    ForceSlots& slots = *object.forceSlots;
+    ForceSlots& slots = *context.forceSlots;
     if (sums == ForceSums::Ordered)
-        beginForceSlots(object);
+        beginForceSlots(slots, object);
     BeamBatch batch;
     const int count = object.beam_count;
     int b = 0;
@@ -237,28 +231,29 @@ void computeBeamForcesWith(BeamObjectImpl& object, SimdKernel kernel, ForceSums 
                 ++i;
             } else {
                 ++i;
-                if (stepBeam(object, index))
+                if (stepBeam(object, slots, index))
                     break;
             }
         }
         b += i;
     }
-    finishForceSlots(object);
+    finishForceSlots(slots, object);
 }
 
-void BeamSubstep::computeBeamForces(BeamObjectImpl& object)
+void BeamSubstep::computeBeamForces(BeamObjectRecords& object, SubstepContext& context)
 {
     // Without AVX2 the portable batch gains nothing over the plain loop.
     if (bestSimdKernel() == SimdKernel::Avx2)
-        computeBeamForcesWith(object, SimdKernel::Avx2);
+        computeBeamForcesWith(object, context, SimdKernel::Avx2);
     else
-        computeBeamForcesReference(object);
+        computeBeamForcesReference(object, context);
 }
 
-float BeamSubstep::deformBeam(BeamObjectImpl& object, int b, float a, float k, float len, float L)
+float BeamSubstep::deformBeam(BeamObjectRecords& object, SubstepContext& context, int b, float a, float k, float len,
+                              float L)
 {
     bool event = false;
-    return deformTracked(object, b, a, k, len, L, event);
+    return deformTracked(object, *context.forceSlots, b, a, k, len, L, event);
 }
 
 } // namespace VadiZov

@@ -5,7 +5,7 @@
 
 #include "base/bassert.h"
 #include "base/bsimd.h"
-#include "object/bobject.h"
+#include "object/bobject_records.h"
 
 namespace VadiZov {
 
@@ -24,7 +24,7 @@ inline int32_t entryOf(int beam, int32_t end) { return int32_t(beam * sizeof(Bea
 
 // Each node's ends in beam order, as entries (node1 before node2 when a beam has one node
 // twice, the direct loop's order). Returns the node span: nodes past it have no end.
-int listEnds(const BeamObjectImpl& object, int32_t* first, int32_t* ends)
+int listEnds(const BeamObjectRecords& object, int32_t* first, int32_t* ends)
 {
     int span = 0;
     std::fill(first, first + kMaxNodes + 1, 0);
@@ -84,9 +84,8 @@ bool placeGroups(ForceSlots& s, const int32_t* first, const int32_t* ends, int w
     return true;
 }
 
-void buildMap(BeamObjectImpl& object)
+void buildMap(ForceSlots& s, const BeamObjectRecords& object)
 {
-    ForceSlots& s = *object.forceSlots;
     static_assert(2 * kMaxBeams <= ForceSlots::kPadEntries);
     int32_t first[kMaxNodes + 1];
     const int span = listEnds(object, first, s.listed);
@@ -96,7 +95,7 @@ void buildMap(BeamObjectImpl& object)
         placeGroups(s, first, s.listed, 1);  // no padding: always fits
     writeNoForceSlot(s, kMaxBeams);  // what padding entries name
     s.mappedBeams = object.beam_count;
-    s.stale = false;
+    s.mappedEndsVersion = object.beamEndsVersion;
 }
 
 inline void addSlot(float3& force, const ForceSlot& f)
@@ -108,7 +107,7 @@ inline void addSlot(float3& force, const ForceSlot& f)
 
 // The nodes node[0, count) at once, one chain each.
 template <int width>
-inline void sumGroup(BeamObjectImpl& object, const ForceSlots& s, const int16_t* node, int count,
+inline void sumGroup(BeamObjectRecords& object, const ForceSlots& s, const int16_t* node, int count,
                      const int32_t* entry, int rows)
 {
 #ifdef VELKOR_HAVE_SIMD
@@ -131,7 +130,7 @@ inline void sumGroup(BeamObjectImpl& object, const ForceSlots& s, const int16_t*
 }
 
 template <int width>
-void sumAll(BeamObjectImpl& object, const ForceSlots& s)
+void sumAll(BeamObjectRecords& object, const ForceSlots& s)
 {
     const int32_t* entry = s.entries;
     for (int g = 0; g * width < s.summedCount; ++g) {
@@ -143,17 +142,15 @@ void sumAll(BeamObjectImpl& object, const ForceSlots& s)
 
 } // namespace
 
-void beginForceSlots(BeamObjectImpl& object)
+void beginForceSlots(ForceSlots& s, const BeamObjectRecords& object)
 {
-    ForceSlots& s = *object.forceSlots;
-    if (s.stale || s.mappedBeams != object.beam_count)
-        buildMap(object);
+    if (s.mappedBeams != object.beam_count || s.mappedEndsVersion != object.beamEndsVersion)
+        buildMap(s, object);
     s.collecting = true;
 }
 
-void settleForceSlots(BeamObjectImpl& object, int beam)
+void settleForceSlots(ForceSlots& s, BeamObjectRecords& object, int beam)
 {
-    ForceSlots& s = *object.forceSlots;
     if (!s.collecting)
         return;
     s.collecting = false;
@@ -164,9 +161,8 @@ void settleForceSlots(BeamObjectImpl& object, int beam)
     }
 }
 
-void finishForceSlots(BeamObjectImpl& object)
+void finishForceSlots(ForceSlots& s, BeamObjectRecords& object)
 {
-    ForceSlots& s = *object.forceSlots;
     if (!s.collecting)
         return;
     s.collecting = false;

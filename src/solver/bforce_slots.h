@@ -15,7 +15,7 @@
 
 namespace VadiZov {
 
-class BeamObjectImpl;
+struct BeamObjectRecords;
 
 struct alignas(16) ForceSlot {
     float x, y, z, unused;
@@ -38,20 +38,20 @@ struct ForceSlots {
     int32_t groupRows[kMaxNodes];  // rows per group (groups of one node when not grouped)
     int16_t summed[kMaxNodes];     // the nodes with beam ends, group by group
     int summedCount = 0;
-    int mappedBeams = -1;
+    int mappedBeams = -1;            // the object's beam count the map was built for (-1: none)
+    uint64_t mappedEndsVersion = 0;  // and its beamEndsVersion
     bool grouped = false;  // else one node per group: the padding did not fit
-    bool stale = true;        // a beam's nodes changed since the map was built
     bool collecting = false;  // the beam stage stores forces rather than adding them to nodes
 };
 
-// Builds the map when stale and starts collecting.
-void beginForceSlots(BeamObjectImpl& object);
+// Builds the map when the object's beams changed since and starts collecting.
+void beginForceSlots(ForceSlots& slots, const BeamObjectRecords& object);
 // Adds the forces of beams [0, beam) to their nodes in beam order and lets the rest of the
 // stage add its forces directly: called before a script runs mid-stage, which may read or add
 // node forces.
-void settleForceSlots(BeamObjectImpl& object, int beam);
+void settleForceSlots(ForceSlots& slots, BeamObjectRecords& object, int beam);
 // Adds every node's beam forces, in order, to its force. Nothing when collecting was given up.
-void finishForceSlots(BeamObjectImpl& object);
+void finishForceSlots(ForceSlots& slots, BeamObjectRecords& object);
 
 inline BeamForce beamForce(float fx, float fy, float fz) { return BeamForce{{fx, fy, fz, 0.0f}, {-fx, -fy, -fz, 0.0f}}; }
 

@@ -4,8 +4,7 @@
 #include <vector>
 
 #include "base/bconstants.h"
-#include "object/bobject.h"
-#include "object/bobject_rails.h"
+#include "object/bobject_records.h"
 
 namespace VadiZov {
 
@@ -14,7 +13,7 @@ namespace {
 constexpr int kDetached = -1;
 
 struct SlideContext {
-    BeamObjectImpl& object;
+    BeamObjectRecords& object;
     const std::vector<RailLink>& links;
     SlideNode& slide;
 
@@ -120,7 +119,7 @@ struct SlideContext {
 
 } // namespace
 
-void applySlideNodeForces(BeamObjectImpl& object)
+void applySlideNodeForces(BeamObjectRecords& object)
 {
     for (SlideNode& slide : object.slideNodes) {
         if (slide.segment == kDetached)

@@ -5,8 +5,8 @@
 
 namespace VadiZov {
 
-class BeamObjectImpl;
+struct BeamObjectRecords;
 
-void applySlideNodeForces(BeamObjectImpl& object);
+void applySlideNodeForces(BeamObjectRecords& object);
 
 } // namespace VadiZov

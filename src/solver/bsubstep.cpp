@@ -3,10 +3,13 @@
 #include "base/blog.h"
 #include "contact/bground_contact.h"
 #include "contact/btriangle_contact.h"
-#include "object/bobject.h"
+#include "object/bobject_records.h"
 #include "object/bobject_script.h"
+#include "solver/bbeam_forces.h"
 #include "solver/bnode_integration.h"
+#include "solver/bpressure_groups.h"
 #include "solver/bslide_nodes.h"
+#include "solver/bsubstep_context.h"
 #include "solver/bsurface_forces.h"
 #include "solver/bwheel_forces.h"
 
@@ -22,7 +25,9 @@ inline void widen(float v, float& lo, float& hi)
 }
 } // namespace
 
-void BeamSubstep::beginSubstep(BeamObjectImpl& object, const core_parameters_t& params, TreeSlot* treeSlots,
+namespace BeamSubstep {
+
+void beginSubstep(BeamObjectRecords& object, const core_parameters_t& params, TreeSlot* treeSlots,
                                int slotCount)
 {
     object.simTime += params.dt;
@@ -35,36 +40,37 @@ void BeamSubstep::beginSubstep(BeamObjectImpl& object, const core_parameters_t& 
     integrateNodes(object, params.dt, treeSlots, slotCount);
 }
 
-void BeamSubstep::forceStage(BeamObjectImpl& object, const core_parameters_t& params)
+void forceStage(BeamObjectRecords& object, SubstepContext& context, const core_parameters_t& params)
 {
     if (params.lastSubstep)
         updateRenderSnapshot(object, params.renderBuffer);
-    computeBeamForces(object);
+    computeBeamForces(object, context);
     applySlideNodeForces(object);
-    updatePressureGroups(object);        // from the areas the previous substep summed
-    applyTriangleSurfaceForces(object);  // also the unit normals triangle contact reads
+    updatePressureGroups(object, context);        // from the areas the previous substep summed
+    applyTriangleSurfaceForces(object, context);  // also the unit normals triangle contact reads
     applyWheelForces(object, params.dt);
     groundContactStep(object, params);  // a sticking node's force replaces the forces above
     callPhysicsStep(object, params.dt);
-    object.collisionCandidates.clear();
-    object.selfContacts.clear();
+    context.collisionCandidates.clear();
+    context.selfContacts.clear();
 }
 
-void BeamSubstep::contactStage(BeamObjectImpl& object, const core_parameters_t& params, const TriangleSearch& search)
+void contactStage(BeamObjectRecords& object, SubstepContext& context, const core_parameters_t& params,
+                  const TriangleSearch& search)
 {
     // The tree the worker has just built: self-contacts are resolved at once, nodes of other
     // objects are left as candidates for the worker.
-    searchTriangleContacts(object, params, search);
-    applyTriangleReactions(object, object.selfContacts);
+    searchTriangleContacts(object, params, search, context);
+    applyTriangleReactions(object, context.selfContacts);
 }
 
-void BeamSubstep::integrateNodes(BeamObjectImpl& object, float dt, TreeSlot* treeSlots, int slotCount)
+void integrateNodes(BeamObjectRecords& object, float dt, TreeSlot* treeSlots, int slotCount)
 {
     integrateNodesWith(bestSimdKernel(), object.nodes, object.node_count, dt, object.originOffset, treeSlots,
                        slotCount);
 }
 
-void BeamSubstep::updateRenderSnapshot(BeamObjectImpl& object, int renderBuffer)
+void updateRenderSnapshot(BeamObjectRecords& object, int renderBuffer)
 {
     // A reference id the script has not defined as a node (yet) moves nothing: a stale record
     // would shift the body by the same amount every frame.
@@ -86,7 +92,7 @@ void BeamSubstep::updateRenderSnapshot(BeamObjectImpl& object, int renderBuffer)
     object.boundingBoxMax = hi;
 }
 
-void BeamSubstep::callGraphicsStepLocal(BeamObjectImpl& object, float frameTime)
+void callGraphicsStepLocal(BeamObjectRecords& object, float frameTime)
 {
     ObjectScript* script = object.script();
     if (!script)
@@ -96,7 +102,7 @@ void BeamSubstep::callGraphicsStepLocal(BeamObjectImpl& object, float frameTime)
         logMessage(LOG_ERROR, error.c_str(), true);
 }
 
-void BeamSubstep::callPhysicsStep(BeamObjectImpl& object, float dt)
+void callPhysicsStep(BeamObjectRecords& object, float dt)
 {
     ObjectScript* script = object.script();
     if (!script)
@@ -105,5 +111,7 @@ void BeamSubstep::callPhysicsStep(BeamObjectImpl& object, float dt)
     if (!script->physicsStep(dt, error))
         logMessage(LOG_ERROR, error.c_str(), true);
 }
+
+} // namespace BeamSubstep
 
 } // namespace VadiZov

@@ -1,42 +1,40 @@
 // One substep of one object, read top to bottom as named stages. The core thread runs them
-// around its two hand-offs; benchmarks and tests run them on their own.
+// around its two hand-offs, with the object's substep context; benchmarks and tests run them on
+// their own. Each stage's own functions are declared with it (bnode_integration.h,
+// bbeam_forces.h, bslide_nodes.h, bpressure_groups.h, bsurface_forces.h, bwheel_forces.h and the
+// contact layer's).
 #pragma once
 
 #include "contact/btree_slot.h"
 #include "contact/btriangle_search.h"
-#include "step/bcore_parameters.h"
+#include "object/bcore_parameters.h"
 
 namespace VadiZov {
 
-class BeamObjectImpl;
+struct BeamObjectRecords;
+struct SubstepContext;
 
-struct BeamSubstep {
-    // beginSubstep covers everything before the half-done signal, forceStage everything between
-    // it and the second release, contactStage the rest.
-    // treeSlots is the object's run of slotCount collision-tree slots (null: none).
-    static void beginSubstep(BeamObjectImpl& object, const core_parameters_t& params, TreeSlot* treeSlots,
-                             int slotCount = 0);
-    static void forceStage(BeamObjectImpl& object, const core_parameters_t& params);
-    // Without a tree to search (the default) the object's triangles find no contacts.
-    static void contactStage(BeamObjectImpl& object, const core_parameters_t& params,
-                             const TriangleSearch& search = TriangleSearch{});
+namespace BeamSubstep {
 
-    // Semi-implicit Euler over every node; colliding nodes write their keys to treeSlots (when
-    // given) in node order, at most slotCount of them. Forces start the next substep at the
-    // node's weight.
-    static void integrateNodes(BeamObjectImpl& object, float dt, TreeSlot* treeSlots, int slotCount = 0);
-    // Shifts the object so that its reference node sits at the origin, writes the render
-    // buffer and the bounding box.
-    static void updateRenderSnapshot(BeamObjectImpl& object, int renderBuffer);
-    static void computeBeamForces(BeamObjectImpl& object);
-    // The plain sequential beam loop that computeBeamForces must match bit for bit.
-    static void computeBeamForcesReference(BeamObjectImpl& object);
-    // Plastic yield, hardening and breaking of a beam whose force passed its limit; returns
-    // the force the beam transmits this substep.
-    static float deformBeam(BeamObjectImpl& object, int beam, float force, float springUsed, float length,
-                            float elongation);
-    static void callGraphicsStepLocal(BeamObjectImpl& object, float frameTime);
-    static void callPhysicsStep(BeamObjectImpl& object, float dt);
-};
+// beginSubstep covers everything before the half-done signal, forceStage everything between
+// it and the second release, contactStage the rest.
+// treeSlots is the object's run of slotCount collision-tree slots (null: none).
+void beginSubstep(BeamObjectRecords& object, const core_parameters_t& params, TreeSlot* treeSlots, int slotCount = 0);
+void forceStage(BeamObjectRecords& object, SubstepContext& context, const core_parameters_t& params);
+// Without a tree to search (the default) the object's triangles find no contacts.
+void contactStage(BeamObjectRecords& object, SubstepContext& context, const core_parameters_t& params,
+                  const TriangleSearch& search = TriangleSearch{});
+
+// Semi-implicit Euler over every node; colliding nodes write their keys to treeSlots (when
+// given) in node order, at most slotCount of them. Forces start the next substep at the
+// node's weight.
+void integrateNodes(BeamObjectRecords& object, float dt, TreeSlot* treeSlots, int slotCount = 0);
+// Shifts the object so that its reference node sits at the origin, writes the render
+// buffer and the bounding box.
+void updateRenderSnapshot(BeamObjectRecords& object, int renderBuffer);
+void callGraphicsStepLocal(BeamObjectRecords& object, float frameTime);
+void callPhysicsStep(BeamObjectRecords& object, float dt);
+
+} // namespace BeamSubstep
 
 } // namespace VadiZov

@@ -4,7 +4,7 @@
 
 #include "base/bconstants.h"
 #include "base/bmath.h"
-#include "object/bobject.h"
+#include "object/bobject_records.h"
 
 namespace VadiZov {
 
@@ -86,7 +86,7 @@ void applyWheel(wheelData& w, float dt)
 
 } // namespace
 
-void applyWheelForces(BeamObjectImpl& object, float dt)
+void applyWheelForces(BeamObjectRecords& object, float dt)
 {
     for (int i = 0; i < object.wheel_count && i < kMaxWheels; ++i)
         applyWheel(object.wheels[i], dt);

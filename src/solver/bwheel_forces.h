@@ -4,11 +4,11 @@
 
 namespace VadiZov {
 
-class BeamObjectImpl;
+struct BeamObjectRecords;
 
 // Windup at which the brake spring reaches its full capacity.
 constexpr float kBrakeWindupLimit = 0.1f;
 
-void applyWheelForces(BeamObjectImpl& object, float dt);
+void applyWheelForces(BeamObjectRecords& object, float dt);
 
 } // namespace VadiZov

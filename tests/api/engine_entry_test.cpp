@@ -5,6 +5,7 @@
 #include "base/blog.h"
 #include "base/bsettings.h"
 #include "tests/support/recording_host.h"
+#include "tests/support/scoped_settings.h"
 #include "velkor/velkor.h"
 
 using namespace VadiZov;
@@ -32,9 +33,9 @@ protected:
         g_logSink = nullptr;
         g_gameEngine = nullptr;
         resetLogStateForTests();
-        Settings::fps = 2000.0f;
     }
     RecordingLogSink sink;
+    VadiZov::testing::ScopedSettings settings;
 };
 
 } // namespace

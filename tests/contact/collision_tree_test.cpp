@@ -14,7 +14,7 @@
 #include "object/bobject.h"
 #include "solver/bsubstep.h"
 #include "base/bsettings.h"
-#include "step/bcore_parameters.h"
+#include "object/bcore_parameters.h"
 #include "tests/support/bit_checksum.h"
 
 using namespace VadiZov;
@@ -66,7 +66,7 @@ struct TreeScene {
     std::vector<int> query(const float3& p, float margin) const { return query(p, p, p, margin); }
 
     std::unique_ptr<BeamObjectImpl> object;
-    BeamObjectImpl* slots[1] = {};
+    BeamObjectRecords* slots[1] = {};
     core_parameters_t params;
     CollisionTriangleTree tree;
 };
@@ -268,7 +268,7 @@ TEST(CollisionTree, QueriesReturnTheSlotsInsideInLeafOrderAcrossResizes)
         auto object = std::make_unique<BeamObjectImpl>();
         for (int i = 0; i < nodes; ++i)
             object->setNode(-1, float3(coord(rng), coord(rng), coord(rng)), 1.0f, 0, 1.0f, -1, true, true);
-        BeamObjectImpl* slots[1] = {object.get()};
+        BeamObjectRecords* slots[1] = {object.get()};
         core_parameters_t params;
         params.objects = slots;
         params.objectCount = 1;
@@ -376,7 +376,7 @@ TEST(CollisionTree, SlotsFollowTheObjectsAndOnlyTheirCollidingNodes)
     a->setNode(-1, float3(2, 0, 0), 1.0f, 0, 1.0f, -1, true, true);
     for (int i = 0; i < 3; ++i)
         b->setNode(-1, float3(10, float(i), 0), 1.0f, 0, 1.0f, -1, true, true);
-    BeamObjectImpl* slots[3] = {a.get(), nullptr, b.get()};
+    BeamObjectRecords* slots[3] = {a.get(), nullptr, b.get()};
     core_parameters_t params;
     params.objects = slots;
     params.objectCount = 3;

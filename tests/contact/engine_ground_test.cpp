@@ -12,11 +12,12 @@
 #include "ground/bground_models.h"
 #include "base/blog.h"
 #include "object/bobject.h"
-#include "step/bphysics_worker.h"
+#include "threads/bphysics_worker.h"
 #include "base/bsettings.h"
 #include "ground/bstatic_collider.h"
 #include "ground/bterrain.h"
 #include "tests/support/contact_fixture.h"
+#include "tests/support/engine_fixture.h"
 #include "velkor/host.h"
 
 using namespace VadiZov;
@@ -24,23 +25,13 @@ using VadiZov::testing::gridSamples;
 
 namespace {
 
-class EngineGround : public VadiZov::testing::LogCapture {
+class EngineGround : public VadiZov::testing::EngineFixture {
 protected:
     void SetUp() override
     {
-        LogCapture::SetUp();
-        Settings::fps = 2000.0f;
-        Settings::fpsRealtime = 2000.0f;
-        Settings::gravity = -9.81f;
+        EngineFixture::SetUp();
         groundModelTable().setGroundModel(groundModel{}, "LEFTOVER");  // init must empty the table
-        engine = std::make_unique<BeamEngineImpl>();
-        engine->init();
-    }
-    void TearDown() override
-    {
-        engine->teardown();
-        engine.reset();
-        LogCapture::TearDown();
+        startEngine();
     }
     // A width x height terrain of 1 m squares.
     TerrainConfig config(int width, int height, const std::vector<uint16_t>& samples, float heightScale)
@@ -59,7 +50,6 @@ protected:
         }
     }
 
-    std::unique_ptr<BeamEngineImpl> engine;
     std::vector<uint16_t> heights;
 };
 

@@ -85,13 +85,13 @@ TEST_F(TriangleContactTest, NodesTouchWithinTheBandAndFromTheSideTheyAreOn)
         scene.layOut();
         scene.substeps(1);
         SCOPED_TRACE(c.what);
-        EXPECT_TRUE(o.collisionCandidates.empty());
+        EXPECT_TRUE(scene.context(o).collisionCandidates.empty());
         if (c.side == 0) {
-            EXPECT_TRUE(o.selfContacts.empty());
+            EXPECT_TRUE(scene.context(o).selfContacts.empty());
             continue;
         }
-        ASSERT_EQ(o.selfContacts.size(), 1u);
-        const float3 fc = o.selfContacts[0].force;
+        ASSERT_EQ(scene.context(o).selfContacts.size(), 1u);
+        const float3 fc = scene.context(o).selfContacts[0].force;
         EXPECT_EQ(c.side > 0, fc.z > 0.0f) << fc.z;
         // The approach along the pushed side stops in this substep.
         const float vn = nextVelocity(o, p).z * float(c.side);
@@ -113,7 +113,7 @@ TEST_F(TriangleContactTest, OwnNodesAndNodesOfTheSameCollisionGroupNeverTouch)
     const int control = probe(o, float3(0.2f, 0.3f, 0.01f), float3(0, 0, -1));
     scene.layOut();
     scene.substeps(1);
-    ASSERT_EQ(o.selfContacts.size(), 1u);
+    ASSERT_EQ(scene.context(o).selfContacts.size(), 1u);
     EXPECT_GT(o.nodes[control].force.z, 0.0f);
 }
 
@@ -168,15 +168,15 @@ TEST_F(TriangleContactTest, OtherObjectsNodesAreLeftToTheWorkerAndReactionsBalan
     // Only the search and the worker's step, so that the forces show the contact alone.
     scene.stepToSearch();
     const float3 weight = other.nodes[p].force;
-    BeamSubstep::contactStage(owner, scene.params, scene.search());
-    BeamSubstep::contactStage(other, scene.params, scene.search());
-    ASSERT_EQ(owner.collisionCandidates.size(), 1u);
-    EXPECT_TRUE(owner.selfContacts.empty());
-    EXPECT_EQ(owner.collisionCandidates[0].object, 1);
-    EXPECT_EQ(owner.collisionCandidates[0].node, p);
+    BeamSubstep::contactStage(owner, scene.context(owner), scene.params, scene.search());
+    BeamSubstep::contactStage(other, scene.context(other), scene.params, scene.search());
+    ASSERT_EQ(scene.context(owner).collisionCandidates.size(), 1u);
+    EXPECT_TRUE(scene.context(owner).selfContacts.empty());
+    EXPECT_EQ(scene.context(owner).collisionCandidates[0].object, 1);
+    EXPECT_EQ(scene.context(owner).collisionCandidates[0].node, p);
     EXPECT_EQ(other.nodes[p].force.z, weight.z);  // nothing applied before the worker's step
 
-    resolveInterObjectContacts(scene.params, scene.scratch);
+    scene.resolveInterObjectContacts();
     const float3 fc = other.nodes[p].force - weight;
     EXPECT_GT(fc.z, 0.0f);
     float3 reaction;
@@ -196,8 +196,8 @@ TEST_F(TriangleContactTest, OtherObjectsNodesAreLeftToTheWorkerAndReactionsBalan
     probe(single, float3(0.3f, 0.2f, 0.01f), float3(0, 0, -1));
     alone.layOut();
     alone.substeps(3);
-    EXPECT_TRUE(single.collisionCandidates.empty());
-    EXPECT_EQ(single.selfContacts.size(), 1u);
+    EXPECT_TRUE(alone.context(single).collisionCandidates.empty());
+    EXPECT_EQ(alone.context(single).selfContacts.size(), 1u);
 }
 
 TEST_F(TriangleContactTest, OnlyInterObjectContactsEmitParticlesOnTheLastSubstep)
@@ -211,7 +211,7 @@ TEST_F(TriangleContactTest, OnlyInterObjectContactsEmitParticlesOnTheLastSubstep
     scene.layOut();
     scene.params.lastSubstep = true;
     scene.substeps(1);
-    EXPECT_EQ(owner.selfContacts.size(), 1u);
+    EXPECT_EQ(scene.context(owner).selfContacts.size(), 1u);
     ASSERT_EQ(owner.frameQueues.contactParticles.size(), 1u);
     EXPECT_EQ(owner.frameQueues.contactParticles[0].id1, 0);  // the other object's node
     EXPECT_TRUE(other.frameQueues.contactParticles.empty());
@@ -248,7 +248,7 @@ TEST_F(TriangleContactTest, FrictionFollowsTheTrianglesGroundModel)
         const int p = probe(o, float3(0.2f, 0.2f, 0.01f), float3(c.speed, 0, 0));
         scene.layOut();
         scene.substeps(1);
-        ASSERT_EQ(o.selfContacts.size(), 1u);
+        ASSERT_EQ(scene.context(o).selfContacts.size(), 1u);
         const float3 v = nextVelocity(o, p);
         EXPECT_NEAR(v.z, 0.0f, 1e-4f);
         if (c.sticks) {
@@ -276,8 +276,8 @@ TEST_F(TriangleContactTest, CandidatesDoNotDependOnTheOtherObjectsFrameShift)
         scene.stepToSearch();
         if (shifted)
             BeamSubstep::updateRenderSnapshot(other, 0);
-        BeamSubstep::contactStage(owner, scene.params, scene.search());
-        found[shifted] = owner.collisionCandidates;
+        BeamSubstep::contactStage(owner, scene.context(owner), scene.params, scene.search());
+        found[shifted] = scene.context(owner).collisionCandidates;
     }
     ASSERT_EQ(found[0].size(), 1u);
     ASSERT_EQ(found[1].size(), 1u);
@@ -298,7 +298,7 @@ TEST_F(TriangleContactTest, ACollinearTriangleTouchesNothingAndMakesNoNaN)
     const int q = probe(o, float3(1.5f, 0.001f, 0.0f), float3(0.3f, 0, 0));
     scene.layOut();
     scene.substeps(20);
-    EXPECT_TRUE(o.selfContacts.empty());
+    EXPECT_TRUE(scene.context(o).selfContacts.empty());
     for (int node : {p, q}) {
         EXPECT_TRUE(std::isfinite(o.nodes[node].force.x) && std::isfinite(o.nodes[node].force.y) &&
                     std::isfinite(o.nodes[node].force.z));

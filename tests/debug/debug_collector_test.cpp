@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "debug/bdebug_drawer.h"
+#include "object/bobject_debug_drawer.h"
 #include "debug/bdebug_palette.h"
 #include "object/bobject.h"
 #include "tests/support/recording_debug_draw.h"

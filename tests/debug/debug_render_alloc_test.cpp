@@ -6,7 +6,7 @@
 #include <memory>
 #include <new>
 
-#include "debug/bdebug_drawer.h"
+#include "object/bobject_debug_drawer.h"
 #include "ground/bstatic_collider.h"
 #include "object/bobject.h"
 #include "velkor/host.h"

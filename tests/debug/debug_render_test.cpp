@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "debug/bdebug_drawer.h"
+#include "object/bobject_debug_drawer.h"
 #include "ground/bground_models.h"
 #include "ground/bstatic_collider.h"
 #include "ground/bterrain.h"

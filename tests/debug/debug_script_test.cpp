@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "debug/bdebug_drawer.h"
+#include "object/bobject_debug_drawer.h"
 #include "lua/binding/blua_binding_core.h"
 #include "lua/blua.h"
 #include "tests/support/objects_test_support.h"

@@ -22,12 +22,6 @@ protected:
         Settings::max_step = 80;
         EngineTest::SetUp();
     }
-    void TearDown() override
-    {
-        EngineTest::TearDown();
-        Settings::socketEnabled = true;
-        Settings::max_step = 80;
-    }
     std::string runSystem(const std::string& code)
     {
         std::string result;

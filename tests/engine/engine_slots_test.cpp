@@ -80,7 +80,7 @@ TEST_F(EngineSlots, SpawnObjectFromLuaLoadsWithoutHostObjectOrEvent)
 TEST_F(EngineSlots, RemoveObjectAndDeleteAllQueueDespawn)
 {
     BeamObjectImpl* object = addObject();
-    RecordingHostObject other;
+    HostObjectDouble other;
     engine->removeObject(nullptr);  // in no slot: only the event
     EXPECT_EQ(engine->getSlotCount(), 1);
     engine->update(0.01f);
@@ -105,7 +105,7 @@ TEST_F(EngineSlots, ResetReachesTheBoundObjectInItsNextUpdate)
 {
     BeamObjectImpl* object = addObject();
     engine->update(0.01f);
-    RecordingHostObject stranger;
+    HostObjectDouble stranger;
     clearLog();
     engine->reset(&stranger);
     engine->update(0.01f);

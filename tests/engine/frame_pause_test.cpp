@@ -12,65 +12,24 @@
 #include "base/blog.h"
 #include "lua/blua.h"
 #include "object/bobject.h"
-#include "step/bphysics_worker.h"
+#include "threads/bphysics_worker.h"
 #include "base/bsettings.h"
+#include "tests/support/engine_fixture.h"
+#include "tests/support/host_object_double.h"
 #include "tests/support/recording_host.h"
 
 using namespace VadiZov;
 
 namespace {
 
-class PauseHostObject final : public HostObject {
-public:
-    ResourceContainer* getResourceContainer() override { return nullptr; }
-    float3* getPosition(float3* out) override
-    {
-        *out = float3();
-        return out;
-    }
-    void setBoundingBox(float3, float3) override { ++boxes; }
-    void setPosition(float3 p) override
-    {
-        positions.push_back(p);
-        if (onSetPosition) {
-            auto hook = std::move(onSetPosition);
-            onSetPosition = nullptr;  // once: the hook may cause more calls
-            hook();
-        }
-    }
-    void updateCamera(int, int, const CameraRecord*, float, float, float, float) override {}
-    Material* getMaterial(const char*) override { return nullptr; }
-    SpotLight* createSpotLight() override { return nullptr; }
-    void deleteSpotLight(SpotLight*) override {}
-    void addTireMark(const float3*, const float3*, float) override {}
-
-    std::vector<float3> positions;
-    int boxes = 0;
-    std::function<void()> onSetPosition;
-};
-
-struct FramePause : ::testing::Test {
+struct FramePause : VadiZov::testing::EngineFixture {
     void SetUp() override
     {
-        resetLogStateForTests();
-        g_logSink = &sink;
-        Settings::fps = 2000.0f;
-        Settings::fpsRealtime = 2000.0f;
-        Settings::gravity = -9.81f;
-        g_savedTimeScale = 1.0f;
-        engine = new BeamEngineImpl();
-        engine->init();
-    }
-    void TearDown() override
-    {
-        engine->teardown();
-        delete engine;
-        g_logSink = nullptr;
-        Settings::fps = 2000.0f;
-        g_savedTimeScale = 1.0f;
+        EngineFixture::SetUp();
+        startEngine();
     }
     // An engine-owned object of two falling nodes in the free slot, shown by `host`.
-    BeamObjectImpl* addFallingPair(PauseHostObject* host, float x)
+    BeamObjectImpl* addFallingPair(VadiZov::testing::HostObjectDouble* host, float x)
     {
         BeamObjectImpl* object = engine->getSlot(-1);
         EXPECT_NE(object, nullptr);
@@ -83,9 +42,7 @@ struct FramePause : ::testing::Test {
         return object;
     }
 
-    VadiZov::testing::RecordingLogSink sink;
-    PauseHostObject hostA;
-    BeamEngineImpl* engine = nullptr;
+    VadiZov::testing::HostObjectDouble hostA;
 };
 
 TEST_F(FramePause, PauseShowsTheHostWhereTheReferenceNodeIs)
@@ -117,7 +74,7 @@ TEST_F(FramePause, DisablingInTheObjectLoopEndsItAndHoldsTheWorker)
     engine->update(0.01f);
     engine->waitForPhysicsFrame();
     ASSERT_EQ(object->substepCount, 20);
-    ASSERT_EQ(hostA.boxes, 1);
+    ASSERT_EQ(hostA.boxes.size(), 1u);
     const int buffer = engine->graphicsBuffer();
     object->queueLuaCommand("return 1", false);
 
@@ -126,7 +83,7 @@ TEST_F(FramePause, DisablingInTheObjectLoopEndsItAndHoldsTheWorker)
     engine->update(0.01f);
     EXPECT_FALSE(engine->getEnabled());
     EXPECT_TRUE(object->luaCommands.empty());  // its own update ran
-    EXPECT_EQ(hostA.boxes, 1);                 // and ended the loop before the bounding box
+    EXPECT_EQ(hostA.boxes.size(), 1u);  // and ended the loop before the bounding box
     EXPECT_TRUE(engine->coreParameters().noWait);
     // The worker was not released: nothing ran and the buffers did not flip.
     EXPECT_EQ(engine->workerManager()->events.done[0]->wait(200), platform::WaitResult::Timeout);
@@ -139,7 +96,7 @@ TEST_F(FramePause, DisablingInTheObjectLoopEndsItAndHoldsTheWorker)
     engine->update(0.01f);
     engine->waitForPhysicsFrame();
     EXPECT_EQ(object->substepCount, 40);
-    EXPECT_EQ(hostA.boxes, 2);
+    EXPECT_EQ(hostA.boxes.size(), 2u);
     EXPECT_EQ(engine->graphicsBuffer(), buffer ^ 1);
 }
 

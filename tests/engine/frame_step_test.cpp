@@ -14,8 +14,10 @@
 #include "base/blog.h"
 #include "base/bmath.h"
 #include "object/bobject.h"
-#include "step/bphysics_worker.h"
+#include "threads/bphysics_worker.h"
 #include "base/bsettings.h"
+#include "tests/support/engine_fixture.h"
+#include "tests/support/host_object_double.h"
 #include "tests/support/lattice_object.h"
 #include "tests/support/recording_host.h"
 #include "tests/support/recording_script.h"
@@ -23,26 +25,6 @@
 using namespace VadiZov;
 
 namespace {
-
-class FakeHostObject final : public HostObject {
-public:
-    ResourceContainer* getResourceContainer() override { return nullptr; }
-    float3* getPosition(float3* out) override
-    {
-        *out = position;
-        return out;
-    }
-    void setBoundingBox(float3 lo, float3 hi) override { boxes.push_back({lo, hi}); }
-    void setPosition(float3 p) override { positions.push_back(p); }
-    void updateCamera(int, int, const CameraRecord*, float, float, float, float) override {}
-    Material* getMaterial(const char*) override { return nullptr; }
-    SpotLight* createSpotLight() override { return nullptr; }
-    void deleteSpotLight(SpotLight*) override {}
-    void addTireMark(const float3*, const float3*, float) override {}
-    float3 position{100.0f, 200.0f, 300.0f};
-    std::vector<float3> positions;
-    std::vector<std::pair<float3, float3>> boxes;
-};
 
 // Water below x = 0, air elsewhere.
 class EnvironmentGameEngine final : public VadiZov::testing::NullGameEngine {
@@ -57,26 +39,11 @@ public:
     int queries = 0;
 };
 
-struct FrameStep : ::testing::Test {
+struct FrameStep : VadiZov::testing::EngineFixture {
     void SetUp() override
     {
-        resetLogStateForTests();
-        g_logSink = &sink;
-        Settings::fps = 2000.0f;
-        Settings::fpsRealtime = 2000.0f;
-        Settings::gravity = -9.81f;
-        engine = new BeamEngineImpl();
-        engine->init();
-    }
-    void TearDown() override
-    {
-        if (engine) {
-            engine->teardown();
-            delete engine;
-        }
-        g_logSink = nullptr;
-        g_gameEngine = nullptr;
-        Settings::fps = 2000.0f;
+        EngineFixture::SetUp();
+        startEngine();
     }
     void place(BeamObjectImpl* object)
     {
@@ -98,9 +65,6 @@ struct FrameStep : ::testing::Test {
         object->setBeam(-1, 0, 1, 1e9f, 100000.0f, 50.0f, 1e9f, 1.0f);
         return object;
     }
-
-    VadiZov::testing::RecordingLogSink sink;
-    BeamEngineImpl* engine = nullptr;
 };
 
 TEST_F(FrameStep, RealTimeBecomesWholeSubstepsCappedAtMaxStep)
@@ -178,7 +142,8 @@ TEST_F(FrameStep, ReferenceNodeEndsEachFrameAtTheOriginAndTheFrameFollowsIt)
 
 TEST_F(FrameStep, HostPlacementAndBoundingBox)
 {
-    FakeHostObject host;
+    VadiZov::testing::HostObjectDouble host;
+    host.position = float3(100.0f, 200.0f, 300.0f);
     auto object = smallObject();
     object->hostObject = &host;
     object->refNode = 1;
@@ -212,7 +177,8 @@ TEST_F(FrameStep, AirDensityFollowsAltitudeAndLeavesWaterAlone)
 {
     EnvironmentGameEngine environment;
     g_gameEngine = &environment;
-    FakeHostObject host;
+    VadiZov::testing::HostObjectDouble host;
+    host.position = float3(100.0f, 200.0f, 300.0f);
     auto object = std::make_unique<BeamObjectImpl>();
     object->originOffset = float3(0.0f, 0.0f, 1000.0f);
     object->setNode(-1, float3(0.0f, 0.0f, 0.0f), 1.0f, 0, 1.0f, -1, false, false);
@@ -284,8 +250,7 @@ TEST_F(FrameStep, TeardownWaitsForTheFrameInFlight)
         place(object);
         engine->update(0.04f);
         engine->teardown();  // straight away, while the worker runs the 80 substeps
-        delete engine;
-        engine = nullptr;
+        engine.reset();
         EXPECT_EQ(script.count("physicsStep"), 80);
     }
     for (int round = 0; round < 50; ++round) {  // init, then destruction at once

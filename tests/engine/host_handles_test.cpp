@@ -18,7 +18,7 @@
 #include "object/bobject.h"
 #include "tests/support/lua_test_support.h"
 #include "tests/support/recording_host.h"
-#include "tests/support/scoped_settings.h"
+#include "tests/support/engine_fixture.h"
 
 using namespace VadiZov;
 using namespace VadiZov::testing;
@@ -48,7 +48,7 @@ int openDescriptors()
     return count;
 }
 
-class HostHandles : public ::testing::Test {
+class HostHandles : public EngineFixture {
 protected:
     void SetUp() override
     {
@@ -62,17 +62,12 @@ protected:
         std::ofstream(root / "data" / "a.txt") << "hello";
         std::ofstream(root / "data" / "list" / "one.txt") << "1";
         fileSystem = std::make_unique<host::DiskFileSystem>(root.string());
-        resetLogStateForTests();
-        engine = std::make_unique<BeamEngineImpl>();
-        engine->setLogSink(&sink);
-        engine->setFileSystem(fileSystem.get());
-        engine->setGameEngine(&gameEngine);
-        engine->init();
+        EngineFixture::SetUp();
+        startEngine(fileSystem.get(), &gameEngine);
     }
     void TearDown() override
     {
-        engine->teardown();
-        engine.reset();
+        EngineFixture::TearDown();
         fs::remove_all(root);
     }
 
@@ -88,7 +83,7 @@ protected:
             engine->update(0.01f);
         engine->waitForPhysicsFrame();
     }
-    int logged(const std::string& text) const
+    int timesLogged(const std::string& text) const
     {
         int n = 0;
         for (const std::string& line : sink.texts())
@@ -96,12 +91,9 @@ protected:
         return n;
     }
 
-    ScopedSettings settings;
     fs::path root;
-    RecordingLogSink sink;
     std::unique_ptr<host::DiskFileSystem> fileSystem;
     host::HostGameEngine gameEngine;
-    std::unique_ptr<BeamEngineImpl> engine;
 };
 
 TEST_F(HostHandles, AHandleClosedOrDeletedIsAnErrorToUseAgain)
@@ -174,7 +166,7 @@ TEST_F(HostHandles, DroppedFilesAndDirectoriesAreClosedWhenCollected)
     // Held ones count: the 65th open file is refused with a message, and closing one makes room.
     ASSERT_EQ(inSystem("held = {} for i = 1, 64 do held[i] = FS:openFile('data/a.txt', 'r') end"), "");
     EXPECT_EQ(inSystem("assert(FS:openFile('data/a.txt', 'r') == nil)"), "");
-    EXPECT_EQ(logged("*** openFile: no room for more than 64 open files, refused"), 1);
+    EXPECT_EQ(timesLogged("*** openFile: no room for more than 64 open files, refused"), 1);
     EXPECT_EQ(inSystem("held[1]:close() assert(FS:openFile('data/a.txt', 'r') ~= nil)"), "");
     EXPECT_EQ(inSystem("held = nil collectgarbage() collectgarbage()"), "");
     EXPECT_EQ(openDescriptors(), before);
@@ -206,7 +198,7 @@ TEST_F(HostHandles, SoundSourcesAStateMayHoldAreBounded)
 {
     ASSERT_EQ(inSystem("held = {} for i = 1, 300 do held[#held + 1] = gameEngine:createSFXSource('x') end"), "");
     EXPECT_EQ(gameEngine.sounds.size(), 256u);
-    EXPECT_EQ(logged("*** createSFXSource: no room for more than 256 sound sources, refused"), 1);
+    EXPECT_EQ(timesLogged("*** createSFXSource: no room for more than 256 sound sources, refused"), 1);
     EXPECT_EQ(inSystem("gameEngine:deleteSFXSource(held[1], true) assert(gameEngine:createSFXSource('y'))"), "");
     EXPECT_EQ(gameEngine.sounds.size(), 256u);
 }

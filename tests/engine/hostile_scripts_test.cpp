@@ -227,7 +227,6 @@ TEST_F(HostileScripts, SubstepLimitIsClampedWhateverScriptsWriteIntoIt)
         EXPECT_EQ(engine->coreParameters().substeps, c.substeps);
         engine->waitForPhysicsFrame();
     }
-    Settings::max_step = 80;
 }
 
 // ---- wrong successes and silent NaN

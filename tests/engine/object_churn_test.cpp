@@ -8,7 +8,7 @@
 #include <string>
 
 #include "base/blog.h"
-#include "debug/bdebug_drawer.h"
+#include "object/bobject_debug_drawer.h"
 #include "lua/blua.h"
 #include "object/bflexmesh.h"
 #include "tests/support/objects_test_support.h"

@@ -32,7 +32,7 @@ TEST(RenderSnapshotHandoff, HostReadsTheFinishedFrameEveryFrame)
     Settings::fpsRealtime = 2000.0f;
     Settings::gravity = -9.81f;
     test::AttachmentHost host;
-    host.position = float3(5.0f, -3.0f, 1.0f);
+    host.object.position = float3(5.0f, -3.0f, 1.0f);
     BeamEngineImpl engine;
     engine.init();
 
@@ -47,7 +47,7 @@ TEST(RenderSnapshotHandoff, HostReadsTheFinishedFrameEveryFrame)
         const float3 r = object->nodes[i].pos - centre;
         object->nodes[i].vel = float3(-3.0f * r.y, 3.0f * r.x, 0.0f);
     }
-    object->hostObject = &host;
+    object->hostObject = &host.object;
     object->mesh = &host.container;
     object->transformPending = true;
     object->refPositionNodes[0] = 0;
@@ -73,7 +73,7 @@ TEST(RenderSnapshotHandoff, HostReadsTheFinishedFrameEveryFrame)
         if (frame > 0) {
             ASSERT_EQ(skin.written.size(), finished.size());
             for (size_t v = 0; v < finished.size(); ++v)
-                expectAt(host.position + skin.written[v], finished[v], "vertex", frame, int(v));
+                expectAt(host.object.position + skin.written[v], finished[v], "vertex", frame, int(v));
             Vector3 shown[2];
             ASSERT_EQ(object->getReferencePositions(shown), 2);
             for (int k = 0; k < 2; ++k)

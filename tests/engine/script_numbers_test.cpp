@@ -191,7 +191,7 @@ function init()
   obj:finishLoading()
 end
 )");
-    auto* object = static_cast<BeamObjectImpl*>(engine->addObject("obj", 0, 0, 0, 0, 0, 0, 1, &host));
+    auto* object = static_cast<BeamObjectImpl*>(engine->addObject("obj", 0, 0, 0, 0, 0, 0, 1, &host.object));
     ASSERT_NE(object, nullptr);
     EXPECT_EQ(linesStartingWith("*** Prop.translation: (nan, 0, 0) is not finite or out of range, ignored").size() +
                   linesStartingWith("*** Prop.translation: (-nan, 0, 0) is not finite or out of range, ignored").size(),

@@ -17,6 +17,7 @@
 #include "tests/support/log_capture.h"
 #include "tests/support/lua_test_support.h"
 #include "tests/support/stored_file_system.h"
+#include "tests/support/scoped_settings.h"
 
 namespace VadiZov::testing {
 namespace {
@@ -29,7 +30,6 @@ protected:
     {
         LogCapture::SetUp();
         g_fileSystem = &fs;
-        savedSocket_ = Settings::socketEnabled;
         Settings::socketEnabled = false;
         lua = std::make_unique<Lua>("S0");
         lua->initialize(nullptr, nullptr);
@@ -39,7 +39,6 @@ protected:
     void TearDown() override
     {
         lua.reset();
-        Settings::socketEnabled = savedSocket_;
         g_fileSystem = nullptr;
         LogCapture::TearDown();
     }
@@ -68,7 +67,7 @@ protected:
     std::unique_ptr<Lua> lua;
 
 private:
-    bool savedSocket_ = false;
+    ScopedSettings settings_;
 };
 
 using Logged = std::vector<std::pair<int, std::string>>;

@@ -13,6 +13,7 @@
 #include "lua/bsocket_guard.h"
 #include "object/bobject.h"
 #include "tests/support/log_capture.h"
+#include "tests/support/scoped_settings.h"
 
 namespace VadiZov::testing {
 namespace {
@@ -83,7 +84,6 @@ protected:
     void SetUp() override
     {
         LogCapture::SetUp();
-        saved_ = Settings::socketEnabled;
         Settings::socketEnabled = true;
         lua = std::make_unique<Lua>("S0");
         lua->initialize(nullptr, nullptr);
@@ -92,7 +92,6 @@ protected:
     void TearDown() override
     {
         lua.reset();
-        Settings::socketEnabled = saved_;
         LogCapture::TearDown();
     }
     // The chunk's results joined by blanks, or "error: " and the message.
@@ -121,7 +120,7 @@ protected:
     std::unique_ptr<Lua> lua;
 
 private:
-    bool saved_ = true;
+    ScopedSettings settings_;
 };
 
 TEST_F(GuardedSocketTest, RefusedHostsNeverReachTheSocketLibrary)

@@ -1,5 +1,6 @@
-// Host doubles for cameras, props and flexible meshes: a vertex buffer, rigid meshes, spot
-// lights, a resource container and a host object that record every call the library makes.
+// Host doubles for cameras, props and flexible meshes: a vertex buffer, rigid meshes and a
+// resource container that record every call the library makes (the host object and its spot
+// lights are the shared ones of tests/support/host_object_double.h).
 #pragma once
 
 #include <array>
@@ -8,9 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/host_object_double.h"
 #include "velkor/host.h"
 
 namespace VadiZov::test {
+
+using VadiZov::testing::CameraCall;
+using VadiZov::testing::FakeSpotLight;
+using VadiZov::testing::Placement;
 
 class FakeFlexBuffer final : public FlexBuffer {
 public:
@@ -90,10 +96,6 @@ public:
     std::vector<float3> initialTransformation;
 };
 
-struct Placement {
-    float3 position, up, forward, baseRotation, rotation;
-};
-
 class FakeRigidMesh final : public RigidMesh {
 public:
     void setPlacement(const float3* p, const float3* up, const float3* forward, const float3* baseRotation,
@@ -112,22 +114,6 @@ public:
     bool hasInitialPosition = true;
     std::vector<Placement> placements;
     int detached = 0;
-};
-
-class FakeSpotLight final : public SpotLight {
-public:
-    void setLightArgs(float, void*) override { ++argsCalls; }
-    void setLightArgs2(void*) override { ++argsCalls; }
-    void setPlacement(const float3* p, const float3* up, const float3* forward, const float3* baseRotation,
-                      const float3* rotation) override
-    {
-        placements.push_back({*p, *up, *forward, *baseRotation, *rotation});
-    }
-    void setEnabled(bool on) override { enabled.push_back(on); }
-
-    std::vector<Placement> placements;
-    std::vector<bool> enabled;
-    int argsCalls = 0;
 };
 
 class FakeContainer final : public ResourceContainer {
@@ -179,41 +165,20 @@ public:
     int hostRecordCalls = 0;
 };
 
-struct CameraCall {
-    int index, count;
-    CameraRecord record;
-    float value, factor1, factor2, relaxation;
-};
-
-class AttachmentHost final : public HostObject {
-public:
-    ResourceContainer* getResourceContainer() override { return &container; }
-    float3* getPosition(float3* out) override
+// The attachment tests' host: the shared host object double with this container, making spot
+// lights and keeping the position the library gives it.
+struct AttachmentHost {
+    AttachmentHost()
     {
-        *out = position;
-        return out;
+        object.container = &container;
+        object.makesSpotLights = true;
+        object.followsSetPosition = true;
     }
-    void setBoundingBox(float3, float3) override {}
-    void setPosition(float3 p) override { position = p; }
-    void updateCamera(int index, int count, const CameraRecord* record, float value, float factor1, float factor2,
-                      float relaxation) override
-    {
-        cameraCalls.push_back({index, count, *record, value, factor1, factor2, relaxation});
-    }
-    Material* getMaterial(const char*) override { return nullptr; }
-    SpotLight* createSpotLight() override
-    {
-        lights.push_back(std::make_unique<FakeSpotLight>());
-        return lights.back().get();
-    }
-    void deleteSpotLight(SpotLight* light) override { deletedLights.push_back(light); }
-    void addTireMark(const float3*, const float3*, float) override {}
+    AttachmentHost(const AttachmentHost&) = delete;
+    AttachmentHost& operator=(const AttachmentHost&) = delete;
 
     FakeContainer container;
-    float3 position;
-    std::vector<CameraCall> cameraCalls;
-    std::vector<std::unique_ptr<FakeSpotLight>> lights;
-    std::vector<SpotLight*> deletedLights;
+    testing::HostObjectDouble object;
 };
 
 } // namespace VadiZov::test

@@ -19,7 +19,7 @@ protected:
     void SetUp() override
     {
         ObjectTest::SetUp();
-        obj->hostObject = &host;
+        obj->hostObject = &host.object;
         obj->mesh = &host.container;
     }
     // Nodes 0..3: origin, 2 m along x, 1 m along y, 1 m along z.
@@ -48,13 +48,13 @@ TEST_F(Attachments, CameraRecordIsSentOnlyOnceTheCameraNodesAreSet)
 {
     buildFrame();
     obj->updateCamera();
-    EXPECT_TRUE(host.cameraCalls.empty());
+    EXPECT_TRUE(host.object.cameraCalls.empty());
 
     obj->nodes[0].vel = float3(0.5f, 0.0f, 0.0f);
     setReferenceNodes(*obj, 0, 2, 1, 3, 1, 2);
     obj->updateCamera();
-    ASSERT_EQ(host.cameraCalls.size(), 1u);
-    const CameraCall& call = host.cameraCalls[0];
+    ASSERT_EQ(host.object.cameraCalls.size(), 1u);
+    const CameraCall& call = host.object.cameraCalls[0];
     EXPECT_EQ(call.index, -1);
     EXPECT_EQ(call.count, 0);
     EXPECT_FLOAT_EQ(call.value, 60.0f);
@@ -86,11 +86,11 @@ TEST_F(Attachments, ExternalCameraIsStoredInTheCameraFrame)
     expectFloat3Near(obj->externalCameraOffset, float3(2.0f, 0.0f, 1.0f), 1e-6f);
 
     obj->updateCamera();
-    ASSERT_EQ(host.cameraCalls.size(), 1u);
-    EXPECT_FLOAT_EQ(host.cameraCalls[0].value, 75.0f);
-    EXPECT_FLOAT_EQ(host.cameraCalls[0].factor1, 0.25f);
-    EXPECT_FLOAT_EQ(host.cameraCalls[0].factor2, 0.5f);
-    expectFloat3Near(host.cameraCalls[0].record.values[3], float3(2.0f, 0.0f, 1.0f), 1e-6f);
+    ASSERT_EQ(host.object.cameraCalls.size(), 1u);
+    EXPECT_FLOAT_EQ(host.object.cameraCalls[0].value, 75.0f);
+    EXPECT_FLOAT_EQ(host.object.cameraCalls[0].factor1, 0.25f);
+    EXPECT_FLOAT_EQ(host.object.cameraCalls[0].factor2, 0.5f);
+    expectFloat3Near(host.object.cameraCalls[0].record.values[3], float3(2.0f, 0.0f, 1.0f), 1e-6f);
 }
 
 TEST_F(Attachments, InternalCameraSelection)
@@ -110,14 +110,14 @@ TEST_F(Attachments, InternalCameraSelection)
         {-7, 60.0f, float3()},
     };
     for (const Case& c : cases) {
-        host.cameraCalls.clear();
+        host.object.cameraCalls.clear();
         obj->setInternalCamera(c.choice);
         obj->updateCamera();
-        ASSERT_EQ(host.cameraCalls.size(), 1u);
-        EXPECT_EQ(host.cameraCalls[0].index, c.choice);
-        EXPECT_EQ(host.cameraCalls[0].count, 2);
-        EXPECT_FLOAT_EQ(host.cameraCalls[0].value, c.value) << "choice " << c.choice;
-        expectFloat3Eq(host.cameraCalls[0].record.values[5], c.entry5);
+        ASSERT_EQ(host.object.cameraCalls.size(), 1u);
+        EXPECT_EQ(host.object.cameraCalls[0].index, c.choice);
+        EXPECT_EQ(host.object.cameraCalls[0].count, 2);
+        EXPECT_FLOAT_EQ(host.object.cameraCalls[0].value, c.value) << "choice " << c.choice;
+        expectFloat3Eq(host.object.cameraCalls[0].record.values[5], c.entry5);
     }
 }
 
@@ -158,9 +158,9 @@ TEST_F(Attachments, CameraCallsRefuseIdsThatCanNeverBeNodes)
 
     // A clear unsets the camera nodes: nothing is sent afterwards.
     obj->clear();
-    host.cameraCalls.clear();
+    host.object.cameraCalls.clear();
     obj->updateCamera();
-    EXPECT_TRUE(host.cameraCalls.empty());
+    EXPECT_TRUE(host.object.cameraCalls.empty());
 }
 
 // A script may name its camera and reference nodes before its setNode calls: the ids are kept
@@ -173,7 +173,7 @@ TEST_F(Attachments, CameraNodesNamedBeforeTheirNodesWorkOnceTheyExist)
     EXPECT_TRUE(takeErrors().empty());
     EXPECT_EQ(obj->internal_camera_count, 1);
     obj->updateCamera();
-    EXPECT_TRUE(host.cameraCalls.empty());  // the nodes are not there yet
+    EXPECT_TRUE(host.object.cameraCalls.empty());  // the nodes are not there yet
     obj->hostPosition = float3(10.0f, 20.0f, 30.0f);
     Vector3 out[2];
     obj->getReferencePositions(out);
@@ -182,12 +182,12 @@ TEST_F(Attachments, CameraNodesNamedBeforeTheirNodesWorkOnceTheyExist)
 
     buildFrame();
     obj->updateCamera();
-    ASSERT_EQ(host.cameraCalls.size(), 1u);
-    EXPECT_EQ(host.cameraCalls[0].count, 1);
-    EXPECT_FLOAT_EQ(host.cameraCalls[0].value, 80.0f);
-    expectFloat3Eq(host.cameraCalls[0].record.values[1], float3(2.0f, 0.0f, 0.0f));  // side: node 1
-    expectFloat3Eq(host.cameraCalls[0].record.values[2], float3(0.0f, 1.0f, 0.0f));  // direction: node 2
-    expectFloat3Eq(host.cameraCalls[0].record.values[5], float3(0.0f, 0.0f, 1.0f));  // internal camera: node 3
+    ASSERT_EQ(host.object.cameraCalls.size(), 1u);
+    EXPECT_EQ(host.object.cameraCalls[0].count, 1);
+    EXPECT_FLOAT_EQ(host.object.cameraCalls[0].value, 80.0f);
+    expectFloat3Eq(host.object.cameraCalls[0].record.values[1], float3(2.0f, 0.0f, 0.0f));  // side: node 1
+    expectFloat3Eq(host.object.cameraCalls[0].record.values[2], float3(0.0f, 1.0f, 0.0f));  // direction: node 2
+    expectFloat3Eq(host.object.cameraCalls[0].record.values[5], float3(0.0f, 0.0f, 1.0f));  // internal camera: node 3
     obj->getReferencePositions(out);
     EXPECT_FLOAT_EQ(out[0].x, 12.0f);  // node 1 at (2, 0, 0)
     EXPECT_FLOAT_EQ(out[1].z, 31.0f);  // node 3 at (0, 0, 1)
@@ -208,11 +208,11 @@ TEST_F(Attachments, ExternalCameraOnADegenerateFrameKeepsItsFactorsAndView)
     EXPECT_EQ(takeErrors(), std::vector<std::string>{"*** setExternalCamera: the camera nodes span no frame"});
     expectFloat3Eq(obj->externalCameraOffset, before);
     obj->updateCamera();
-    ASSERT_EQ(host.cameraCalls.size(), 1u);
-    EXPECT_FLOAT_EQ(host.cameraCalls[0].value, 65.0f);
-    EXPECT_FLOAT_EQ(host.cameraCalls[0].factor1, 3.0f);
-    EXPECT_FLOAT_EQ(host.cameraCalls[0].factor2, 4.0f);
-    for (const float3& v : host.cameraCalls[0].record.values)
+    ASSERT_EQ(host.object.cameraCalls.size(), 1u);
+    EXPECT_FLOAT_EQ(host.object.cameraCalls[0].value, 65.0f);
+    EXPECT_FLOAT_EQ(host.object.cameraCalls[0].factor1, 3.0f);
+    EXPECT_FLOAT_EQ(host.object.cameraCalls[0].factor2, 4.0f);
+    for (const float3& v : host.object.cameraCalls[0].record.values)
         EXPECT_TRUE(std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z));
 
     // Camera nodes not defined at all: the same.
@@ -284,8 +284,8 @@ TEST_F(Attachments, LightStateIsSentOnChangeOnly)
 {
     buildFrame();
     Prop* prop = lightProp(*obj);
-    ASSERT_EQ(host.lights.size(), 1u);
-    FakeSpotLight& light = *host.lights[0];
+    ASSERT_EQ(host.object.lights.size(), 1u);
+    FakeSpotLight& light = *host.object.lights[0];
     struct Step {
         float dataValue;
         std::vector<bool> sent;
@@ -391,8 +391,8 @@ TEST_F(Attachments, LightTakesAGivenBaseTranslationInMetres)
         light->initialize();
         EXPECT_EQ(light->baseTranslationGiven(), c.given) << c.what;
         obj->updateGraphics(0.0f);
-        ASSERT_FALSE(host.lights.back()->placements.empty()) << c.what;
-        expectFloat3Near(host.lights.back()->placements.back().position, c.expected, 1e-6f);
+        ASSERT_FALSE(host.object.lights.back()->placements.empty()) << c.what;
+        expectFloat3Near(host.object.lights.back()->placements.back().position, c.expected, 1e-6f);
     }
 }
 
@@ -446,14 +446,14 @@ TEST_F(Attachments, PropsGiveBackWhatTheyHeldAtTheHost)
 
     Prop* light = lightProp(*obj);
     light->initialize();
-    ASSERT_EQ(host.lights.size(), 2u);
-    EXPECT_EQ(host.deletedLights, std::vector<SpotLight*>{host.lights[0].get()});
+    ASSERT_EQ(host.object.lights.size(), 2u);
+    EXPECT_EQ(host.object.deletedLights, std::vector<SpotLight*>{host.object.lights[0].get()});
 
     // Replacing the slot and clearing the object give back the rest.
     setProp(*obj, 3, "mirror");
     EXPECT_EQ(host.container.deletedMeshes.size(), 2u);
     obj->clear();
-    EXPECT_EQ(host.deletedLights.size(), 2u);
+    EXPECT_EQ(host.object.deletedLights.size(), 2u);
     EXPECT_EQ(obj->prop_count, 0);
     EXPECT_EQ(getProp(*obj, 3), nullptr);
 }
@@ -462,7 +462,7 @@ TEST_F(Attachments, PropWithBadNodesIsNeverPlacedOrNaN)
 {
     buildFrame();
     Prop* prop = lightProp(*obj);
-    FakeSpotLight& light = *host.lights[0];
+    FakeSpotLight& light = *host.object.lights[0];
     for (int bad : {-1, 4, 1999, 1 << 30}) {
         prop->nY = bad;
         obj->updateGraphics(0.0f);

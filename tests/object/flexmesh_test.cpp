@@ -16,7 +16,7 @@ protected:
     void SetUp() override
     {
         ObjectTest::SetUp();
-        obj->hostObject = &host;
+        obj->hostObject = &host.object;
         obj->mesh = &host.container;
     }
     void TearDown() override

@@ -4,7 +4,7 @@
 #include <numbers>
 
 #include "engine/bengine.h"
-#include "object/bobject_ground_models.h"
+#include "ground/bground_model_names.h"
 #include "object_test_support.h"
 
 namespace VadiZov::test {
@@ -374,7 +374,7 @@ TEST_F(Build, FinishLoadingNotifiesTheHostAndTheEngine)
     BeamEngineImpl engine;
     HostObjectDouble host;
     ResourceContainerDouble mesh;
-    g_engine = &engine;
+    obj->setEngine(&engine);
     obj->loaded = false;
     obj->mesh = &mesh;
     obj->finishLoading();
@@ -385,7 +385,7 @@ TEST_F(Build, FinishLoadingNotifiesTheHostAndTheEngine)
     obj->finishLoading();
     EXPECT_EQ(mesh.loadedNotices, 1);
     EXPECT_TRUE(obj->loaded);
-    g_engine = nullptr;
+    obj->setEngine(nullptr);
     obj->hostObject = nullptr;
     obj->mesh = nullptr;
 }

@@ -211,7 +211,7 @@ TEST_F(ObjectLoading, PersistentAndDebugTextsReachTheHost)
     BeamObjectImpl* object = addObject();
     runInObject(object, "obj:setPersistentData('{\"fuel\": 3}') obj:setDebugString('debug text')");
     EXPECT_STREQ(engine->getObjectPersistentData(&hostObject), "{\"fuel\": 3}");
-    RecordingHostObject stranger;
+    HostObjectDouble stranger;
     EXPECT_EQ(engine->getObjectPersistentData(&stranger), nullptr);
     EXPECT_EQ(engine->getObjectPersistentData(nullptr), nullptr);
     char text[32] = {};

@@ -5,6 +5,7 @@
 
 #include "solver/bbeam_events.h"
 #include "object/bobject_host_output.h"
+#include "contact/bcontact_particles.h"
 #include "tests/support/objects_test_support.h"
 
 using namespace VadiZov;

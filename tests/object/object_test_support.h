@@ -13,8 +13,10 @@
 #include "base/blog.h"
 #include "object/bobject.h"
 #include "object/bobject_script.h"
+#include "object/bobject_wheels.h"
 #include "base/bsettings.h"
 #include "tests/support/recording_host.h"
+#include "tests/support/scoped_settings.h"
 #include "velkor/host.h"
 
 namespace VadiZov::test {
@@ -22,6 +24,7 @@ namespace VadiZov::test {
 using VadiZov::testing::HostObjectDouble;
 using VadiZov::testing::LogLine;
 using VadiZov::testing::RecordingLogSink;
+using VadiZov::testing::ScopedSettings;
 
 class ScriptDouble final : public ObjectScript {
 public:
@@ -82,8 +85,6 @@ protected:
     {
         obj.reset();
         g_logSink = nullptr;
-        Settings::spawnScale = 1.0f;
-        Settings::gravity = -9.81f;
         resetLogStateForTests();
     }
 
@@ -108,6 +109,7 @@ protected:
     RecordingLogSink log;
     ScriptDouble script;
     std::unique_ptr<BeamObjectImpl> obj;
+    ScopedSettings settings;  // a test may set the spawn scale or gravity
 };
 
 inline void expectFloat3Eq(const float3& actual, const float3& expected)

@@ -13,7 +13,9 @@
 #include <vector>
 
 #include "solver/bbeam_batch.h"
+#include "solver/bbeam_forces.h"
 #include "solver/bsubstep.h"
+#include "solver/bsubstep_context.h"
 #include "object/bobject.h"
 #include "object/bobject_script.h"
 #include "base/bsettings.h"
@@ -173,6 +175,7 @@ void compareOverSubsteps(SimdKernel kernel)
     Body batched = makeBody();
     BeamObjectImpl& r = *reference.object;
     BeamObjectImpl& t = *batched.object;
+    SubstepContext rc, tc;
     std::mt19937 random(20261209);
     std::uniform_int_distribution<int> pickNode(0, r.node_count - 1);
     std::uniform_real_distribution<float> kick(-4.0f, 4.0f);
@@ -187,8 +190,8 @@ void compareOverSubsteps(SimdKernel kernel)
         }
         BeamSubstep::integrateNodes(r, kSubstepTime, nullptr);
         BeamSubstep::integrateNodes(t, kSubstepTime, nullptr);
-        BeamSubstep::computeBeamForcesReference(r);
-        computeBeamForcesWith(t, kernel);
+        BeamSubstep::computeBeamForcesReference(r, rc);
+        computeBeamForcesWith(t, tc, kernel);
         for (int n = 0; n < r.node_count; ++n) {
             ASSERT_TRUE(sameBits(r.nodes[n].pos, t.nodes[n].pos)) << "step " << step << " node " << n;
             ASSERT_TRUE(sameBits(r.nodes[n].vel, t.nodes[n].vel)) << "step " << step << " node " << n;
@@ -281,8 +284,9 @@ TEST(BeamBatch, EveryKernelMatchesSequentialLoopOnArbitraryFloats)
         for (uint32_t seed = 1; seed <= 40; ++seed) {
             auto r = makeArbitrary(seed);
             auto t = makeArbitrary(seed);
-            BeamSubstep::computeBeamForcesReference(*r);
-            computeBeamForcesWith(*t, kernel);
+            SubstepContext rc, tc;
+            BeamSubstep::computeBeamForcesReference(*r, rc);
+            computeBeamForcesWith(*t, tc, kernel);
             for (int n = 0; n < r->node_count; ++n)
                 ASSERT_TRUE(sameBits(r->nodes[n].force, t->nodes[n].force)) << "seed " << seed << " node " << n;
             for (int b = 0; b < r->beam_count; ++b) {
@@ -363,6 +367,7 @@ void compareWithChanges(const TopologyCase& c, SimdKernel kernel)
     shape.maxBeams = 4000;
     auto r = VadiZov::testing::makeLattice(shape);
     auto t = VadiZov::testing::makeLattice(shape);
+    SubstepContext rc, tc;
     c.prepare(*r);
     c.prepare(*t);
     for (int step = 0; step < 40; ++step) {
@@ -370,9 +375,9 @@ void compareWithChanges(const TopologyCase& c, SimdKernel kernel)
         c.change(*t, step);
         BeamSubstep::integrateNodes(*r, kSubstepTime, nullptr);
         BeamSubstep::integrateNodes(*t, kSubstepTime, nullptr);
-        BeamSubstep::computeBeamForcesReference(*r);
-        computeBeamForcesWith(*t, kernel);
-        ASSERT_EQ(t->forceSlots->grouped, c.grouped) << c.name;
+        BeamSubstep::computeBeamForcesReference(*r, rc);
+        computeBeamForcesWith(*t, tc, kernel);
+        ASSERT_EQ(tc.forceSlots->grouped, c.grouped) << c.name;
         for (int n = 0; n < r->node_count; ++n) {
             ASSERT_TRUE(sameBits(r->nodes[n].force, t->nodes[n].force)) << c.name << " step " << step << " node " << n;
             ASSERT_TRUE(sameBits(r->nodes[n].pos, t->nodes[n].pos)) << c.name << " step " << step << " node " << n;
@@ -411,7 +416,8 @@ TEST(BeamBatch, BrokenBeamsLeaveNegativeZeroForcesAlone)
         }
         o->beams[0] = BeamCore{0, 1, 1.0f, 100.0f, 1.0f, 1e9f, BEAM_BROKEN};
         o->beams[1] = BeamCore{2, 1, 1.0f, 100.0f, 1.0f, 1e9f, BEAM_BROKEN};
-        computeBeamForcesWith(*o, kernel);
+        SubstepContext context;
+        computeBeamForcesWith(*o, context, kernel);
         for (int n = 0; n < 3; ++n)
             EXPECT_TRUE(std::signbit(o->nodes[n].force.x) && std::signbit(o->nodes[n].force.z)) << "node " << n;
     }

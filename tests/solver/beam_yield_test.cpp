@@ -5,11 +5,13 @@
 #include <memory>
 
 #include "object/bbeam_handles.h"
-#include "solver/bsubstep.h"
+#include "solver/bbeam_forces.h"
+#include "solver/bsubstep_context.h"
 #include "base/blog.h"
 #include "object/bobject.h"
 #include "base/bsettings.h"
 #include "tests/support/recording_script.h"
+#include "tests/support/scoped_settings.h"
 
 using namespace VadiZov;
 
@@ -26,7 +28,6 @@ struct BeamYield : ::testing::Test {
     void TearDown() override
     {
         object->setScript(nullptr);
-        Settings::gravity = -9.81f;
     }
     // Two nodes of 1 kg, `length` apart along x, joined by one beam at rest at that length.
     int pair(float length, float strength, float spring, float damp, float deform)
@@ -39,12 +40,14 @@ struct BeamYield : ::testing::Test {
     {
         for (int i = 0; i < object->node_count; ++i)
             object->nodes[i].force = float3();
-        BeamSubstep::computeBeamForces(*object);
+        BeamSubstep::computeBeamForces(*object, context);
         return object->nodes[0].force.x;  // > 0: pulled towards node 1 at +x
     }
 
     VadiZov::testing::RecordingScript script;
     std::unique_ptr<BeamObjectImpl> object;
+    SubstepContext context;  // what the object's core thread would own
+    VadiZov::testing::ScopedSettings settings;
 };
 
 TEST_F(BeamYield, RepeatedStretchingYieldsWeakenTheBeamUntilItBreaks)

@@ -9,7 +9,9 @@
 #include <memory>
 
 #include "solver/bbeam_events.h"
+#include "solver/bbeam_forces.h"
 #include "solver/bsubstep.h"
+#include "solver/bsubstep_context.h"
 #include "base/blog.h"
 #include "base/bmath.h"
 #include "object/bobject.h"
@@ -18,6 +20,7 @@
 #include "tests/support/bit_checksum.h"
 #include "tests/support/recording_host.h"
 #include "tests/support/recording_script.h"
+#include "tests/support/scoped_settings.h"
 
 using namespace VadiZov;
 
@@ -41,7 +44,6 @@ struct Substeps : ::testing::Test {
     {
         object->setScript(nullptr);
         g_logSink = nullptr;
-        Settings::gravity = -9.81f;
     }
     // One frame of n substeps as the core thread runs it.
     void frame(int n)
@@ -52,8 +54,8 @@ struct Substeps : ::testing::Test {
             params.currentSubstep = i;
             params.lastSubstep = i == n - 1;
             BeamSubstep::beginSubstep(*object, params, nullptr);
-            BeamSubstep::forceStage(*object, params);
-            BeamSubstep::contactStage(*object, params);
+            BeamSubstep::forceStage(*object, context, params);
+            BeamSubstep::contactStage(*object, context, params);
         }
     }
     int node(float x, float y, float z, float mass = 1.0f, bool collides = true)
@@ -64,7 +66,9 @@ struct Substeps : ::testing::Test {
     VadiZov::testing::RecordingLogSink sink;
     VadiZov::testing::RecordingScript script;
     std::unique_ptr<BeamObjectImpl> object;
-    BeamObjectImpl* slots[1] = {};
+    BeamObjectRecords* slots[1] = {};
+    SubstepContext context;  // what the object's core thread would own
+    VadiZov::testing::ScopedSettings settings;
     core_parameters_t params;
 };
 
@@ -196,7 +200,7 @@ struct Beams : Substeps {
     {
         for (int i = 0; i < object->node_count; ++i)
             object->nodes[i].force = float3();
-        BeamSubstep::computeBeamForces(*object);
+        BeamSubstep::computeBeamForces(*object, context);
         return object->nodes[0].force.x;  // > 0: pulled towards node 1 at +x
     }
 };
@@ -226,7 +230,7 @@ TEST_F(Beams, TwoNodeSpringOscillatesWithItsPeriodAndKeepsMomentumExactly)
         params.currentSubstep = 1;
         params.lastSubstep = false;
         BeamSubstep::beginSubstep(*object, params, nullptr);
-        BeamSubstep::forceStage(*object, params);
+        BeamSubstep::forceStage(*object, context, params);
         ASSERT_EQ(object->nodes[0].vel.x, -object->nodes[1].vel.x) << "substep " << i;
         const float len = object->nodes[1].pos.x - object->nodes[0].pos.x;
         ASSERT_GT(len, 0.85f);
@@ -430,7 +434,7 @@ struct DampingCap : Substeps {
         params.currentSubstep = 1;
         params.lastSubstep = false;
         BeamSubstep::beginSubstep(*object, params, nullptr);
-        BeamSubstep::forceStage(*object, params);
+        BeamSubstep::forceStage(*object, context, params);
     }
 };
 

@@ -13,6 +13,7 @@
 #include "tests/support/bit_checksum.h"
 #include "object/bobject.h"
 #include "solver/bsubstep.h"
+#include "solver/bpressure_groups.h"
 #include "solver/bsurface_forces.h"
 
 using namespace VadiZov;
@@ -38,8 +39,8 @@ struct SurfaceForces : VadiZov::testing::WeightlessObject {
     void surfaceStep()
     {
         clearForces();
-        updatePressureGroups(*object);
-        applyTriangleSurfaceForces(*object);
+        updatePressureGroups(*object, context);
+        applyTriangleSurfaceForces(*object, context);
     }
 };
 

@@ -9,6 +9,8 @@
 #include "base/bsettings.h"
 #include "object/bobject.h"
 #include "solver/bsubstep.h"
+#include "solver/bsubstep_context.h"
+#include "tests/support/scoped_settings.h"
 
 namespace VadiZov::testing {
 
@@ -18,7 +20,6 @@ struct WeightlessObject : ::testing::Test {
         Settings::gravity = 0.0f;
         object = std::make_unique<BeamObjectImpl>();
     }
-    void TearDown() override { Settings::gravity = -9.81f; }
 
     // A fresh empty object, for each row of a table.
     void rebuild() { object = std::make_unique<BeamObjectImpl>(); }
@@ -31,7 +32,7 @@ struct WeightlessObject : ::testing::Test {
     void runSubsteps(int count)
     {
         core_parameters_t params;
-        BeamObjectImpl* slots[1] = {object.get()};
+        BeamObjectRecords* slots[1] = {object.get()};
         params.objects = slots;
         params.objectCount = 1;
         params.dt = kSubstepTime;
@@ -39,11 +40,13 @@ struct WeightlessObject : ::testing::Test {
         params.currentSubstep = 1;
         for (int i = 0; i < count; ++i) {
             BeamSubstep::beginSubstep(*object, params, nullptr);
-            BeamSubstep::forceStage(*object, params);
+            BeamSubstep::forceStage(*object, context, params);
         }
     }
 
     std::unique_ptr<BeamObjectImpl> object;
+    SubstepContext context;  // what the object's core thread would own
+    ScopedSettings settings;
 };
 
 } // namespace VadiZov::testing

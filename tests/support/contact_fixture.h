@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "solver/bsubstep.h"
+#include "solver/bsubstep_context.h"
 #include "contact/bground_contact.h"
 #include "ground/bground_models.h"
 #include "object/bobject.h"
@@ -75,8 +76,8 @@ protected:
     {
         for (int i = 0; i < n; ++i) {
             BeamSubstep::beginSubstep(*object, params, nullptr);
-            BeamSubstep::forceStage(*object, params);
-            BeamSubstep::contactStage(*object, params);
+            BeamSubstep::forceStage(*object, context, params);
+            BeamSubstep::contactStage(*object, context, params);
         }
     }
 
@@ -87,7 +88,8 @@ protected:
     }
 
     std::unique_ptr<BeamObjectImpl> object;
-    BeamObjectImpl* slots[1] = {};
+    SubstepContext context;  // what the object's core thread would own
+    BeamObjectRecords* slots[1] = {};
     core_parameters_t params;
     TerrainBlock terrain;
     StaticCollider collider;

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "step/bcore_parameters.h"
+#include "object/bcore_parameters.h"
 #include "base/bsettings.h"
 #include "ground/bstatic_collider.h"
 #include "ground/bterrain.h"
@@ -41,7 +41,7 @@ inline TerrainConfig unitGridConfig(int width, int height, const std::vector<uin
 
 // Parameters for substeps of object alone, in the middle of a long frame (never its first or
 // last substep: no frame-start work, no render shift).
-inline void bindSingleObject(core_parameters_t& params, BeamObjectImpl* (&slots)[1], BeamObjectImpl* object,
+inline void bindSingleObject(core_parameters_t& params, BeamObjectRecords* (&slots)[1], BeamObjectRecords* object,
                              StaticCollider* collider, TerrainBlock* terrain)
 {
     slots[0] = object;

@@ -66,26 +66,11 @@ void RecordingGameEngine::executeJS(const char* script, int value)
 
 void EngineTest::SetUp()
 {
-    LuaTest::SetUp();
-    Settings::fps = 2000.0f;
-    Settings::fpsRealtime = 2000.0f;
-    g_savedTimeScale = 1.0f;
+    EngineFixture::SetUp();
+    hostObject.followsSetPosition = true;
     fs.addFile("lua/system/main.lua", kSystemScript);
     fs.addFile("obj/init.lua", kRecordingObjectScript);
-    engine = std::make_unique<BeamEngineImpl>();
-    engine->setLogSink(&sink);
-    engine->setFileSystem(&fs);
-    engine->setGameEngine(&gameEngine);
-    engine->init();
-}
-
-void EngineTest::TearDown()
-{
-    engine->teardown();
-    engine.reset();
-    g_gameEngine = nullptr;
-    Settings::fps = 2000.0f;
-    LuaTest::TearDown();
+    startEngine(&fs, &gameEngine);
 }
 
 BeamObjectImpl* EngineTest::addObject(bool withHostObject)

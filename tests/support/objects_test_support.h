@@ -12,6 +12,8 @@
 #include "lua/blua.h"
 #include "object/bobject.h"
 #include "object/bobject_lua_script.h"
+#include "tests/support/engine_fixture.h"
+#include "tests/support/host_object_double.h"
 #include "tests/support/lua_test_support.h"
 #include "tests/support/recording_host.h"
 
@@ -65,38 +67,17 @@ public:
     std::vector<std::unique_ptr<RecordingSound>> played;
 };
 
-class RecordingHostObject final : public HostObject {
-public:
-    ResourceContainer* getResourceContainer() override { return nullptr; }
-    float3* getPosition(float3* out) override
-    {
-        *out = position;
-        return out;
-    }
-    void setBoundingBox(float3, float3) override {}
-    void setPosition(float3 p) override { position = p; }
-    void updateCamera(int, int, const CameraRecord*, float, float, float, float) override {}
-    Material* getMaterial(const char*) override { return nullptr; }
-    SpotLight* createSpotLight() override { return nullptr; }
-    void deleteSpotLight(SpotLight*) override {}
-    void addTireMark(const float3* p, const float3*, float intensity) override
-    {
-        tireMarks.push_back({p->x, intensity});
-    }
-    float3 position{0.0f, 0.0f, 0.0f};
-    std::vector<std::pair<float, float>> tireMarks;  // x, intensity
-};
-
 // The system script records engine events as "event:<name>[ <value>]" log lines.
 extern const char* const kSystemScript;
 // An object script that builds two nodes 1 m apart along x joined by one beam, and logs every
 // callback as "cb:<name>[ args]".
 extern const char* const kRecordingObjectScript;
 
-class EngineTest : public LuaTest {
+// The engine fixture with the recording system script, the recording game engine, a host object
+// and an in-memory file system.
+class EngineTest : public EngineFixture {
 protected:
     void SetUp() override;
-    void TearDown() override;
 
     // Adds the object of directory "obj" (its init.lua is kRecordingObjectScript unless the test
     // replaced it) with the test's host object, or without one.
@@ -109,9 +90,9 @@ protected:
     int indexOf(const std::string& text, int from = 0) const;
     void clearLog() { sink.lines.clear(); }
 
-    std::unique_ptr<BeamEngineImpl> engine;
+    MemoryFS fs;
     RecordingGameEngine gameEngine;
-    RecordingHostObject hostObject;
+    HostObjectDouble hostObject;  // keeps the position the engine gives it
 };
 
 } // namespace VadiZov::testing

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/host_object_double.h"
 #include "velkor/host.h"
 
 namespace VadiZov::testing {
@@ -113,26 +114,6 @@ public:
     }
     std::vector<std::string> opened;
     std::vector<RecordingFile*> files;
-};
-
-// A host object that reports a settable position and ignores everything else.
-class HostObjectDouble final : public HostObject {
-public:
-    ResourceContainer* getResourceContainer() override { return nullptr; }
-    float3* getPosition(float3* out) override
-    {
-        *out = position;
-        return out;
-    }
-    void setBoundingBox(float3, float3) override {}
-    void setPosition(float3) override {}
-    void updateCamera(int, int, const CameraRecord*, float, float, float, float) override {}
-    Material* getMaterial(const char*) override { return nullptr; }
-    SpotLight* createSpotLight() override { return nullptr; }
-    void deleteSpotLight(SpotLight*) override {}
-    void addTireMark(const float3*, const float3*, float) override {}
-
-    float3 position;
 };
 
 } // namespace VadiZov::testing

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "object/bobject_script.h"
-#include "step/bthread.h"
+#include "threads/bthread.h"
 
 namespace VadiZov::testing {
 

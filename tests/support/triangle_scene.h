@@ -1,6 +1,7 @@
 // Objects with collision triangles stepped together on the calling thread the way the physics
-// worker and the core threads step them: integrate (writing tree slots), forces, tree build,
-// triangle search, and the worker's inter-object contacts.
+// worker and the core threads step them (each object with a substep context of its own):
+// integrate (writing tree slots), forces, tree build, triangle search, and the worker's
+// inter-object contacts.
 #pragma once
 
 #include <memory>
@@ -13,8 +14,9 @@
 #include "contact/btriangle_search.h"
 #include "ground/bground_models.h"
 #include "object/bobject.h"
+#include "object/bcore_parameters.h"
 #include "solver/bsubstep.h"
-#include "step/bcore_parameters.h"
+#include "solver/bsubstep_context.h"
 
 namespace VadiZov::testing {
 
@@ -38,8 +40,17 @@ struct TriangleScene {
             throw std::length_error("TriangleScene holds at most kMaxObjects objects");
         objects.push_back(std::make_unique<BeamObjectImpl>());
         objects.back()->setScript(nullptr);
+        contexts.push_back(std::make_unique<SubstepContext>());
         slots[params.objectCount++] = objects.back().get();
         return *objects.back();
+    }
+    // The substep context of an object of the scene (what its core thread would own).
+    SubstepContext& context(const BeamObjectRecords& object)
+    {
+        for (int i = 0; i < params.objectCount; ++i)
+            if (slots[i] == &object)
+                return *contexts[size_t(i)];
+        throw std::invalid_argument("not an object of this TriangleScene");
     }
     // Tree slots and result buffer for the objects as they stand (the worker does this when
     // the object set changes).
@@ -54,7 +65,7 @@ struct TriangleScene {
     {
         for (int i = 0; i < params.objectCount; ++i) {
             BeamSubstep::beginSubstep(*slots[i], params, tree.objectSlots(i), tree.objectSlotCount(i));
-            BeamSubstep::forceStage(*slots[i], params);
+            BeamSubstep::forceStage(*slots[i], *contexts[size_t(i)], params);
         }
         tree.beginBuild();
         tree.build();
@@ -64,14 +75,21 @@ struct TriangleScene {
         for (int s = 0; s < n; ++s) {
             stepToSearch();
             for (int i = 0; i < params.objectCount; ++i)
-                BeamSubstep::contactStage(*slots[i], params, search());
-            resolveInterObjectContacts(params, scratch);
+                BeamSubstep::contactStage(*slots[i], *contexts[size_t(i)], params, search());
+            resolveInterObjectContacts();
         }
+    }
+    // The worker's step: every object's candidates, in slot order.
+    void resolveInterObjectContacts()
+    {
+        for (int i = 0; i < params.objectCount; ++i)
+            VadiZov::resolveInterObjectContacts(params, i, contexts[size_t(i)]->collisionCandidates, scratch);
     }
     TriangleSearch search() { return TriangleSearch{&tree, results.data(), int(results.size())}; }
 
     std::vector<std::unique_ptr<BeamObjectImpl>> objects;
-    BeamObjectImpl* slots[kMaxObjects] = {};
+    std::vector<std::unique_ptr<SubstepContext>> contexts;
+    BeamObjectRecords* slots[kMaxObjects] = {};
     core_parameters_t params;
     CollisionTriangleTree tree;
     std::vector<uint32_t> results;

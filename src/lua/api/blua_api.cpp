@@ -5,7 +5,7 @@
 #include <initializer_list>
 #include <vector>
 
-#include "debug/bdebug_drawer.h"
+#include "object/bobject_debug_drawer.h"
 #include "engine/bengine.h"
 #include "base/bglobals.h"
 #include "ground/bground_models.h"
@@ -13,6 +13,7 @@
 #include "lua/blua.h"
 #include "lua/binding/blua_binding.h"
 #include "object/bobject.h"
+#include "object/bobject_wheels.h"
 #include "base/bsettings.h"
 #include "ground/bterrain.h"
 #include "velkor/host.h"

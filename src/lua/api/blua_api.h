@@ -52,7 +52,8 @@ class Class;
 } // namespace LuaBinding
 
 // Registers the API into the state of `lua`; `owner` becomes the global `obj` (nil for the
-// system state). Called by Lua::initialize in a protected call; raises Lua errors.
+// system state). The state wrapper's registration (blua_api_install.cpp hands it over): called by
+// Lua::initialize in a protected call; raises Lua errors.
 void registerLuaApi(lua_State* L, Lua& lua, BeamObjectImpl* owner);
 
 void registerLuaGlobalFunctions(LuaBinding::Namespace& scope);  // logInfo ... hexdump

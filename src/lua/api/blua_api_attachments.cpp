@@ -15,7 +15,7 @@
 #include "object/bobject.h"
 #include "object/bobject_attachments.h"
 #include "object/bprop.h"
-#include "step/bthread.h"
+#include "base/bphysics_thread.h"
 #include "velkor/host.h"
 
 namespace VadiZov {

@@ -8,11 +8,11 @@
 
 #include "base/blog.h"
 #include "base/bscript_values.h"
-#include "debug/bdebug_drawer.h"
+#include "object/bobject_debug_drawer.h"
 #include "lua/api/blua_api.h"
 #include "lua/binding/blua_binding.h"
 #include "object/bobject.h"
-#include "step/bthread.h"
+#include "base/bphysics_thread.h"
 
 namespace VadiZov {
 
@@ -125,14 +125,14 @@ void showDebug(debugdrawer& d, bool on)
         d.showDebug(on);
 }
 
-template <class V, V debugdrawer::*Member>
+template <class V, V DebugCollector::*Member>
 V readFlag(const debugdrawer& d)
 {
     return d.*Member;
 }
 
 // The render reads these while a frame runs.
-template <class V, V debugdrawer::*Member, const char* Name>
+template <class V, V DebugCollector::*Member, const char* Name>
 void writeFlag(debugdrawer& d, V value)
 {
     if (onPhysicsThread()) {
@@ -142,7 +142,7 @@ void writeFlag(debugdrawer& d, V value)
     d.*Member = value;
 }
 
-template <class V, V debugdrawer::*Member, const char* Name>
+template <class V, V DebugCollector::*Member, const char* Name>
 void addFlag(LuaBinding::Class<debugdrawer>& c)
 {
     c.addProperty(Name, &readFlag<V, Member>, &writeFlag<V, Member, Name>);

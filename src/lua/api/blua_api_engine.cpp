@@ -10,7 +10,7 @@
 #include "lua/api/blua_api.h"
 #include "lua/binding/blua_binding.h"
 #include "base/bsettings.h"
-#include "step/bthread.h"
+#include "base/bphysics_thread.h"
 
 namespace VadiZov {
 

@@ -3,12 +3,15 @@
 #include <algorithm>
 #include <type_traits>
 
+#include "base/bglobals.h"
 #include "base/bscript_values.h"
 #include "solver/bbeam_events.h"
+#include "engine/bengine.h"
 #include "lua/api/blua_api.h"
 #include "lua/binding/blua_binding.h"
 #include "object/bobject.h"
-#include "step/bthread.h"
+#include "object/bobject_wheels.h"
+#include "base/bphysics_thread.h"
 
 namespace VadiZov {
 
@@ -21,20 +24,20 @@ void resetTransformation(BeamObjectImpl& object, const Vector3& position, const 
 }
 
 // Counts are writable from Lua, but the solver walks the arrays up to them: a written count is
-// clamped into 0..capacity.
-template <int BeamObjectImpl::*Count, int Capacity>
+// clamped into 0..capacity. The members (here and below) may be the object's or its records'.
+template <auto Count, int Capacity>
 int readCount(const BeamObjectImpl& object)
 {
     return object.*Count;
 }
 
-template <int BeamObjectImpl::*Count, int Capacity>
+template <auto Count, int Capacity>
 void writeCount(BeamObjectImpl& object, int value)
 {
     object.*Count = std::clamp(value, 0, Capacity);
 }
 
-template <int BeamObjectImpl::*Count, int Capacity>
+template <auto Count, int Capacity>
 void addCountProperty(LuaBinding::Class<BeamObjectImpl>& c, const char* name)
 {
     c.addProperty(name, &readCount<Count, Capacity>, &writeCount<Count, Capacity>);
@@ -57,39 +60,39 @@ constexpr const char* classNameOf()
     return std::is_same_v<T, wheelData> ? "wheelData" : "BeamObject";
 }
 
-template <class T, float T::*Member>
+template <class T, auto Member>
 float readNumber(const T& record)
 {
     return record.*Member;
 }
 
-template <class T, float T::*Member, const char* Name>
+template <class T, auto Member, const char* Name>
 void writeNumber(T& record, float value)
 {
     if (acceptNumber(classNameOf<T>(), Name, value))
         record.*Member = value;
 }
 
-template <class T, float3 T::*Member>
+template <class T, auto Member>
 float3 readVector(const T& record)
 {
     return record.*Member;
 }
 
-template <class T, float3 T::*Member, const char* Name>
+template <class T, auto Member, const char* Name>
 void writeVector(T& record, float3 value)
 {
     if (acceptVector(classNameOf<T>(), Name, value))
         record.*Member = value;
 }
 
-template <class T, float T::*Member, const char* Name>
+template <class T, auto Member, const char* Name>
 void addNumberProperty(LuaBinding::Class<T>& c)
 {
     c.addProperty(Name, &readNumber<T, Member>, &writeNumber<T, Member, Name>);
 }
 
-template <class T, float3 T::*Member, const char* Name>
+template <class T, auto Member, const char* Name>
 void addVectorProperty(LuaBinding::Class<T>& c)
 {
     c.addProperty(Name, &readVector<T, Member>, &writeVector<T, Member, Name>);
@@ -102,9 +105,15 @@ int newScriptObject(lua_State* L)
         lua_pushnil(L);
         return 1;
     }
-    LuaBinding::pushObjectValue<BeamObjectImpl>(L);
+    // Loading it tells the engine, as loading the engine's own objects does: a script may store
+    // it into a slot.
+    BeamObjectImpl* object = LuaBinding::pushObjectValue<BeamObjectImpl>(L);
+    object->setEngine(g_engine);
     return 1;
 }
+
+// Outside the beam stage: no force sums to settle.
+void breakBeamFromScript(BeamObjectImpl& object, int beam) { breakBeam(object, beam); }
 
 ResourceContainer* readMesh(const BeamObjectImpl& object) { return object.mesh; }
 
@@ -162,7 +171,7 @@ void addObjectBuildingMembers(LuaBinding::Class<BeamObjectImpl>& c)
         .addFunction("getDirectionVectorUp", &BeamObjectImpl::getDirectionVectorUp)
         .addFunction("queueLuaCommand", &BeamObjectBase::queueLuaCommand)
         .addFunction("getLuaResult", &BeamObjectBase::getLuaResult)
-        .addFunction("breakBeam", &breakBeam);
+        .addFunction("breakBeam", &breakBeamFromScript);
     addVectorProperty<BeamObjectImpl, &BeamObjectImpl::boundingBoxMin, kBoundingBoxMin>(c);
     addVectorProperty<BeamObjectImpl, &BeamObjectImpl::boundingBoxMax, kBoundingBoxMax>(c);
     c.addProperty("activationMode", &BeamObjectImpl::activationMode);

@@ -111,20 +111,24 @@ bool isKey(lua_State* L, int index, const char* name)
     return lua_type(L, index) == LUA_TSTRING && std::strcmp(lua_tostring(L, index), name) == 0;
 }
 
-// Follows "__parent" from the table at tableIndex (replacing it) for the lookups: a table
-// continues the walk (true), anything else ends it (false). Chains longer than kMaxParentDepth
-// raise a Lua error rather than loop.
-bool nextParent(lua_State* L, int tableIndex, int& depth)
+// What the "__parent" link of a class table holds.
+enum class ParentLink { Table, None, NotATable };
+
+// The one step of the four member lookups up the class chain: a parent table replaces the table
+// at tableIndex and the walk goes on; otherwise the stack is left as it was and the caller ends
+// the walk its own way. Chains longer than kMaxParentDepth raise a Lua error rather than loop.
+ParentLink followParent(lua_State* L, int tableIndex, int& depth)
 {
     rawGetField(L, tableIndex, "__parent");
     if (!lua_istable(L, -1)) {
+        const ParentLink end = lua_isnil(L, -1) ? ParentLink::None : ParentLink::NotATable;
         lua_pop(L, 1);
-        return false;
+        return end;
     }
     if (++depth > kMaxParentDepth)
         luaL_error(L, "__parent chain too long");
     lua_replace(L, tableIndex);
-    return true;
+    return ParentLink::Table;
 }
 
 // Fetches raw t[name] and checks that it is a table; raises the internal error otherwise.
@@ -172,13 +176,13 @@ int instanceIndex(lua_State* L)
             return luaL_error(L, "not a cfunction");
         lua_pop(L, 2);
 
-        rawGetField(L, table, "__parent");
-        if (lua_isnil(L, -1))
+        const ParentLink link = followParent(L, table, depth);
+        if (link == ParentLink::None) {
+            lua_pushnil(L);
             return 1;
-        if (!lua_istable(L, -1))
+        }
+        if (link == ParentLink::NotATable)
             return luaL_error(L, "__parent is not a table");
-        lua_pop(L, 1);
-        nextParent(L, table, depth);
     }
 }
 
@@ -202,13 +206,11 @@ int instanceNewindex(lua_State* L)
         }
         lua_pop(L, 1);
 
-        rawGetField(L, table, "__parent");
-        if (lua_isnil(L, -1))
+        const ParentLink link = followParent(L, table, depth);
+        if (link == ParentLink::None)
             return luaL_error(L, "no member named '%s'", keyText(L, 2));
-        if (!lua_istable(L, -1))
+        if (link == ParentLink::NotATable)
             return luaL_error(L, "__parent is not a table");
-        lua_pop(L, 1);
-        nextParent(L, table, depth);
     }
 }
 
@@ -236,7 +238,7 @@ int staticIndex(lua_State* L)
         }
         lua_pop(L, 2);
 
-        if (!nextParent(L, table, depth))
+        if (followParent(L, table, depth) != ParentLink::Table)
             return 0;
     }
 }
@@ -260,7 +262,7 @@ int staticNewindex(lua_State* L)
         }
         lua_pop(L, 1);
 
-        if (!nextParent(L, table, depth))
+        if (followParent(L, table, depth) != ParentLink::Table)
             return luaL_error(L, "no writable variable '%s'", keyText(L, 2));
     }
 }

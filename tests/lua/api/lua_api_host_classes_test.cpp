@@ -25,24 +25,6 @@ public:
     int calls = 0;
 };
 
-class MaterialHost final : public HostObject {
-public:
-    explicit MaterialHost(AttachmentHost& inner) : inner_(inner) {}
-    ResourceContainer* getResourceContainer() override { return &inner_.container; }
-    float3* getPosition(float3* out) override { return inner_.getPosition(out); }
-    void setBoundingBox(float3, float3) override {}
-    void setPosition(float3) override {}
-    void updateCamera(int, int, const CameraRecord*, float, float, float, float) override {}
-    Material* getMaterial(const char* name) override { return std::string(name) == "paint" ? &material : nullptr; }
-    SpotLight* createSpotLight() override { return inner_.createSpotLight(); }
-    void deleteSpotLight(SpotLight* light) override { inner_.deleteSpotLight(light); }
-    void addTireMark(const float3*, const float3*, float) override {}
-    CountingMaterial material;
-
-private:
-    AttachmentHost& inner_;
-};
-
 class SoundEngine final : public NullGameEngine {
 public:
     SFXSource* createSFXSource(const char* name) override
@@ -66,7 +48,8 @@ protected:
         LuaApiTest::SetUp();
         g_gameEngine = &engine;
         object = std::make_unique<BeamObjectImpl>();
-        object->hostObject = &materialHost;
+        host.object.materials["paint"] = &material;
+        object->hostObject = &host.object;
         object->mesh = &host.container;
         for (float x : {0.0f, 1.0f, 0.0f})
             object->setNode(-1, float3(x, x == 0.0f && object->node_count == 2 ? 1.0f : 0.0f, 0.0f), 1.0f, 0, 1.0f,
@@ -85,7 +68,7 @@ protected:
 
     SoundEngine engine;
     AttachmentHost host;
-    MaterialHost materialHost{host};
+    CountingMaterial material;
     std::unique_ptr<BeamObjectImpl> object;
     std::unique_ptr<Lua> lua;
 };
@@ -98,7 +81,7 @@ TEST_F(HostClasses, HeldAttachmentsTurnIntoErrorsOnceFreed)
       heldLight = heldProp.light
       heldMesh = obj:setFlexmesh(0, 'body')
     )");
-    ASSERT_EQ(host.lights.size(), 1u);
+    ASSERT_EQ(host.object.lights.size(), 1u);
     EXPECT_EQ(eval(*lua, "heldProp.nX = 1 return heldProp.nX"), "1");
     EXPECT_EQ(eval(*lua, "return rawequal(obj:getProp(0), nil)"), "false");
 
@@ -109,7 +92,7 @@ TEST_F(HostClasses, HeldAttachmentsTurnIntoErrorsOnceFreed)
                           "heldLight:setLightArgs2(nil)"};
     for (const char* use : uses)
         EXPECT_NE(errorOf(*lua, use), "no error") << use;
-    EXPECT_EQ(host.lights[0]->argsCalls, 0);
+    EXPECT_EQ(host.object.lights[0]->argsCalls, 0);
 
     // Values fetched again are the new ones; clearing the object frees those too.
     run("fresh = obj:getProp(0) fresh.nY = 2 freshMesh = obj:getFlexmesh(0)");
@@ -192,9 +175,9 @@ TEST_F(HostClasses, MembersWithoutALuaArgumentFormRaiseErrors)
         const std::string error = errorOf(*lua, c.code);
         EXPECT_NE(error.find(c.fragment), std::string::npos) << c.code << ": " << error;
     }
-    EXPECT_EQ(materialHost.material.calls, 0);
+    EXPECT_EQ(material.calls, 0);
     EXPECT_EQ(host.container.hostRecordCalls, 0);
-    for (const auto& light : host.lights)
+    for (const auto& light : host.object.lights)
         EXPECT_EQ(light->argsCalls, 0);
     EXPECT_EQ(eval(*lua, "return obj:getMaterial('none')"), "nil");
 }
@@ -209,7 +192,7 @@ TEST_F(HostClasses, TextureDimensionsWithNilRaiseThePlainReferenceError)
         const std::string code = std::string("obj:getMaterial('paint'):getTextureDimensions(") + args + ")";
         EXPECT_EQ(errorOf(*lua, code), plain) << code;
     }
-    EXPECT_EQ(materialHost.material.calls, 0);
+    EXPECT_EQ(material.calls, 0);
 }
 
 TEST_F(HostClasses, ContainerSoundAndGameEngineMembers)

@@ -7,6 +7,7 @@
 
 #include "solver/bbeam_events.h"
 #include "solver/bsubstep.h"
+#include "solver/bsubstep_context.h"
 #include "object/bobject.h"
 #include "object/bobject_lua_script.h"
 #include "base/bsettings.h"
@@ -137,7 +138,8 @@ TEST_F(LuaApiObject, SubstepCallsGraphicsStepLocalOnceAndPhysicsStepEverySubstep
     run(kRecordingCallbacks);
     script->cacheCallbacks();
     object->setScript(script.get());
-    BeamObjectImpl* slots[1] = {object.get()};
+    BeamObjectRecords* slots[1] = {object.get()};
+    SubstepContext context;
     core_parameters_t params;
     params.objects = slots;
     params.objectCount = 1;
@@ -148,7 +150,7 @@ TEST_F(LuaApiObject, SubstepCallsGraphicsStepLocalOnceAndPhysicsStepEverySubstep
         params.currentSubstep = i;
         params.lastSubstep = i == 2;
         BeamSubstep::beginSubstep(*object, params, nullptr);
-        BeamSubstep::forceStage(*object, params);
+        BeamSubstep::forceStage(*object, context, params);
     }
     EXPECT_EQ(calledSoFar(), "graphicsStepLocal(0.0015) physicsStep(0.0005) physicsStep(0.0005) physicsStep(0.0005)");
 }

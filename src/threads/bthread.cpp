@@ -1,10 +1,8 @@
-#include "step/bthread.h"
+#include "threads/bthread.h"
 
 namespace VadiZov {
 
 namespace {
-
-thread_local bool t_physicsThread = false;
 
 constexpr int kOutOfMemory = 12;
 
@@ -67,17 +65,5 @@ void reportMissingHandle(ThreadFailure failure, ThreadRole role)
 }
 
 void setOutOfMemoryError() { platform::setLastError(kOutOfMemory); }
-
-void markPhysicsThread() { t_physicsThread = true; }
-
-bool onPhysicsThread() { return t_physicsThread; }
-
-bool refuseOnPhysicsThread(const char* operation)
-{
-    if (!t_physicsThread)
-        return false;
-    logFormat(LOG_ERROR, "*** %s: refused on a physics thread", operation);
-    return true;
-}
 
 } // namespace VadiZov

@@ -1,7 +1,8 @@
-// The object's debug-draw collector: line segments, filled triangles, texts, spheres and thick
-// beams in world coordinates, filled by the object's Lua (Lua class debugdrawer) and sent to the
-// host's HostDebugDraw on request, with the static-collision and terrain ground-model views added
-// when their flags are set.
+// The debug-draw collector: line segments, filled triangles, texts, spheres and thick beams in
+// world coordinates, filled by an object's Lua (the object's debugdrawer adds its nodes and
+// beams, bobject_debug_drawer.h) and sent to the host's HostDebugDraw on request, with the
+// static-collision and terrain ground-model views added when their flags are set. What those
+// views read the caller of the render hands it.
 #pragma once
 
 #include <cstddef>
@@ -13,7 +14,6 @@
 
 namespace VadiZov {
 
-class BeamObjectImpl;
 class HostDebugDraw;
 class GameEngine;
 class StaticCollider;
@@ -40,16 +40,13 @@ struct DebugBeam3d {
     color colour;
 };
 
-// What a render reads besides the collector: any of them may be null (that view is then empty,
-// or the legend is not sent).
+// What a render reads besides the collector, given by its caller: any of them may be null (that
+// view is then empty, or the legend is not sent).
 struct DebugWorld {
     const StaticCollider* collider = nullptr;
     const TerrainBlock* terrain = nullptr;
     const GroundModelTable* groundModels = nullptr;
     GameEngine* gameEngine = nullptr;
-
-    // The engine singleton's collider and terrain, the process's ground-model table and game engine.
-    static DebugWorld current();
 };
 
 // What the scripts' drawing may collect between two clears; a drawing call once one list is full
@@ -60,7 +57,7 @@ constexpr int kMaxDebugTexts = 16384;
 constexpr int kMaxDebugSpheres = 16384;
 constexpr int kMaxDebugBeams3d = 16384;
 
-class debugdrawer {
+class DebugCollector {
 public:
     // Scratch capacity of the static-collision view, per pass.
     static constexpr int kCollisionScratch = 60000;
@@ -72,29 +69,15 @@ public:
         float3 normal;
         float3 corners[3];  // shrunk towards the centroid and lifted along the normal
     };
-    // Each grid point of the terrain view appends this many line and triangle points.
 
-    explicit debugdrawer(BeamObjectImpl& owner);
-    debugdrawer(const debugdrawer&) = delete;
-    debugdrawer& operator=(const debugdrawer&) = delete;
+    DebugCollector() = default;
+    DebugCollector(const DebugCollector&) = delete;
+    DebugCollector& operator=(const DebugCollector&) = delete;
 
-    // ---- drawing operations (Lua); invalid ids append nothing
+    // ---- drawing operations in world coordinates (Lua)
     void drawLine(const float3& a, const float3& b, const color& c);
-    void drawNodeLine(int node1, int node2, const color& c);
-    void drawBeamColor(int beam, const color& c);
-    void drawBeamAlpha(int beam, int alpha);
-    void drawBeam(int beam);
-    // Mode 1 skips broken beams, mode 3 takes only them, any other mode takes every beam.
-    void drawBeams(int mode);
-    void drawBeam3d(int beam, float radius, const color& c);
     void drawSphere(float radius, const float3& centre, const color& c);
-    void drawNodeSphere(int node, float radius, const color& c);
     void drawText(const float3& position, const color& c, const char* text);
-    void drawNodeText(int node, const color& c, const char* text, float maxDistance);
-    void drawNodeTextWithOffset(int node, const color& c, const float3& offset, const char* text, float maxDistance);
-    void drawNodeNumbers(const color& c, float maxDistance);
-    // Mode 0 only: every intact collision triangle as three edges, then as a face.
-    void drawColTris(int mode, const color& edge, const color& face);
     // Switches the per-frame clear and debugDraw callback; tells the game engine when there is one.
     void showDebug(bool on);
 
@@ -108,7 +91,6 @@ public:
     void addSquare(const float3& centre, const color& c, float halfSize);
 
     // Sends everything collected to the host, after adding the views whose flags are set.
-    void render(HostDebugDraw& host, const float3& focus);
     void render(HostDebugDraw& host, const float3& focus, const DebugWorld& world);
     void drawStaticCollision(HostDebugDraw& host, const float3& focus, const StaticCollider* collider);
     void drawTerrainGroundModels(const float3& focus, const DebugWorld& world);
@@ -127,19 +109,16 @@ public:
     std::vector<DebugSphere> spheres;
     std::vector<DebugBeam3d> beams3d;
 
-    const BeamObjectImpl& owner() const { return owner_; }
-
-private:
-    bool validNode(int node) const;
-    bool validBeam(int beam) const;
-    const float3& nodePosition(int node) const;
+protected:
+    // Whether a label at position is within maxDistance of the last focus (0 or less: any).
     bool passesDistanceFilter(const float3& position, float maxDistance) const;
     void appendText(const float3& position, const color& c, const char* text);
+
+private:
     void allocateCollisionScratch();
     // Takes the previous render's terrain grid out of the lists, if nothing emptied them since.
     void dropPreviousTerrainGrid();
 
-    BeamObjectImpl& owner_;
     std::unique_ptr<float3[]> collisionVertexScratch_;
     std::unique_ptr<color[]> collisionColorScratch_;
     std::unique_ptr<StaticSelection[]> collisionSelection_;  // made with the scratch

@@ -4,11 +4,11 @@
 
 #include <vector>
 
-#include "step/bcore_parameters.h"
-#include "step/bcore_thread.h"
-#include "step/bthread.h"
 #include "contact/bcollision_tree.h"
 #include "contact/btriangle_contact.h"
+#include "object/bcore_parameters.h"
+#include "threads/bcore_thread.h"
+#include "threads/bthread.h"
 
 namespace VadiZov {
 
@@ -31,6 +31,7 @@ public:
 private:
     void rebuildCoreThreads();
     void buildTree();
+    void resolveInterObjectContacts();
 };
 
 // The manager of the physics worker. It owns the collision tree the worker builds and the core

@@ -1,15 +1,15 @@
-#include "step/bcore_thread.h"
+#include "threads/bcore_thread.h"
 
 #include <new>
 
 #include "contact/bcollision_tree.h"
-#include "object/bobject.h"
+#include "object/bobject_records.h"
 #include "solver/bsubstep.h"
 
 namespace VadiZov {
 
-BeamCoreThread::BeamCoreThread(ThreadEventTable* eventTable, const ThreadContext<core_parameters_t>& context)
-    : VelkorThread(eventTable, context.params), tree(context.tree), collider(context.collider)
+BeamCoreThread::BeamCoreThread(ThreadEventTable* eventTable, const ThreadContext<core_parameters_t>& threadContext)
+    : VelkorThread(eventTable, threadContext.params), tree(threadContext.tree), collider(threadContext.collider)
 {
 }
 
@@ -25,7 +25,7 @@ void BeamCoreThread::run()
 
 void BeamCoreThread::substep()
 {
-    BeamObjectImpl* object = params->objects ? params->objects[index] : nullptr;
+    BeamObjectRecords* object = params->objects ? params->objects[index] : nullptr;
     if (!object) {
         // Still take part in both hand-offs, or the worker would wait for this thread forever.
         signalHalfDone();
@@ -36,9 +36,9 @@ void BeamCoreThread::substep()
     const int slotCount = tree ? tree->objectSlotCount(index) : 0;
     BeamSubstep::beginSubstep(*object, *params, slots, slotCount);
     signalHalfDone();
-    BeamSubstep::forceStage(*object, *params);
+    BeamSubstep::forceStage(*object, context, *params);
     waitForRelease();  // the worker's second release: the tree is built
-    BeamSubstep::contactStage(*object, *params, TriangleSearch{tree, queryResults, queryCapacity});
+    BeamSubstep::contactStage(*object, context, *params, TriangleSearch{tree, queryResults, queryCapacity});
 }
 
 void BeamCoreThread::sizeQueryResults(int entries)

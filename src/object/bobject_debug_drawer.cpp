@@ -1,17 +1,41 @@
-// The collector's lists and the drawing operations the object's Lua calls.
-#include "debug/bdebug_drawer.h"
+// The object's nodes, beams and collision triangles drawn into its collector, in the colours of
+// the debug palette.
+#include "object/bobject_debug_drawer.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
-#include <cstring>
 
-#include "base/bglobals.h"
 #include "debug/bdebug_palette.h"
 #include "object/bobject.h"
-#include "velkor/host.h"
 
 namespace VadiZov {
+
+namespace {
+
+// Bounded beams get yellow: no other beam type uses it, so they stand out among the rest.
+constexpr int kBoundedBeamPalette = 3;
+
+int paletteOfBeamType(int beamType)
+{
+    switch (beamType) {
+    case BEAM_NORMAL: return 1;
+    case BEAM_ANISOTROPIC: return 4;
+    case BEAM_BOUNDED: return kBoundedBeamPalette;
+    case BEAM_PRESSURED: return 6;
+    case BEAM_BROKEN: return 0;
+    case BEAM_HYDRO: return 10;
+    case BEAM_SUPPORT: return 11;
+    default: return 5;
+    }
+}
+
+} // namespace
+
+color beamTypeColor(int beamType, int alpha)
+{
+    const uint8_t a = beamType == BEAM_BROKEN ? uint8_t(255) : uint8_t(unsigned(alpha) & 0xFFu);
+    return paletteColor(paletteOfBeamType(beamType), a);
+}
 
 debugdrawer::debugdrawer(BeamObjectImpl& owner) : owner_(owner) {}
 
@@ -20,14 +44,6 @@ bool debugdrawer::validNode(int node) const { return node >= 0 && node < owner_.
 bool debugdrawer::validBeam(int beam) const { return beam >= 0 && beam < owner_.beam_count && beam < kMaxBeams; }
 
 const float3& debugdrawer::nodePosition(int node) const { return owner_.nodes[node].worldPos; }
-
-void debugdrawer::drawLine(const float3& a, const float3& b, const color& c)
-{
-    linePoints.push_back(a);
-    linePoints.push_back(b);
-    lineColors.push_back(c);
-    lineColors.push_back(c);
-}
 
 void debugdrawer::drawNodeLine(int node1, int node2, const color& c)
 {
@@ -86,45 +102,10 @@ void debugdrawer::drawBeam3d(int beam, float radius, const color& c)
     addBeam3d(nodePosition(b.node1), nodePosition(b.node2), radius, c);
 }
 
-void debugdrawer::addBeam3d(const float3& first, const float3& second, float radius, const color& c)
-{
-    beams3d.push_back(DebugBeam3d{radius, first, second, c});
-}
-
-void debugdrawer::drawSphere(float radius, const float3& centre, const color& c)
-{
-    spheres.push_back(DebugSphere{radius, centre, c});
-}
-
 void debugdrawer::drawNodeSphere(int node, float radius, const color& c)
 {
     if (validNode(node))
         drawSphere(radius, nodePosition(node), c);
-}
-
-void debugdrawer::appendText(const float3& position, const color& c, const char* text)
-{
-    DebugText entry;
-    entry.position = position;
-    entry.colour = c;
-    if (text) {
-        const size_t length = strnlen(text, DebugText::kCapacity - 1);
-        std::memcpy(entry.text, text, length);
-        entry.text[length] = '\0';
-    }
-    texts.push_back(entry);
-}
-
-void debugdrawer::drawText(const float3& position, const color& c, const char* text) { appendText(position, c, text); }
-
-// The exact square root rather than the processor's estimate: which labels appear must not
-// depend on the processor's maker, and a node exactly at the limit passes.
-bool debugdrawer::passesDistanceFilter(const float3& position, float maxDistance) const
-{
-    if (maxDistance <= 0.0f)
-        return true;
-    const float d2 = (position - lastFocusPos).squaredLength();
-    return !(std::sqrt(d2) > maxDistance);
 }
 
 void debugdrawer::drawNodeText(int node, const color& c, const char* text, float maxDistance)
@@ -170,52 +151,6 @@ void debugdrawer::drawColTris(int mode, const color& edge, const color& face)
         trianglePoints.push_back(c);
         triangleColors.insert(triangleColors.end(), 3, face);
     }
-}
-
-void debugdrawer::showDebug(bool on)
-{
-    enabled = on;
-    if (g_gameEngine)
-        g_gameEngine->setDebugFlags(on);
-}
-
-void debugdrawer::clear()
-{
-    linePoints.clear();
-    lineColors.clear();
-    trianglePoints.clear();
-    triangleColors.clear();
-    texts.clear();
-    spheres.clear();
-    beams3d.clear();
-    terrainGridKept_ = false;
-}
-
-void debugdrawer::releaseStorage()
-{
-    clear();
-    std::vector<float3>().swap(linePoints);
-    std::vector<color>().swap(lineColors);
-    std::vector<float3>().swap(trianglePoints);
-    std::vector<color>().swap(triangleColors);
-    std::vector<DebugText>().swap(texts);
-    std::vector<DebugSphere>().swap(spheres);
-    std::vector<DebugBeam3d>().swap(beams3d);
-    collisionVertexScratch_.reset();
-    collisionColorScratch_.reset();
-    collisionSelection_.reset();
-}
-
-void debugdrawer::addSquare(const float3& centre, const color& c, float halfSize)
-{
-    const float s = halfSize;
-    const float z = centre.z;
-    const float3 corners[6] = {
-        {centre.x + s, centre.y + s, z}, {centre.x + s, centre.y - s, z}, {centre.x - s, centre.y - s, z},
-        {centre.x + s, centre.y + s, z}, {centre.x - s, centre.y - s, z}, {centre.x - s, centre.y + s, z},
-    };
-    trianglePoints.insert(trianglePoints.end(), corners, corners + 6);
-    triangleColors.insert(triangleColors.end(), 6, c);
 }
 
 } // namespace VadiZov

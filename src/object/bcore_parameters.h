@@ -1,17 +1,18 @@
 // The block every physics thread reads: written by the frame step on the host thread while the
-// physics threads are idle, published to them by the go events.
+// physics threads are idle, published to them by the go events. The physics threads see the
+// objects as their records only (bobject_records.h).
 #pragma once
 
 #include <cstdint>
 
 namespace VadiZov {
 
-class BeamObjectImpl;
+struct BeamObjectRecords;
 class StaticCollider;
 class TerrainBlock;
 
 struct core_parameters_t {
-    BeamObjectImpl** objects = nullptr;  // the slot array; a null entry is an empty slot
+    BeamObjectRecords** objects = nullptr;  // the engine's object slots; a null entry is an empty slot
     int objectCount = 0;
     bool objectsChanged = false;  // the worker rebuilds its core threads, then clears it
     bool lastSubstep = false;

@@ -9,10 +9,10 @@
 #include <string>
 #include <thread>
 
-#include "step/bcore_parameters.h"
+#include "object/bcore_parameters.h"
 #include "base/bglobals.h"
 #include "base/blog.h"
-#include "step/bthread.h"
+#include "threads/bthread.h"
 #include "tests/support/recording_host.h"
 
 using namespace VadiZov;

@@ -1,6 +1,5 @@
-#include "step/bphysics_worker.h"
+#include "threads/bphysics_worker.h"
 
-#include "object/bobject.h"
 
 namespace VadiZov {
 
@@ -35,7 +34,7 @@ void PhysicsWorker::run()
         buildTree();  // from the slots the core threads just wrote
         cores->release(0);
         cores->waitForAllDone();
-        resolveInterObjectContacts(p, contacts);
+        resolveInterObjectContacts();
     }
 }
 
@@ -53,6 +52,13 @@ void PhysicsWorker::rebuildCoreThreads()
     p.objectsChanged = false;
     if (tree)
         tree->writeSlotIds(p);
+}
+
+// In slot order: a core thread serves the object in the slot of its index.
+void PhysicsWorker::resolveInterObjectContacts()
+{
+    for (int n = 0; n < cores->threadCount; ++n)
+        VadiZov::resolveInterObjectContacts(*params, n, cores->threads[n]->context.collisionCandidates, contacts);
 }
 
 void PhysicsWorker::buildTree()

@@ -11,6 +11,7 @@
 #include <new>
 
 #include "base/blog.h"
+#include "base/bphysics_thread.h"
 #include "platform/critical_section.h"
 #include "platform/event.h"
 #include "platform/last_error.h"
@@ -75,13 +76,6 @@ void reportThreadFailure(ThreadFailure failure, ThreadRole role);
 void reportMissingHandle(ThreadFailure failure, ThreadRole role);
 // Sets the OS's out-of-memory error, which the following report logs.
 void setOutOfMemoryError();
-
-// True on a thread started by a thread manager: such a thread must not take the engine lock,
-// since the worker holds it for the frame and waits for this thread.
-bool onPhysicsThread();
-// Logs "*** <operation>: refused on a physics thread" at error level and returns true there.
-bool refuseOnPhysicsThread(const char* operation);
-void markPhysicsThread();
 
 template <class P>
 class VelkorThread {
