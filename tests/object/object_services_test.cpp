@@ -1,5 +1,5 @@
-// Loading an object from its directory and the object-wide queries scripts use while building
-// and running it: wheels, centre of gravity, beam statistics, beam lengths, attachment slots.
+// The object-wide queries scripts use while building and running an object: wheels, centre of
+// gravity, beam statistics, beam lengths, attachment slots, persistent data and debug text.
 #include <gtest/gtest.h>
 
 #include <cfloat>
@@ -17,54 +17,9 @@ using namespace VadiZov::testing;
 
 namespace {
 
-using ObjectLoading = EngineTest;
+using ObjectServices = EngineTest;
 
-TEST_F(ObjectLoading, MissingInitLuaRunsTheDefaultScriptWithTheDirectory)
-{
-    fs.addFile("lua/vehicle/default.lua", "function init(dir) logInfo('cb:default init ' .. dir) end");
-    BeamObject* object = engine->addObject("nowhere", 0, 0, 0, 0, 0, 0, 1, &hostObject);
-    ASSERT_NE(object, nullptr);
-    EXPECT_NE(indexOf("cb:default init nowhere"), -1);
-    // Every callback the default script lacks is warned about once, in the cached order.
-    const std::vector<std::string> warnings = linesStartingWith("Lua function '");
-    const std::vector<std::string> expected = {
-        "Lua function 'graphicsStep' not found.",    "Lua function 'graphicsStepLocal' not found.",
-        "Lua function 'physicsStep' not found.",     "Lua function 'beamBroken' not found.",
-        "Lua function 'beamDeformed' not found.",    "Lua function 'vehicleResetted' not found.",
-        "Lua function 'vehicleDestroy' not found.",  "Lua function 'particleEmitted' not found.",
-        "Lua function 'activated' not found.",       "Lua function 'debugDraw' not found."};
-    EXPECT_EQ(warnings, expected);
-}
-
-TEST_F(ObjectLoading, AnInitErrorIsLoggedAndTheObjectIsStillPlaced)
-{
-    fs.addFile("obj/init.lua", "function init(dir) obj:setNode(-1, float3(0, 0, 0), 1, 0, 1, -1, false, false) "
-                               "error('broken build') end");
-    BeamObjectImpl* object = addObject();
-    ASSERT_NE(object, nullptr);
-    bool logged = false;
-    for (const LogLine& line : sink.lines)
-        logged = logged || (line.level == LOG_ERROR && line.text.rfind("spawnVehicle: got exception: ", 0) == 0 &&
-                            line.text.find("broken build") != std::string::npos);
-    EXPECT_TRUE(logged);
-    EXPECT_EQ(object->node_count, 1);
-    EXPECT_FALSE(object->rotationChanged);  // the next update does not reset it
-    EXPECT_TRUE(object->transformPending);
-}
-
-TEST_F(ObjectLoading, SpawnPlacesTheNodesAtTheRotation)
-{
-    // 90 degrees about z: node 1 at (1, 0, 0) turns to (0, 1, 0) about node 0.
-    const float s = std::sqrt(0.5f);
-    BeamObject* object = engine->addObject("obj", 5, 6, 7, 0, 0, s, s, &hostObject);
-    ASSERT_NE(object, nullptr);
-    auto* impl = static_cast<BeamObjectImpl*>(object);
-    EXPECT_NEAR(impl->nodes[1].pos.x, 0.0f, 1e-6f);
-    EXPECT_NEAR(std::fabs(impl->nodes[1].pos.y), 1.0f, 1e-6f);
-    EXPECT_EQ(impl->spawnOrigin.x, 5.0f);
-}
-
-TEST_F(ObjectLoading, WheelsAreNumberedAndCheckTheirIds)
+TEST_F(ObjectServices, WheelsAreNumberedAndCheckTheirIds)
 {
     BeamObjectImpl* object = addObject();
     object->nodes[7].pos = float3(1.0f, 0.1f, 0.0f);  // nearer node 1 at (1, 0, 0)
@@ -91,7 +46,7 @@ TEST_F(ObjectLoading, WheelsAreNumberedAndCheckTheirIds)
 // in init and in the first frame, before a substep has made the positions relative to the
 // reference node, as well as later. The nodes keep their shape, so the centre stays 1.75 m
 // ahead of the reference node (the script logs the centre less the reference node's position).
-TEST_F(ObjectLoading, CentreOfGravityIsRightBeforeAndAfterTheFirstSubstep)
+TEST_F(ObjectServices, CentreOfGravityIsRightBeforeAndAfterTheFirstSubstep)
 {
     fs.addFile("obj/init.lua", R"(
       local function show(tag)
@@ -129,7 +84,7 @@ TEST_F(ObjectLoading, CentreOfGravityIsRightBeforeAndAfterTheFirstSubstep)
     EXPECT_EQ(object->nodes[1].pos.x, 0.0f);  // the floating frame has moved onto the reference node
 }
 
-TEST_F(ObjectLoading, CentreOfGravityAndStatistics)
+TEST_F(ObjectServices, CentreOfGravityAndStatistics)
 {
     BeamObjectImpl* object = addObject();
     engine->update(0.0f);  // places the floating frame at the host object
@@ -159,7 +114,7 @@ TEST_F(ObjectLoading, CentreOfGravityAndStatistics)
     EXPECT_EQ(stats.beams_deformed, 0);
 }
 
-TEST_F(ObjectLoading, BeamLengthQueries)
+TEST_F(ObjectServices, BeamLengthQueries)
 {
     BeamObjectImpl* object = addObject();  // beam 0: nodes 1 m apart, reference length 1
     object->nodes[1].pos = float3(2.0f, 0.0f, 0.0f);
@@ -188,7 +143,7 @@ TEST_F(ObjectLoading, BeamLengthQueries)
     EXPECT_EQ(object->beams[1].restLength, 0.0f);
 }
 
-TEST_F(ObjectLoading, AttachmentSlotsRefuseBadSlotsAndObjectsWithoutAHost)
+TEST_F(ObjectServices, AttachmentSlotsRefuseBadSlotsAndObjectsWithoutAHost)
 {
     BeamObjectImpl* object = addObject(false);
     clearLog();
@@ -206,7 +161,7 @@ TEST_F(ObjectLoading, AttachmentSlotsRefuseBadSlotsAndObjectsWithoutAHost)
     EXPECT_EQ(getFlexmesh(*object, 300), nullptr);
 }
 
-TEST_F(ObjectLoading, PersistentAndDebugTextsReachTheHost)
+TEST_F(ObjectServices, PersistentAndDebugTextsReachTheHost)
 {
     BeamObjectImpl* object = addObject();
     runInObject(object, "obj:setPersistentData('{\"fuel\": 3}') obj:setDebugString('debug text')");

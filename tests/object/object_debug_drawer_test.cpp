@@ -1,5 +1,5 @@
-// The collector's drawing operations on a small object: ids, beam colours, beam selection, texts
-// and their distance filter, collision triangles, clear.
+// The object's debug drawer on a small object: ids, beam colours, beam selection, texts
+// and their distance filter, collision triangles, and the collector's clear.
 #include <gtest/gtest.h>
 
 #include <memory>
