@@ -220,8 +220,7 @@ cairo_status_t writeToFile(void* file, const unsigned char* data, unsigned int l
 
 } // namespace
 
-// Reads back the legend line src/debug/bdebug_terrain_view.cpp writes, on purpose in the
-// library's own format: the host has only the script text the library sent.
+// The legend line of src/debug/bdebug_terrain_view.cpp read back, on purpose: it is all the host gets.
 bool parseLegendScript(const std::string& script, LegendEntry* entry)
 {
     static const char kStart[] = "updateGroundModelDebug({'name':'";

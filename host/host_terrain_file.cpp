@@ -124,8 +124,7 @@ PlacedHeightMap::PlacedHeightMap(const HeightMap& map, float squareSize, float h
     origin_ = float3(-halfX, -halfY, 0.0f);
 }
 
-// The library's terrain height formula (src/ground/bterrain.cpp) written again on purpose: the
-// host measures clearance without asking the library it checks.
+// The library's terrain height (src/ground/bterrain.cpp) again, on purpose: the host checks it.
 float PlacedHeightMap::heightAt(float x, float y) const
 {
     const float u = (x - origin_.x) * inverseSquareSize_;

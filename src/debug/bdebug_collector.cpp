@@ -40,7 +40,10 @@ void DebugCollector::appendText(const float3& position, const color& c, const ch
     texts.push_back(entry);
 }
 
-void DebugCollector::drawText(const float3& position, const color& c, const char* text) { appendText(position, c, text); }
+void DebugCollector::drawText(const float3& position, const color& c, const char* text)
+{
+    appendText(position, c, text);
+}
 
 // The exact square root rather than the processor's estimate: which labels appear must not
 // depend on the processor's maker, and a node exactly at the limit passes.

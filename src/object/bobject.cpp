@@ -197,8 +197,7 @@ void BeamObjectImpl::reset(bool rotationChangedArg)
         if (builtGroupPressurised[i]) {
             g.ambient = kGroupAmbient;
             g.hydroFactor = kGroupHydroFactor;
-            // The three amount formulas (here, setCollisionTriangle, setGroupPressure) multiply in
-            // their own orders on purpose: each rounds as scripts have always seen it.
+            // Not the build's or setGroupPressure's operand order, on purpose: each keeps its rounding.
             g.amount = g.basePressure * g.baseArea * std::sqrt(g.baseArea) * kOneSixth;
         } else {
             g.ambient = 0.0f;

@@ -385,7 +385,7 @@ void BeamObjectImpl::setCollisionTriangle(int index, int node1, int node2, int n
             group.basePressure = pressure;
             group.ambient = kGroupAmbient;
             group.hydroFactor = kGroupHydroFactor;
-            // Not reset's operand order (bobject.cpp), on purpose: each keeps its own rounding.
+            // Not reset's or setGroupPressure's operand order, on purpose: each keeps its rounding.
             group.amount = pressure * kOneSixth * group.baseArea * std::sqrt(group.baseArea);
             builtGroupPressurised[g] = 1;
         } else {
@@ -438,7 +438,7 @@ void BeamObjectImpl::setGroupPressure(int group, float pressure)
     if (!acceptNumber("setGroupPressure", "pressure", pressure))
         return;
     PressureGroup& g = pressureGroups[size_t(group)];
-    // Not the build's or reset's operand order, on purpose: each keeps its own rounding.
+    // Not the build's or reset's operand order, on purpose: each keeps its rounding.
     const float amount = std::max(0.0f, std::sqrt(g.area) * (pressure * kOneSixth * g.area));
     if (!std::isfinite(amount)) {
         logFormat(LOG_ERROR, "*** setGroupPressure: group %d would hold an amount of gas that is not finite, ignored",

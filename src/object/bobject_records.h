@@ -73,18 +73,19 @@ struct BeamCore {
 
 // What p0 to p7 hold per beam type: the beam handles (bbeam_handles.cpp) write them, the beam
 // law (bbeam_forces.cpp) reads them. A normal beam uses none; setBeam starts every beam at p0 1,
-// p1 1, p2 9e6, p3 12000, p4 its spring, p5 its capped damping.
+// p1 1, p2 9e6, p3 12000, p4 its spring, p5 its capped damping; pmax is makePressured's maximum
+// pressure.
 //
-// | field | anisotropic                    | bounded                                  | pressured                                 |
-// | ----- | ------------------------------ | ---------------------------------------- | ----------------------------------------- |
-// | p0    | longest stretch (refLength x ratio) | long bound, a fraction of restLength | volume coefficient                        |
-// | p1    | -                              | short bound, a fraction of restLength    | pressure x refLength x area               |
-// | p2    | -                              | limit spring                             | (1 - volume coefficient) x refLength      |
-// | p3    | -                              | limit damping (capped)                   | area x atmospheric pressure               |
-// | p4    | spring in extension            | slow damping while shortening (capped)   | -                                         |
-// | p5    | damping in extension (capped)  | slow damping while lengthening (capped)  | -                                         |
-// | p6    | -                              | fast damping while shortening (capped)   | area                                      |
-// | p7    | -                              | fast damping while lengthening (capped)  | break force: area x max pressure - p3, >= 0 |
+// | p  | anisotropic                    | bounded                               | pressured                           |
+// | -- | ------------------------------ | ------------------------------------- | ----------------------------------- |
+// | p0 | max stretch, refLength x ratio | long bound, a fraction of restLength  | volume coefficient                  |
+// | p1 | -                              | short bound, a fraction of restLength | pressure x refLength x area         |
+// | p2 | -                              | limit spring                          | (1 - volume coef.) x refLength      |
+// | p3 | -                              | limit damping (capped)                | area x atmospheric pressure         |
+// | p4 | spring in extension            | slow damping, shortening (capped)     | -                                   |
+// | p5 | damping in extension (capped)  | slow damping, lengthening (capped)    | -                                   |
+// | p6 | -                              | fast damping, shortening (capped)     | area                                |
+// | p7 | -                              | fast damping, lengthening (capped)    | break force: area x pmax - p3, >= 0 |
 //
 // A bounded beam's BeamCore::damp holds its cut-off speed between slow and fast damping; a
 // pressured beam's p7 also caps its limitForce. BeamOrigin keeps a pressured beam's p1 and p7
