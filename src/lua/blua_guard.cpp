@@ -16,6 +16,9 @@ thread_local int t_resumeDepth = 0;
 
 int64_t nanoseconds(double seconds) { return int64_t(seconds * 1e9); }
 
+// Instructions between two looks of the budget's hook at its flag while a call is within its time.
+constexpr int kInstructionsPerLook = 1000;
+
 } // namespace
 
 LuaStateGuard::LuaStateGuard(const std::string& name) : name_(name) {}
@@ -28,8 +31,13 @@ lua_State* LuaStateGuard::openState()
     used_ = 0;
     cap_ = luaLimits().memoryBytes;
     state_ = lua_newstate(&LuaStateGuard::allocate, this);
-    if (state_)
-        watchLuaState(this);
+    if (!state_)
+        return nullptr;
+    {
+        platform::CriticalSectionGuard hold(lock_);
+        installHooks();
+    }
+    watchLuaState(this);
     return state_;
 }
 
@@ -138,11 +146,13 @@ void LuaStateGuard::watch(int64_t now)
         return;
     platform::CriticalSectionGuard hold(lock_);
     arming_.store(true, std::memory_order_seq_cst);
+    // Only the flag: the hook, always installed, sees it on the state's own thread. Installing a
+    // hook from this thread would race with the runtime's own changes of its hook mask (around
+    // every hook call and every finalizer) and could leave the hooks disabled for good.
     if (running_.load(std::memory_order_seq_cst) && serial_.load(std::memory_order_relaxed) == serial && !armed_ &&
         state_) {
         stopped_.store(true, std::memory_order_seq_cst);
         armed_ = true;
-        installHooks();
     }
     arming_.store(false, std::memory_order_seq_cst);
 }
@@ -169,19 +179,14 @@ void LuaStateGuard::setTraceHook(lua_Hook hook, int mask)
     installHooks();
 }
 
-// The runtime keeps one hook per state, shared by its coroutines. While the budget is armed its
-// hook runs at every instruction and hands the trace its events; otherwise the trace's hook
-// (if any) is installed as it asked.
+// The runtime keeps one hook per state, shared by its coroutines: the budget's, always, called
+// every kInstructionsPerLook instructions (every instruction once the call is stopped), which
+// hands the trace the events it asked for. Only the state's own thread installs it.
 void LuaStateGuard::installHooks()
 {
-    if (!state_)
-        return;
-    if (armed_)
-        lua_sethook(state_, &LuaStateGuard::budgetHook, traceMask_ | LUA_MASKCOUNT, 1);
-    else if (traceHook_)
-        lua_sethook(state_, traceHook_, traceMask_, 0);
-    else
-        lua_sethook(state_, nullptr, 0, 0);
+    if (state_)
+        lua_sethook(state_, &LuaStateGuard::budgetHook, traceMask_ | LUA_MASKCOUNT,
+                    armed_ ? 1 : kInstructionsPerLook);
 }
 
 void LuaStateGuard::budgetHook(lua_State* L, lua_Debug* event)
@@ -190,9 +195,11 @@ void LuaStateGuard::budgetHook(lua_State* L, lua_Debug* event)
     if (!guard)
         return;
     if (event->event == LUA_HOOKCOUNT) {
-        if (guard->outOfTime())
-            guard->raiseStop(L, 0);  // the hook runs in the frame of the function it stopped
-        return;
+        if (!guard->outOfTime())
+            return;
+        // From now on at every instruction, so that a script's own pcall cannot keep the call alive.
+        lua_sethook(L, &LuaStateGuard::budgetHook, guard->traceMask_ | LUA_MASKCOUNT, 1);
+        guard->raiseStop(L, 0);  // the hook runs in the frame of the function it stopped
     }
     const int wanted = event->event == LUA_HOOKCALL ? LUA_MASKCALL
                        : event->event == LUA_HOOKLINE ? LUA_MASKLINE

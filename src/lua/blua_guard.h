@@ -2,14 +2,14 @@
 // it holds and refuses to grow past the cap, which the runtime reports as "not enough memory")
 // and the wall-time budget of the call from the library into a script.
 //
-// The budget costs a call next to nothing while it runs within its time: starting and ending a
-// call only mark it, and a watchdog thread, looking every few hundredths of a second, adds up how
-// long each marked call has been running. Only for a call past its time does it install a count
-// hook that fires at the next instruction and raises the Lua error "<state>|'<what>' ran longer
-// than <n> s and was stopped" there, and again at every instruction after it, so a script's own
-// pcall cannot keep the call alive. The runtime is built without its trace compiler: every instruction
-// runs in the interpreter, where the hook fires. The trace hook of Lua:enableStackTraceFile is
-// chained through the same place, so neither replaces the other.
+// The budget: starting and ending a call only mark it, and a watchdog thread, looking every few
+// hundredths of a second, adds up how long each marked call has been running and raises a flag
+// for a call past its time. A count hook, installed on the state's own thread for its whole life,
+// looks at that flag every thousand instructions; once it is raised the hook raises the Lua error
+// "<state>|'<what>' ran longer than <n> s and was stopped", and again at every instruction after
+// it, so a script's own pcall cannot keep the call alive. The runtime is built without its trace
+// compiler: every instruction runs in the interpreter, where the hook fires. The trace hook of
+// Lua:enableStackTraceFile is chained through the same hook, so neither replaces the other.
 #pragma once
 
 #include <atomic>

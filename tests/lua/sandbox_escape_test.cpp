@@ -241,12 +241,15 @@ TEST_F(SandboxEscape, EveryRoadOutEndsInARefusal)
 
     for (const Escape& escape : escapes((outside / "?").string())) {
         SCOPED_TRACE(escape.name);
+        // Only the cap may end a memory row: a sanitizer build on a busy machine is slow to reach it.
+        const bool memoryRow = escape.expected == "not enough memory";
+        const ScopedLuaLimits rowLimits(memoryRow ? 30.0 : kCallSeconds, 2 * kCallSeconds, kMemoryBytes);
         freshState();
         const auto start = std::chrono::steady_clock::now();
         const std::string result = outcome(escape.code);
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         EXPECT_NE(result.find(escape.expected), std::string::npos) << result;
-        EXPECT_LT(seconds, 3.0);
+        EXPECT_LT(seconds, memoryRow ? 15.0 : 3.0);
         EXPECT_EQ(fs.takeCalls(), escape.hostCalls);
         const Strings lines = warnings();
         if (escape.warning.empty()) {

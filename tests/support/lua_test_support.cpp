@@ -6,6 +6,8 @@
 #include <fstream>
 #include <sstream>
 
+#include <unistd.h>
+
 #include "base/blog.h"
 #include "lua/blua.h"
 #include "base/bglobals.h"
@@ -58,8 +60,19 @@ void LuaTest::TearDown()
 std::string tempPath(const std::string& name)
 {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::filesystem::path dir = std::filesystem::temp_directory_path() / "velkor_lua_tests";
+    // One folder a process: two test programs (or two checkouts) running at once must not share files.
+    std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("velkor_lua_tests-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
+    // Removed when the program ends, with whatever the tests left in it.
+    static const struct Remover {
+        std::filesystem::path dir;
+        ~Remover()
+        {
+            std::error_code ignored;
+            std::filesystem::remove_all(dir, ignored);
+        }
+    } remover{dir};
     return (dir / (std::string(info->test_suite_name()) + "_" + info->name() + "_" + name)).string();
 }
 
