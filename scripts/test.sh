@@ -8,6 +8,9 @@ echo "== normal build"
 build build -DVELKOR_SANITIZE=
 (cd "$ROOT/build" && ctest -j "$JOBS" --output-on-failure)
 
+echo "== the commands in README.md and docs/, as written"
+bash "$ROOT/scripts/check_docs.sh"
+
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build"
 build build-asan -DVELKOR_SANITIZE=address -DCMAKE_BUILD_TYPE=Debug
 (cd "$ROOT/build-asan" && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \

@@ -37,9 +37,9 @@ const std::vector<Description>& apiDescriptions()
         {"", "BEAM_ANISOTROPIC", "", "Beam type: other spring and damping while it is longer than at rest (beam:makeAnisotropic)."},
         {"", "BEAM_BOUNDED", "", "Beam type: free between a short and a long bound, stiff beyond them (beam:makeBounded)."},
         {"", "BEAM_BROKEN", "", "Beam type of a broken beam: it carries no force."},
-        {"", "BEAM_HYDRO", "", "Beam type: a hydraulic beam whose rest length a script changes (setBeamLengthRefRatio)."},
+        {"", "BEAM_HYDRO", "", "Beam type number of a hydraulic beam; no member makes one in this build (a ram is a beam whose rest length the script sets)."},
         {"", "BEAM_PRESSURED", "", "Beam type: a beam that pushes its ends apart with a gas pressure (beam:makePressured)."},
-        {"", "BEAM_SUPPORT", "", "Beam type: pushes only, never pulls."},
+        {"", "BEAM_SUPPORT", "", "Beam type number of a support beam; no member makes one in this build."},
         {"", "BEAM_TYPE_MAX", "", "The largest beam type number."},
         {"", "FLT_MAX", "", "The largest 32-bit float; \"no limit\" for break and deformation forces."},
         {"", "GFX_BRAKELIGHT", "", "Light flag: brake light."},
@@ -58,7 +58,7 @@ const std::vector<Description>& apiDescriptions()
         {"", "NODE_FIXED", "", "Node type: the node never moves."},
         {"", "NONCOLLIDABLE", "", "Node type: the node is not in the collision lists."},
         {"", "NORMALTYPE", "", "Node type: a plain node."},
-        {"", "RESET_COMPLETELY", "", "requestReset flag: rebuild the object by running its init.lua again."},
+        {"", "RESET_COMPLETELY", "", "requestReset flag: empty the object (nodes, beams, wheels, meshes, props and the rest are gone) for a script to build anew."},
         {"", "RESET_PHYSICS", "", "requestReset flag: put every node, beam and triangle back as built."},
 
         // ---- BeamEngine
