@@ -154,7 +154,7 @@ const std::vector<Description>& apiDescriptions()
         {"BeamObject", "setBeamPressureRel", "obj:setBeamPressureRel(beam, pressure, maxPressure, spring, damp)", "Changes a pressured beam's pressure and its limits."},
         {"BeamObject", "setBeamSpringDamp", "obj:setBeamSpringDamp(beam, spring, damp, springExt, dampExt)", "Changes a beam's spring and damping (and, for anisotropic beams, those while lengthened)."},
         {"BeamObject", "setCollisionTriangle", "obj:setCollisionTriangle(index, n1, n2, n3, dragCoef, pressure, pressureGroup, broken, groundModel)", "Adds (index -1) a collision triangle; with pressureGroup >= 0 it is part of that sealed gas volume at pressure (Pa)."},
-        {"BeamObject", "setDebugString", "obj:setDebugString(text)", "Sets the object's debug text, which the host shows as status text 3."},
+        {"BeamObject", "setDebugString", "obj:setDebugString(text)", "Sets the object's debug text, which the host reads as the engine's status text 4 for this object."},
         {"BeamObject", "setExternalCamera", "obj:setExternalCamera(x, y, z, factor1, factor2, view)", "Sets the chase camera's offset in the frame of the camera nodes."},
         {"BeamObject", "setFlexmesh", "obj:setFlexmesh(slot, meshName) -> FlexMesh", "Makes a flexible mesh (slot -1: the next) from the host's mesh of that name, or nil."},
         {"BeamObject", "setGravity", "obj:setGravity(g)", "Sets the gravity (m/s^2, negative is down) on every node the object has now."},
