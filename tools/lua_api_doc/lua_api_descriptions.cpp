@@ -17,7 +17,7 @@ const std::vector<Description>& apiDescriptions()
         {"", "Lua", "", "This Lua state."},
         {"", "gameEngine", "", "The host's game engine: sounds, JavaScript to the interface, input forwarding."},
         {"", "obj", "", "The object this state belongs to; nil in the system state."},
-        {"", "terrainBlock", "", "The terrain height field; nil while the host has set no terrain."},
+        {"", "terrainBlock", "", "The engine's terrain height field; it is there before the host sets a terrain."},
 
         // ---- global functions
         {"", "bench", "bench()", "Does nothing; kept so that scripts calling it still run."},
