@@ -32,7 +32,7 @@ for f in bin/velkor-host bin/Velkor.ui bin/Rovanta \
   [ -e "$prefix/$f" ] || fail "$f is not installed"
 done
 # Tests and benchmarks stay in the build.
-programs="$(cd "$prefix/bin" && ls | sort | tr '\n' ' ')"
+programs="$(find "$prefix/bin" -mindepth 1 -printf '%f\n' | sort | tr '\n' ' ')"
 [ "$programs" = "Rovanta Velkor.ui velkor-host " ] || fail "bin/ holds: $programs"
 
 soname="$(objdump -p "$lib/libvelkor.so.$version" | awk '$1 == "SONAME" { print $2 }')"
@@ -52,18 +52,24 @@ step "version file"
 "$cmake" -DVERSION_FILE="$lib/cmake/Velkor/VelkorConfigVersion.cmake" -DVERSION="$version" \
          -P "$here/package_versions.cmake"
 
-# check_round OUTPUT: the consumer's engine round ran on the installed library.
-check_round() {
-  grep -q "^version 1, engine made and destroyed$" <<<"$1" || fail "no engine round: $1"
-  grep -q "^library $lib/libvelkor\.so" <<<"$1" || fail "not the installed library: $1"
+# round NAME PROGRAM: the consumer ran its engine round on the installed library (it prints the
+# library file it has loaded; a path through pkg-config's libdir is read as the same file).
+round() {
+  local out
+  out="$(env -u LD_LIBRARY_PATH "$2")" || fail "$1 failed: $out"
+  grep -q "^version 1, engine made and destroyed$" <<<"$out" || fail "$1 made no engine: $out"
+  local loaded
+  loaded="$(sed -n 's/^library //p' <<<"$out")"
+  [ -n "$loaded" ] && [ "$(cd "$(dirname "$loaded")" && pwd -P)" = "$(cd "$lib" && pwd -P)" ] \
+    || fail "$1 did not load the installed library: $out"
 }
 
 step "consumer with find_package(Velkor)"
 "$cmake" -S "$here/consumer" -B "$work/consumer" -DCMAKE_PREFIX_PATH="$prefix" >"$work/consumer.log" \
   || { cat "$work/consumer.log"; fail "the consumer does not configure"; }
 "$cmake" --build "$work/consumer" >>"$work/consumer.log" 2>&1 || { cat "$work/consumer.log"; fail "the consumer does not build"; }
-check_round "$("$work/consumer/linked_consumer")"
-check_round "$("$work/consumer/loading_consumer")"
+round "the linked consumer" "$work/consumer/linked_consumer"
+round "the loading consumer" "$work/consumer/loading_consumer"
 
 step "consumer with pkg-config"
 export PKG_CONFIG_PATH="$lib/pkgconfig"
@@ -73,7 +79,7 @@ pc_libdir="$(pkg-config --variable=libdir velkor)"
 # shellcheck disable=SC2046
 c++ -std=c++11 -Wall -Wextra -Werror $(pkg-config --cflags velkor) -o "$work/pc_consumer" \
     "$here/consumer/linked_consumer.cpp" $(pkg-config --libs velkor) -Wl,-rpath,"$pc_libdir"
-check_round "$("$work/pc_consumer" | sed "s|^library $pc_libdir/|library $lib/|")"
+round "the pkg-config consumer" "$work/pc_consumer"
 
 step "installed host on the installed demo"
 read -r -a demo_args <"$prefix/share/velkor/examples/demo/args"
