@@ -35,8 +35,12 @@ Event::Event(bool manualReset, bool initiallySet) : manual_(manualReset), state_
 
 void Event::set()
 {
-    std::lock_guard<std::mutex> lock(mutex_);
-    state_.store(1, std::memory_order_release);
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        state_.store(1, std::memory_order_release);
+    }
+    // Woken outside the lock: a waiter woken while the setter still held it would block on the
+    // lock at once, and on one core each hand-off would cost two more thread switches.
     if (manual_)
         cond_.notify_all();
     else
