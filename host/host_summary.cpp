@@ -1,30 +1,43 @@
 #include "host/host_summary.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 namespace VadiZov::host {
 
 namespace {
 
+// Into the caller's buffer, which the host keeps on its stack: it reads two texts every frame.
+void readStatusText(BeamEngine& engine, int type, char (&text)[256])
+{
+    std::memset(text, 0, sizeof text);
+    if (engine.getStatusText(type, text, int(sizeof text) - 1, nullptr) < 0)
+        std::snprintf(text, sizeof text, "(too long)");
+}
+
 std::string statusText(BeamEngine& engine, int type)
 {
-    char text[256] = {};
-    const int length = engine.getStatusText(type, text, int(sizeof text) - 1, nullptr);
-    return length < 0 ? std::string("(too long)") : std::string(text);
+    char text[256];
+    readStatusText(engine, type, text);
+    return text;
 }
 
 // The frame's substeps are the number before " steps" at the end of status text 1.
-long framesSubsteps(const std::string& status)
+long framesSubsteps(std::string_view status)
 {
     const size_t end = status.rfind(" steps");
-    if (end == std::string::npos)
+    if (end == std::string_view::npos)
         return 0;
-    size_t start = status.rfind(' ', end - 1);
-    start = start == std::string::npos ? 0 : start + 1;
-    return std::strtol(status.substr(start, end - start).c_str(), nullptr, 10);
+    size_t start = end == 0 ? std::string_view::npos : status.rfind(' ', end - 1);
+    start = start == std::string_view::npos ? 0 : start + 1;
+    char number[32] = {};
+    status.substr(start, std::min(end - start, sizeof number - 1)).copy(number, sizeof number - 1);
+    return std::strtol(number, nullptr, 10);
 }
 
 } // namespace
@@ -34,8 +47,14 @@ void RunSummary::afterFrame(BeamEngine& engine)
     ++frames_;
     // Status text 1 keeps the last stepped frame's count: a paused engine or one without
     // objects (a script deleted them) stepped nothing this frame.
-    if (engine.getEnabled() && statusText(engine, 3) != "bodies: 0 ")
-        substeps_ += framesSubsteps(statusText(engine, 1));
+    if (!engine.getEnabled())
+        return;
+    char text[256];
+    readStatusText(engine, 3, text);
+    if (std::strcmp(text, "bodies: 0 ") == 0)
+        return;
+    readStatusText(engine, 1, text);
+    substeps_ += framesSubsteps(text);
 }
 
 void RunSummary::askScript(BeamObject* object)

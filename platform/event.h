@@ -47,7 +47,8 @@ private:
 // had already consumed are set again, so a timed-out wait loses no signal.
 WaitResult waitForAll(Event* const* events, int count, uint32_t timeoutMs = kInfinite);
 
-// How many rounds a wait spins before it sleeps; the sanitizer builds spin less.
+// How many rounds a wait spins at most before it sleeps (0 on one core; the sanitizer builds
+// spin less); the spin is also bounded in time.
 int spinRounds();
 
 } // namespace VadiZov::platform

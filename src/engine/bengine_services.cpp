@@ -33,15 +33,15 @@ void reportPersistentDataRefusal(const char* action)
     logFormat(LOG_ERROR, "cannot %s %s: it %s", action, kPersistentDataFile, platform::refusalText(error).c_str());
 }
 
-// Copies at most size characters of text. The result is the text's length when it fits, else -1
-// (the buffer then holds as much as fits). The text is terminated whenever a character is left.
-int copyBounded(char* buffer, int size, const std::string& text, bool minusOneWhenCut)
+// Copies at most size characters of text (length characters long). The result is the text's
+// length when it fits, else -1 (the buffer then holds as much as fits). The text is terminated
+// whenever a character is left.
+int copyBounded(char* buffer, int size, const char* text, int length, bool minusOneWhenCut)
 {
-    const int length = int(text.size());
     if (!buffer || size <= 0)
         return minusOneWhenCut && length > 0 ? -1 : length;
     const int written = length < size ? length : size;
-    std::memcpy(buffer, text.data(), size_t(written));
+    std::memcpy(buffer, text, size_t(written));
     if (written < size)
         buffer[written] = '\0';
     if (minusOneWhenCut && length > size)
@@ -49,17 +49,27 @@ int copyBounded(char* buffer, int size, const std::string& text, bool minusOneWh
     return length;
 }
 
-std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
-std::string format(const char* fmt, ...)
-{
+// A status text, cut at 511 characters. Kept on the stack: the host asks for it every frame.
+struct StatusText {
     char text[512];
+    int length;
+};
+
+StatusText format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+StatusText format(const char* fmt, ...)
+{
+    StatusText out;
     va_list args;
     va_start(args, fmt);
-    const int length = std::vsnprintf(text, sizeof text, fmt, args);
+    const int length = std::vsnprintf(out.text, sizeof out.text, fmt, args);
     va_end(args);
-    if (length < 0)
-        return std::string();
-    return std::string(text, size_t(length) < sizeof text ? size_t(length) : sizeof text - 1);
+    out.length = length < 0 ? 0 : (size_t(length) < sizeof out.text ? length : int(sizeof out.text) - 1);
+    return out;
+}
+
+int copyBounded(char* buffer, int size, const StatusText& text, bool minusOneWhenCut)
+{
+    return copyBounded(buffer, size, text.text, text.length, minusOneWhenCut);
 }
 
 } // namespace
@@ -80,7 +90,7 @@ int BeamEngineImpl::getStatusText(int type, char* buffer, int size, BeamObject* 
         for (int slot = 0; object && params_.objects && slot < params_.objectCount; ++slot) {
             BeamObjectImpl* candidate = slotObject(slot);
             if (candidate && static_cast<BeamObject*>(candidate) == object)
-                return copyBounded(buffer, size, candidate->debugString, false);
+                return copyBounded(buffer, size, candidate->debugString.data(), int(candidate->debugString.size()), false);
         }
         return 0;
     default:

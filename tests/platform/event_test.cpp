@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <sched.h>
+
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -111,4 +115,46 @@ TEST(EventStress, GoDoneRoundsAcrossManyThreads)
     const long expected = long(kRounds) * (kRounds + 1) / 2;
     for (int t = 0; t < kThreads; ++t)
         EXPECT_EQ(sums[t], expected) << t;
+}
+
+// Two threads that hand a token back and forth on one core: a waiter that only spins keeps the
+// core from the very thread that would set its event, so every hand-off lasts as long as its
+// spin. A waiter that yields lets that thread run at once.
+TEST(EventHandOff, ThreadsSharingOneCoreDoNotSpinAgainstEachOther)
+{
+    cpu_set_t mask;
+    CPU_ZERO(&mask);
+    if (sched_getaffinity(0, sizeof mask, &mask) != 0 || CPU_COUNT(&mask) < 2 || spinRounds() == 0)
+        GTEST_SKIP() << "waits spin only when the process may run on two cores";
+    int cpu = 0;
+    while (!CPU_ISSET(cpu, &mask))
+        ++cpu;
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    CPU_SET(cpu, &one);
+
+    constexpr int kRoundTrips = 200;
+    Event ping(false, false), pong(false, false);
+    std::thread partner([&] {
+        pthread_setaffinity_np(pthread_self(), sizeof one, &one);
+        for (int i = 0; i < kRoundTrips; ++i) {
+            ping.wait();
+            pong.set();
+        }
+    });
+    std::thread starter([&] {
+        pthread_setaffinity_np(pthread_self(), sizeof one, &one);
+        std::vector<double> trips;
+        for (int i = 0; i < kRoundTrips; ++i) {
+            const auto start = std::chrono::steady_clock::now();
+            ping.set();
+            pong.wait();
+            trips.push_back(std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count());
+        }
+        std::nth_element(trips.begin(), trips.begin() + kRoundTrips / 2, trips.end());
+        // Spinning waiters take a millisecond or more a trip on processors with a slow pause.
+        EXPECT_LT(trips[kRoundTrips / 2], 500.0) << "median round trip in microseconds";
+    });
+    starter.join();
+    partner.join();
 }
