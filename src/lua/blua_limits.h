@@ -1,5 +1,5 @@
 // What one Lua state and one script call may use. The library reads these values, scripts
-// cannot reach them; the README lists them under "Scripts".
+// cannot reach them; docs/scripting.md lists them under "Time and memory".
 #pragma once
 
 #include <cstddef>
