@@ -29,6 +29,17 @@ bool acceptNumber(const char* member, const char* what, float value, float bound
     return true;
 }
 
+bool acceptCoefficient(const char* member, const char* what, float value)
+{
+    if (!acceptNumber(member, what, value))
+        return false;
+    if (value < 0.0f) {
+        refuse(member, what, value, "is negative");
+        return false;
+    }
+    return true;
+}
+
 bool acceptLimit(const char* member, const char* what, float value)
 {
     if (std::isfinite(value))

@@ -20,6 +20,9 @@ constexpr float kMaxScriptValue = 1e15f;
 
 // Finite and at most `bound` in size.
 bool acceptNumber(const char* member, const char* what, float value, float bound = kMaxScriptValue);
+// As acceptNumber, and not negative ("*** <member>: <what> (<value>) is negative, ignored"): for
+// stiffness, damping, friction and drag, whose sign turned would add energy instead of taking it.
+bool acceptCoefficient(const char* member, const char* what, float value);
 // Finite, any size: for limits and thresholds that are only compared (FLT_MAX means "never").
 bool acceptLimit(const char* member, const char* what, float value);
 // Every component finite and at most `bound` in size.
