@@ -31,6 +31,7 @@ constexpr int kMaxQueuedJavaScript = 1024;   // commands in an object's JavaScri
 constexpr size_t kMaxQueuedJavaScriptBytes = size_t(16) << 20;  // and their text together
 constexpr int kMaxQueuedSoundActions = 1024;  // sound actions queued per frame
 constexpr int kMaxAttachedSounds = 256;
+constexpr int kMaxOneShotSoundsPerFrame = 256;  // one-shot sounds asked of the host per frame, all scripts
 constexpr int kMaxHostParticles = 8192;  // particles waiting for the host, per object
 // Objects alive at once when a script makes another with BeamObject(): each is about 1.5 MB with
 // a Lua state of its own, and a script may keep any number in a table.

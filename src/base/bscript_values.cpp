@@ -3,6 +3,8 @@
 #include <cmath>
 #include <initializer_list>
 
+#include "base/bconstants.h"
+#include "base/bglobals.h"
 #include "base/blog.h"
 
 namespace VadiZov {
@@ -55,6 +57,15 @@ bool acceptVector(const char* member, const char* what, const float3& value, flo
             return false;
     }
     return true;
+}
+
+bool roomForOneShotSound(const char* member)
+{
+    const int asked = g_oneShotSoundsThisFrame.fetch_add(1, std::memory_order_relaxed);
+    if (asked < kMaxOneShotSoundsPerFrame)
+        return true;
+    g_oneShotSoundsThisFrame.store(kMaxOneShotSoundsPerFrame, std::memory_order_relaxed);  // no wrap-around
+    return roomFor(member, size_t(asked), kMaxOneShotSoundsPerFrame, "one-shot sounds this frame");
 }
 
 bool roomFor(const char* member, size_t used, int capacity, const char* what)

@@ -32,4 +32,9 @@ bool acceptVector(const char* member, const char* what, const float3& value, flo
 // <capacity> <what>, refused".
 bool roomFor(const char* member, size_t used, int capacity, const char* what);
 
+// Counts one more one-shot sound for this frame: true while there is room (the engine's frame
+// start empties the count), else logs "*** <member>: no room for more than 256 one-shot sounds
+// this frame, refused".
+bool roomForOneShotSound(const char* member);
+
 } // namespace VadiZov

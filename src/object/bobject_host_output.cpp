@@ -169,7 +169,8 @@ void playSFXOnce(BeamObjectImpl& object, const char* name, int node, float volum
         logMessage(LOG_ERROR, "*** playSFXOnce: invalid nodeId", true);
         return;
     }
-    if (!acceptNumber("playSFXOnce", "volume", volume) || !acceptNumber("playSFXOnce", "pitch", pitch))
+    if (!acceptNumber("playSFXOnce", "volume", volume) || !acceptNumber("playSFXOnce", "pitch", pitch) ||
+        !roomForOneShotSound("playSFXOnce"))
         return;
     queueSoundAction(object, "playSFXOnce", {nullptr, SFX_PLAY_ONCE, volume, pitch, node, name, 0});
 }

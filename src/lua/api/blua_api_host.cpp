@@ -206,7 +206,8 @@ int luaPlaySFXOnce(lua_State* L)
 {
     GameEngine* engine = LuaBinding::selfArg<GameEngine>(L, false);
     const char* name = LuaBinding::ArgReader<const char*>::read(L, 2);
-    LuaBinding::pushObjectPointer(L, engine->playSFXOnce(name), LuaBinding::classKeyOf<SFXSource>());
+    SFXSource* source = roomForOneShotSound("playSFXOnce") ? engine->playSFXOnce(name) : nullptr;
+    LuaBinding::pushObjectPointer(L, source, LuaBinding::classKeyOf<SFXSource>());
     return 1;
 }
 
