@@ -59,6 +59,14 @@ bool acceptVector(const char* member, const char* what, const float3& value, flo
     return true;
 }
 
+bool roomForBytes(const char* member, size_t used, size_t adding, size_t capacity, const char* what)
+{
+    if (used <= capacity && adding <= capacity - used)
+        return true;
+    logFormat(LOG_ERROR, "*** %s: no room for more than %zu bytes of %s, refused", member, capacity, what);
+    return false;
+}
+
 bool roomForOneShotSound(const char* member)
 {
     const int asked = g_oneShotSoundsThisFrame.fetch_add(1, std::memory_order_relaxed);

@@ -32,6 +32,11 @@ bool acceptVector(const char* member, const char* what, const float3& value, flo
 // <capacity> <what>, refused".
 bool roomFor(const char* member, size_t used, int capacity, const char* what);
 
+// True while `adding` more bytes fit beside `used` within `capacity`; else logs "*** <member>: no
+// room for more than <capacity> bytes of <what>, refused". Queues a script fills hold text by
+// the byte as well as by the entry, so a few huge strings cannot take what a count allows.
+bool roomForBytes(const char* member, size_t used, size_t adding, size_t capacity, const char* what);
+
 // Counts one more one-shot sound for this frame: true while there is room (the engine's frame
 // start empties the count), else logs "*** <member>: no room for more than 256 one-shot sounds
 // this frame, refused".

@@ -33,6 +33,7 @@ void logCallbackError(bool succeeded, const std::string& error)
 template <class T>
 void handOver(TwoHalfQueue<T>& queue)
 {
+    queue.luaHalfBytes = 0;
     if (queue.sendHalf.empty()) {
         queue.swapHalves();
         return;
@@ -108,6 +109,7 @@ void BeamObjectImpl::runLuaCommands()
     if (!destroyed_) {
         platform::CriticalSectionGuard guard(lock_);
         commands.swap(luaCommands);
+        luaCommandBytes = 0;
     }
     if (commands.empty())
         return;

@@ -163,9 +163,31 @@ TEST_F(ObjectChurn, GrowingListsStopAtTheirCapacities)
         {false, "local big = string.rep('x', 1048576) for i = 1, 20 do obj:executeJS(big, i) end", 16,
          [](BeamEngineImpl&, BeamObjectImpl& o) { return o.frameQueues.javaScript.luaHalf.size(); },
          "*** executeJS: no room for more than 16777216 bytes of queued commands, refused"},
-        {false, "for i = 1, 1030 do obj:playSFXOnce('horn', 0, 1, 1) end", 1024,
+        {false, "local s = gameEngine:playSFXOnce('hum') for i = 1, 1030 do obj:setVolume(s, 1) end", 1024,
          [](BeamEngineImpl&, BeamObjectImpl& o) { return o.frameQueues.sounds.luaHalf.size(); },
-         "*** playSFXOnce: no room for more than 1024 queued sound actions, refused"},
+         "*** setVolume: no room for more than 1024 queued sound actions, refused"},
+        {false, "for i = 1, 300 do obj:playSFXOnce('horn', 0, 1, 1) end", 256,
+         [](BeamEngineImpl&, BeamObjectImpl& o) { return o.frameQueues.sounds.luaHalf.size(); },
+         "*** playSFXOnce: no room for more than 256 one-shot sounds this frame, refused"},
+        // Queued text is bounded by the byte as well: a few huge strings would pass any count.
+        {false, "local big = string.rep('n', 65536) for i = 1, 20 do obj:playSFXOnce(big, 0, 1, 1) end", 16,
+         [](BeamEngineImpl&, BeamObjectImpl& o) { return o.frameQueues.sounds.luaHalf.size(); },
+         "*** playSFXOnce: no room for more than 1048576 bytes of queued sound names, refused"},
+        {false, "local big = '--' .. string.rep('x', 1048574) for i = 1, 20 do obj:queueLuaCommand(big, false) end", 16,
+         [](BeamEngineImpl&, BeamObjectImpl& o) { return o.luaCommands.size(); },
+         "*** queueLuaCommand: no room for more than 16777216 bytes of queued commands, refused"},
+        // The object's spawn and despawn events wait in the queue too: they take a part of the 16th MiB.
+        {true, "local big = '--' .. string.rep('x', 1048574) for i = 1, 20 do BeamEngine:queueLuaCommand(big) end", 15,
+         [](BeamEngineImpl& e, BeamObjectImpl&) {
+             size_t bytes = 0;
+             for (const std::string& command : e.queuedCommands())
+                 bytes += command.size();
+             return bytes >> 20;
+         },
+         "*** queueLuaCommand: no room for more than 16777216 bytes of queued commands, refused"},
+        {false, "assert(obj:setProp(-1, string.rep('m', 4097)) == nil) assert(obj:setFlexmesh(-1, string.rep('m', 4097)) == nil)",
+         0, [](BeamEngineImpl&, BeamObjectImpl& o) { return size_t(o.prop_count + o.flexmesh_count); },
+         "*** setProp: a mesh name of 4097 bytes is longer than 4096, refused"},
         {false, "local s = gameEngine:playSFXOnce('hum') for i = 1, 260 do obj:attachSFXNode(s, i % 3) end", 256,
          [](BeamEngineImpl&, BeamObjectImpl& o) { return o.frameQueues.attachedSounds.size(); },
          "*** attachSFXNode: no room for more than 256 attached sounds, refused"},
