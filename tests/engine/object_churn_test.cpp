@@ -197,11 +197,11 @@ TEST_F(ObjectChurn, GrowingListsStopAtTheirCapacities)
         {false, "local d = obj.debugDrawProxy d:showDebug(true) "
                 "for i = 1, 140000 do d:drawLine(float3(0, 0, 0), float3(1, 1, 1), color(1, 1, 1, 1)) end",
          262144, [](BeamEngineImpl&, BeamObjectImpl& o) { return o.ownDebugDrawer()->linePoints.size(); },
-         "*** debugdrawer: no room for more than 262144 line points, refused"},
+         "*** debugdrawer.drawLine: no room for more than 262144 line points, refused"},
         {false, "local d = obj.debugDrawProxy d:showDebug(true) for i = 1, 20 do d:drawNodeNumbers(color(1, 1, 1, 1), 0) end "
                 "for i = 1, 16384 do d:drawText(float3(0, 0, 0), color(1, 1, 1, 1), 'x') end",
          16384, [](BeamEngineImpl&, BeamObjectImpl& o) { return o.ownDebugDrawer()->texts.size(); },
-         "*** debugdrawer: no room for more than 16384 texts, refused"},
+         "*** debugdrawer.drawText: no room for more than 16384 texts, refused"},
         {false, "obj:setFlexmesh(0, 'skin') for i = 1, 10010 do obj:breakMeshes(0) end", 10000,
          [](BeamEngineImpl&, BeamObjectImpl& o) { return o.flexmeshes[0]->queuedBrokenBeams(); },
          "*** breakMeshes: no room for more than 10000 queued broken beams, refused"},
@@ -232,6 +232,34 @@ TEST_F(ObjectChurn, GrowingListsStopAtTheirCapacities)
         engine->waitForPhysicsFrame();
         EXPECT_TRUE(std::isfinite(object->nodes[0].worldPos.x));
     }
+}
+
+// A call that draws many entries is checked against all it may add, so no list passes its
+// capacity; a full list refuses only the calls that add to it, naming the call and the list.
+TEST_F(ObjectChurn, DebugDrawingStopsExactlyAtEachListsCapacity)
+{
+    fs.addFile("obj/init.lua", kGrowingObject);
+    BeamObjectImpl* object = addObject();
+    ASSERT_NE(object, nullptr);
+    debugdrawer& d = *object->ownDebugDrawer();
+    clearLog();
+    resetLogStateForTests();
+    // 131071 lines leave room for one beam (two points) and no more.
+    ASSERT_EQ(runProtected(object->lua(), "local d = obj.debugDrawProxy d:showDebug(true) "
+                                          "for i = 1, 131071 do d:drawLine(float3(0, 0, 0), float3(1, 1, 1), color(1, 1, 1, 1)) end "
+                                          "d:drawBeams(0)"),
+              "");
+    EXPECT_EQ(d.linePoints.size(), size_t(kMaxDebugLinePoints));
+    EXPECT_TRUE(linesStartingWith("*** ").empty());
+    ASSERT_EQ(runProtected(object->lua(), "local d = obj.debugDrawProxy d:drawBeams(0) d:drawColTris(0, color(1, 1, 1, 1), "
+                                          "color(1, 1, 1, 1)) d:drawText(float3(0, 0, 0), color(1, 1, 1, 1), 'still') "
+                                          "d:drawSphere(1, float3(0, 0, 0), color(1, 1, 1, 1)) d:drawNodeNumbers(color(1, 1, 1, 1), 0)"),
+              "");
+    EXPECT_EQ(d.linePoints.size(), size_t(kMaxDebugLinePoints));
+    EXPECT_EQ(linesStartingWith("*** debugdrawer.drawBeams: no room for more than 262144 line points, refused").size(), 1u);
+    EXPECT_EQ(d.texts.size(), 4u);  // "still" and the three node numbers
+    EXPECT_EQ(d.spheres.size(), 1u);
+    EXPECT_EQ(linesStartingWith("*** ").size(), 1u);  // drawColTris adds nothing: the object has no triangles
 }
 
 } // namespace
