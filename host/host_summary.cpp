@@ -27,6 +27,19 @@ long framesSubsteps(const std::string& status)
     return std::strtol(status.substr(start, end - start).c_str(), nullptr, 10);
 }
 
+// The number after `label` in a status text (status 3 gives "bodies: N "); -1 when the label
+// or the number is missing, so a changed text counts as unknown rather than as none.
+long numberAfter(const std::string& status, const char* label)
+{
+    const size_t at = status.find(label);
+    if (at == std::string::npos)
+        return -1;
+    const char* start = status.c_str() + at + std::strlen(label);
+    char* end = nullptr;
+    const long value = std::strtol(start, &end, 10);
+    return end == start ? -1 : value;
+}
+
 } // namespace
 
 void RunSummary::afterFrame(BeamEngine& engine)
@@ -34,7 +47,7 @@ void RunSummary::afterFrame(BeamEngine& engine)
     ++frames_;
     // Status text 1 keeps the last stepped frame's count: a paused engine or one without
     // objects (a script deleted them) stepped nothing this frame.
-    if (engine.getEnabled() && statusText(engine, 3) != "bodies: 0 ")
+    if (engine.getEnabled() && numberAfter(statusText(engine, 3), "bodies:") != 0)
         substeps_ += framesSubsteps(statusText(engine, 1));
 }
 
