@@ -11,6 +11,7 @@
 #include "base/bscript_values.h"
 #include "object/bobject_debug_drawer.h"
 #include "lua/api/blua_api.h"
+#include "lua/api/blua_host_field.h"
 #include "lua/binding/blua_binding.h"
 #include "object/bobject.h"
 #include "base/bphysics_thread.h"
@@ -19,7 +20,7 @@ namespace VadiZov {
 
 namespace {
 
-constexpr const char* kCollector = "debugdrawer";
+constexpr char kCollector[] = "debugdrawer";
 
 debugdrawer* readDebugDrawProxy(const BeamObjectImpl& object) { return object.debugDrawProxy; }
 
@@ -83,11 +84,7 @@ bool finitePoints(const char* member, std::initializer_list<float3> points)
 // The common gate of every drawing member.
 bool collecting(const debugdrawer& d, const char* member, const Need& need)
 {
-    if (onPhysicsThread()) {
-        logFormat(LOG_ERROR, "*** debugdrawer.%s: refused on a physics thread", member);
-        return false;
-    }
-    return d.enabled && roomInCollector(d, member, need);
+    return !refuseOnPhysicsThread(kCollector, member) && d.enabled && roomInCollector(d, member, need);
 }
 
 constexpr Need kOneLine{2, 0, 0, 0, 0};
@@ -167,27 +164,11 @@ void showDebug(debugdrawer& d, bool on)
         d.showDebug(on);
 }
 
-template <class V, V DebugCollector::*Member>
-V readFlag(const debugdrawer& d)
-{
-    return d.*Member;
-}
-
 // The render reads these while a frame runs.
-template <class V, V DebugCollector::*Member, const char* Name>
-void writeFlag(debugdrawer& d, V value)
-{
-    if (onPhysicsThread()) {
-        logFormat(LOG_ERROR, "*** debugdrawer.%s: refused on a physics thread", Name);
-        return;
-    }
-    d.*Member = value;
-}
-
 template <class V, V DebugCollector::*Member, const char* Name>
 void addFlag(LuaBinding::Class<debugdrawer>& c)
 {
-    c.addProperty(Name, &readFlag<V, Member>, &writeFlag<V, Member, Name>);
+    addHostField<debugdrawer, DebugCollector, V, Member, kCollector, Name>(c);
 }
 
 constexpr char kDrawNodeLine[] = "drawNodeLine";
