@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <string>
 
@@ -260,6 +261,33 @@ TEST_F(ObjectChurn, DebugDrawingStopsExactlyAtEachListsCapacity)
     EXPECT_EQ(d.texts.size(), 4u);  // "still" and the three node numbers
     EXPECT_EQ(d.spheres.size(), 1u);
     EXPECT_EQ(linesStartingWith("*** ").size(), 1u);  // drawColTris adds nothing: the object has no triangles
+}
+
+// Results of queued commands live outside Lua's memory cap until the next batch: past 16 MiB a
+// result is kept empty, so the indices of the later ones still hold.
+TEST_F(ObjectChurn, CommandResultsAreBoundedByTheByte)
+{
+    fs.addFile("obj/init.lua", kGrowingObject);
+    BeamObjectImpl* object = addObject();
+    ASSERT_NE(object, nullptr);
+    for (int i = 0; i < 20; ++i)
+        object->queueLuaCommand("return string.rep('r', 1048560)", true);
+    object->queueLuaCommand("return 'last'", true);
+    clearLog();
+    resetLogStateForTests();
+    engine->update(0.002f);
+    engine->waitForPhysicsFrame();
+    size_t full = 0;
+    for (int i = 0; i < 20; ++i) {
+        ASSERT_NE(object->getLuaResult(i), nullptr) << i;
+        full += std::strlen(object->getLuaResult(i)) == 1048560 ? 1 : 0;
+    }
+    EXPECT_EQ(full, 16u);
+    ASSERT_NE(object->getLuaResult(20), nullptr);
+    EXPECT_STREQ(object->getLuaResult(20), "last");
+    EXPECT_EQ(linesStartingWith("*** queueLuaCommand: no room for more than 16777216 bytes of command results, refused")
+                  .size(),
+              1u);
 }
 
 } // namespace
