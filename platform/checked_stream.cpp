@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <mutex>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -46,7 +47,31 @@ struct LimitedSink {
     int fd;
     uint64_t written;
     uint64_t limit;
+    LimitedSink* previous = nullptr;
+    LimitedSink* next = nullptr;
 };
+
+// The open sinks, in a list from a plain global: a stream the program keeps open until it ends
+// (a trace file) is still reachable then, not a leak.
+LimitedSink* g_openSinks = nullptr;
+std::mutex g_sinksLock;
+
+void linkSink(LimitedSink* sink)
+{
+    std::lock_guard<std::mutex> guard(g_sinksLock);
+    sink->next = g_openSinks;
+    if (g_openSinks)
+        g_openSinks->previous = sink;
+    g_openSinks = sink;
+}
+
+void unlinkSink(LimitedSink* sink)
+{
+    std::lock_guard<std::mutex> guard(g_sinksLock);
+    (sink->previous ? sink->previous->next : g_openSinks) = sink->next;
+    if (sink->next)
+        sink->next->previous = sink->previous;
+}
 
 ssize_t writeLimited(void* cookie, const char* bytes, size_t size)
 {
@@ -72,6 +97,7 @@ int closeLimited(void* cookie)
 {
     auto* sink = static_cast<LimitedSink*>(cookie);
     const int result = ::close(sink->fd);
+    unlinkSink(sink);
     delete sink;
     return result;
 }
@@ -83,8 +109,11 @@ std::FILE* limitedStream(int fd, uint64_t limit)
     io.close = closeLimited;
     auto* sink = new LimitedSink{fd, 0, limit};
     std::FILE* file = fopencookie(sink, "w", io);
-    if (!file)
+    if (!file) {
         delete sink;
+        return nullptr;
+    }
+    linkSink(sink);
     return file;
 }
 
