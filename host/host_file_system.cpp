@@ -1,5 +1,7 @@
 #include "host/host_file_system.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "host/host_trace.h"
@@ -18,10 +20,43 @@ size_t DiskFile::read(void* buffer, size_t bufferSize, size_t elementSize, size_
     return std::fread(buffer, elementSize, count, file_);
 }
 
+DiskFile::DiskFile(std::FILE* file, std::string path, bool append, std::shared_ptr<WriteBudget> budget)
+    : file_(file), path_(std::move(path)), budget_(std::move(budget)), append_(append)
+{
+    // Where appends start; the read position of "a+" is the start again afterwards.
+    if (append_ && std::fseek(file_, 0, SEEK_END) == 0) {
+        appendEnd_ = uint64_t(std::max(0L, std::ftell(file_)));
+        std::fseek(file_, 0, SEEK_SET);
+    }
+}
+
+bool DiskFile::admit(uint64_t bytes)
+{
+    if (!budget_)
+        return true;
+    const long position = append_ ? long(appendEnd_) : std::ftell(file_);
+    const bool fileFull = position < 0 || uint64_t(position) + bytes > budget_->fileLimit;
+    const bool runFull = budget_->written + bytes > budget_->runLimit;
+    if (fileFull && !refused_)
+        std::printf("velkor-host: %s not written: a file below %s/ holds at most %llu bytes\n", path_.c_str(),
+                    kWrittenFolder, static_cast<unsigned long long>(budget_->fileLimit));
+    else if (runFull && !fileFull && !budget_->reported)
+        std::printf("velkor-host: %s not written: scripts write at most %llu bytes below %s/ in a run\n",
+                    path_.c_str(), static_cast<unsigned long long>(budget_->runLimit), kWrittenFolder);
+    if (fileFull || runFull) {
+        refused_ = true;
+        budget_->reported = budget_->reported || runFull;
+        return false;
+    }
+    budget_->written += bytes;
+    appendEnd_ += bytes;
+    return true;
+}
+
 size_t DiskFile::write(const void* buffer, size_t bufferSize, size_t elementSize, size_t count)
 {
     trace("FilePure::write(%zu, %zu, %zu)", bufferSize, elementSize, count);
-    if (!buffer || elementSize == 0)
+    if (!buffer || elementSize == 0 || count > SIZE_MAX / elementSize || !admit(uint64_t(elementSize) * count))
         return 0;
     return std::fwrite(buffer, elementSize, count, file_);
 }
@@ -71,20 +106,20 @@ int DiskFile::flush()
 int DiskFile::putc(int character, FilePure*)
 {
     trace("FilePure::putc(%d)", character);
-    return std::fputc(character, file_);
+    return admit(1) ? std::fputc(character, file_) : EOF;
 }
 
 int DiskFile::puts(const char* text)
 {
     char q[600];
     trace("FilePure::puts(%s)", quoted(text, q, sizeof q));
-    return text ? std::fputs(text, file_) : EOF;
+    return text && admit(std::strlen(text)) ? std::fputs(text, file_) : EOF;
 }
 
 int DiskFile::error()
 {
     trace("FilePure::error()");
-    return std::ferror(file_);
+    return std::ferror(file_) || refused_;
 }
 
 char* DiskFile::gets(char* buffer, int size)
@@ -160,7 +195,11 @@ FilePure* DiskFileSystem::openFile(const char* path, const char* mode)
             return nullptr;
     }
     std::FILE* file = platform::openFileBelow(root_, below, mode);
-    return file ? new DiskFile(file) : nullptr;
+    if (!file)
+        return nullptr;
+    if (!writes(mode) || !insideWrittenFolder(below))
+        return new DiskFile(file);
+    return new DiskFile(file, below, std::strchr(mode, 'a') != nullptr, budget_);
 }
 
 bool DiskFileSystem::directoryExists(const char* path)

@@ -5,7 +5,9 @@
 // through a link of any kind, so a script cannot change a script, a mesh or a ground file.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,10 +17,25 @@ namespace VadiZov::host {
 
 // Below the data folder: where scripts may write.
 inline constexpr const char* kWrittenFolder = "written";
+// What a file below written/ may hold (as much as the host reads from one file), and what
+// scripts may write there in one run, all files together.
+inline constexpr uint64_t kMaxWrittenFileBytes = uint64_t(256) << 20;
+inline constexpr uint64_t kMaxWrittenRunBytes = uint64_t(1) << 30;
+
+// The bytes written below written/ in this run and their limits, shared by the file system and
+// its files.
+struct WriteBudget {
+    uint64_t fileLimit = kMaxWrittenFileBytes;
+    uint64_t runLimit = kMaxWrittenRunBytes;
+    uint64_t written = 0;
+    bool reported = false;
+};
 
 class DiskFile final : public FilePure {
 public:
     explicit DiskFile(std::FILE* file) : file_(file) {}
+    // A file below written/: its writes are held to the limits and counted in `budget`.
+    DiskFile(std::FILE* file, std::string path, bool append, std::shared_ptr<WriteBudget> budget);
     size_t read(void* buffer, size_t bufferSize, size_t elementSize, size_t count) override;
     size_t write(const void* buffer, size_t bufferSize, size_t elementSize, size_t count) override;
     long length() override;
@@ -36,7 +53,15 @@ public:
 
 private:
     ~DiskFile() = default;
+    // True when `bytes` more may be written; prints the refusal once per file and run.
+    bool admit(uint64_t bytes);
+
     std::FILE* file_;
+    std::string path_;
+    std::shared_ptr<WriteBudget> budget_;  // null: not held to the limits (the engine's log)
+    uint64_t appendEnd_ = 0;               // the file's end, for a file opened to append
+    bool append_ = false;
+    bool refused_ = false;
 };
 
 class DiskDirectory final : public FSDirectory {
@@ -52,6 +77,12 @@ private:
 class DiskFileSystem final : public FS {
 public:
     explicit DiskFileSystem(std::string root) : root_(std::move(root)) {}
+    // Tests give smaller limits than a run's.
+    DiskFileSystem(std::string root, uint64_t fileLimit, uint64_t runLimit) : root_(std::move(root))
+    {
+        budget_->fileLimit = fileLimit;
+        budget_->runLimit = runLimit;
+    }
     int fileExists(const char* path) override;
     FilePure* openFile(const char* path, const char* mode) override;
     bool directoryExists(const char* path) override;
@@ -72,6 +103,7 @@ public:
 private:
     std::string root_;
     std::string permittedLog_;
+    std::shared_ptr<WriteBudget> budget_ = std::make_shared<WriteBudget>();
 };
 
 } // namespace VadiZov::host

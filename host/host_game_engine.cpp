@@ -66,9 +66,34 @@ SFXSource* HostGameEngine::playSFXOnce(const char* name)
 {
     char q[600];
     trace("GameEngine::playSFXOnce(%s)", quoted(name, q, sizeof q));
-    sounds.push_back(std::make_unique<HostSound>(name ? name : ""));
-    sounds.back()->play(0.0f);
-    return sounds.back().get();
+    HostSound* sound = nullptr;
+    for (OneShot& held : oneShots_) {
+        if (held.finishedAt >= 0 && held.finishedAt + 1 < frame_) {
+            sound = held.sound.get();
+            held.finishedAt = -1;
+            break;
+        }
+    }
+    if (!sound && oneShots_.size() < kMaxOneShots) {
+        oneShots_.push_back({std::make_unique<HostSound>(""), -1});
+        sound = oneShots_.back().sound.get();
+    }
+    if (!sound)
+        return nullptr;
+    *sound = HostSound(name ? name : "");
+    sound->play(0.0f);
+    return sound;
+}
+
+void HostGameEngine::endFrame()
+{
+    for (OneShot& held : oneShots_) {
+        if (held.finishedAt < 0) {
+            held.sound->finish();
+            held.finishedAt = frame_;
+        }
+    }
+    ++frame_;
 }
 
 int HostGameEngine::setupForceFeedback(const char* config)

@@ -30,8 +30,26 @@ public:
     float timeScale = 1.0f;
     long environmentQueries = 0;
     std::vector<std::string> javaScript;
+    // After each engine update: one-shots played in the frame finish (report isValid() false).
+    void endFrame();
+
     // Sound sources handed out and not deleted; they record what they are told.
     std::vector<std::unique_ptr<HostSound>> sounds;
+
+    // One-shots are never freed during a run: the library may still ask an attached one whether
+    // it is valid, and a script may hold one. A one-shot that finished before the last engine
+    // update began (that update dropped it from every attached list) is reused instead, so at
+    // most this many exist; past it playSFXOnce gives null.
+    static constexpr size_t kMaxOneShots = 512;
+    size_t oneShotCount() const { return oneShots_.size(); }
+
+private:
+    struct OneShot {
+        std::unique_ptr<HostSound> sound;
+        long finishedAt = -1;  // the frame it finished in; -1 while it plays
+    };
+    std::vector<OneShot> oneShots_;
+    long frame_ = 0;
 };
 
 } // namespace VadiZov::host

@@ -63,19 +63,24 @@ public:
         while (!text.empty() && isBlank(text.front()))
             text.remove_prefix(1);
         if (startsWith(text, "v"))
-            return coordinates(text.substr(2), 3, &lines_->positions, number);
+            return coordinates(text.substr(2), 3, &lines_->positions, number, "vertex positions");
         if (startsWith(text, "vn"))
-            return coordinates(text.substr(3), 3, &lines_->normals, number);
+            return coordinates(text.substr(3), 3, &lines_->normals, number, "normals");
         if (startsWith(text, "vt"))
-            return coordinates(text.substr(3), 2, &lines_->texcoords, number);
+            return coordinates(text.substr(3), 2, &lines_->texcoords, number, "texture coordinates");
         if (startsWith(text, "f"))
             return face(text.substr(2), number);
         return true;
     }
 
 private:
-    bool coordinates(std::string_view rest, size_t count, std::vector<uint32_t>* lines, uint32_t number)
+    bool coordinates(std::string_view rest, size_t count, std::vector<uint32_t>* lines, uint32_t number,
+                     const char* what)
     {
+        if (lines->size() >= kMaxObjCoordinateLines) {
+            *error_ = tooMany(number, kMaxObjCoordinateLines, what);
+            return false;
+        }
         lines->push_back(number);
         const std::vector<std::string_view> tokens = tokensOf(rest);
         for (size_t i = 0; i < count && i < tokens.size(); ++i) {
@@ -90,6 +95,11 @@ private:
     bool face(std::string_view rest, uint32_t number)
     {
         const size_t vertices = tokensOf(rest).size();
+        triangles_ += vertices > 2 ? vertices - 2 : 0;
+        if (triangles_ > kMaxObjTriangles) {
+            *error_ = tooMany(number, kMaxObjTriangles, "triangles");
+            return false;
+        }
         if (vertices <= kMaxObjFaceVertices)
             return true;
         *error_ = "mesh file " + path_ + " line " + std::to_string(number) + ": a face of " +
@@ -98,9 +108,16 @@ private:
         return false;
     }
 
+    std::string tooMany(uint32_t number, size_t limit, const char* what) const
+    {
+        return "mesh file " + path_ + " line " + std::to_string(number) + ": more than " + std::to_string(limit) + " " +
+               what + "; larger meshes are refused";
+    }
+
     const std::string& path_;
     ObjLineNumbers* lines_;
     std::string* error_;
+    size_t triangles_ = 0;
 };
 
 } // namespace

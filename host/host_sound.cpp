@@ -87,6 +87,12 @@ void HostSound::setPitch(float pitch)
 
 bool HostSound::isValid() { return valid_; }
 
+void HostSound::finish()
+{
+    valid_ = false;
+    state_ = State::kStopped;
+}
+
 void HostSound::destroy()
 {
     trace("SFXSource::destroy(%s)", name_.c_str());

@@ -36,6 +36,8 @@ public:
     void destroy() override;
 
     const std::string& name() const { return name_; }
+    // A one-shot that has played: it reports itself invalid from now on.
+    void finish();
 
 private:
     enum class State { kStopped, kPlaying, kPaused };

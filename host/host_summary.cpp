@@ -40,6 +40,19 @@ long framesSubsteps(std::string_view status)
     return std::strtol(number, nullptr, 10);
 }
 
+// The number after `label` in a status text (status 3 gives "bodies: N "); -1 when the label
+// or the number is missing, so a changed text counts as unknown rather than as none.
+long numberAfter(const char* status, const char* label)
+{
+    const char* at = std::strstr(status, label);
+    if (at == nullptr)
+        return -1;
+    const char* start = at + std::strlen(label);
+    char* end = nullptr;
+    const long value = std::strtol(start, &end, 10);
+    return end == start ? -1 : value;
+}
+
 } // namespace
 
 void RunSummary::afterFrame(BeamEngine& engine)
@@ -51,7 +64,7 @@ void RunSummary::afterFrame(BeamEngine& engine)
         return;
     char text[256];
     readStatusText(engine, 3, text);
-    if (std::strcmp(text, "bodies: 0 ") == 0)
+    if (numberAfter(text, "bodies:") == 0)
         return;
     readStatusText(engine, 1, text);
     substeps_ += framesSubsteps(text);

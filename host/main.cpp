@@ -154,6 +154,7 @@ int main(int argc, char** argv)
         // A frame's graphics update shows the object as the frame before left it.
         const double shownTime = summary.simulatedSeconds();
         engine->update(options.dt);
+        gameEngine.endFrame();
         summary.afterFrame(*engine);
         watch.afterFrame(*engine, frame + 1);
         if (watch.object() && !options.terrainFile.empty())

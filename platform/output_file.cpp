@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/checked_stream.h"
 #include "platform/last_error.h"
 
 namespace VadiZov::platform {
@@ -29,26 +30,10 @@ std::FILE* openOutputFile(const std::string& path)
         setLastErrorFromErrno();
         return nullptr;
     }
-    struct stat info {};
-    int refusal = 0;
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
-        refusal = EINVAL;
-    else if (info.st_nlink > 1)
-        refusal = EMLINK;
-    else if (ftruncate(fd, 0) != 0)
-        refusal = errno;
-    if (refusal != 0) {
-        setLastError(refusal);
-        close(fd);
-        return nullptr;
-    }
-    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    std::FILE* file = fdopen(fd, "wb");
-    if (!file) {
-        setLastErrorFromErrno();
-        close(fd);
-    }
-    return file;
+    StreamChecks checks;
+    checks.writing = true;
+    checks.truncate = true;
+    return streamFromDescriptor(fd, "wb", checks);
 }
 
 bool makeOutputFolder(const std::string& path)

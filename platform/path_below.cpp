@@ -9,6 +9,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include "platform/checked_stream.h"
 #include "platform/last_error.h"
 
 namespace VadiZov::platform {
@@ -147,26 +148,32 @@ std::FILE* openFileBelow(const std::string& root, const std::string& path, const
     const int fd = openBelow(root, path, (flags & ~O_TRUNC) | O_NONBLOCK, !writing);
     if (fd < 0)
         return nullptr;
-    struct stat info {};
-    int refusal = 0;
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
-        refusal = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
-    else if (writing && info.st_nlink > 1)
-        refusal = EMLINK;  // another name of the same file, maybe one that must not change
-    else if ((flags & O_TRUNC) && ftruncate(fd, 0) != 0)
-        refusal = errno;
-    if (refusal != 0) {
-        setLastError(refusal);
-        close(fd);
+    StreamChecks checks;
+    checks.writing = writing;
+    checks.truncate = (flags & O_TRUNC) != 0;
+    return streamFromDescriptor(fd, mode, checks);
+}
+
+std::FILE* openOwnFileBelow(const std::string& root, const std::string& path, const char* mark, uint64_t limit)
+{
+    if (path.empty() || !mark || !*mark) {
+        setLastError(kErrorInvalidParameter);
         return nullptr;
     }
-    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    std::FILE* file = fdopen(fd, mode);
-    if (!file) {
-        setLastErrorFromErrno();
-        close(fd);
+    StreamChecks checks;
+    checks.writing = true;
+    checks.limit = limit;
+    const int writeFlags = O_WRONLY | O_NONBLOCK | O_NOFOLLOW;
+    int fd = openBelow(root, path, writeFlags | O_CREAT | O_EXCL, false);
+    if (fd < 0 && getLastError() == EEXIST) {
+        // Something stands there: replaced only when it is this writer's own earlier output.
+        fd = openBelow(root, path, O_RDWR | O_NONBLOCK | O_NOFOLLOW, false);
+        checks.ownMark = mark;
+        checks.truncate = true;
     }
-    return file;
+    if (fd < 0)
+        return nullptr;
+    return streamFromDescriptor(fd, "w", checks);
 }
 
 bool makeDirectoryBelow(const std::string& root, const std::string& path)
@@ -272,6 +279,7 @@ std::string refusalText(int code)
     case EMLINK: return "is a hard link: the file has another name";
     case ENOENT: return "does not exist";
     case ENOTDIR: return "is not a folder";
+    case EEXIST: return "is a file this call did not write";
     default: return errorText(code);
     }
 }

@@ -33,6 +33,13 @@ BelowKind kindBelow(const std::string& root, const std::string& path);
 // link, EISDIR or EINVAL for something that is not a regular file, EMLINK for a hard link).
 std::FILE* openFileBelow(const std::string& root, const std::string& path, const char* mode);
 
+// Opens `path` below `root` for writing the output of one writer whose files all begin with
+// `mark`: a new file is made; an existing one is cut and rewritten only when it begins with
+// `mark` (EEXIST otherwise), so nothing but that writer's own earlier output is replaced.
+// Follows no link, writes no FIFO nor hard link, and with a limit writes at most `limit` bytes
+// (a write past it fails, the stream's error set).
+std::FILE* openOwnFileBelow(const std::string& root, const std::string& path, const char* mark, uint64_t limit);
+
 // Makes the folder `path` below `root` unless it is there; the folders above it must exist.
 // No link is followed, and a link standing where the folder should be is refused. False with
 // the last error set.

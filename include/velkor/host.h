@@ -78,6 +78,9 @@ public:
     virtual void enableInputEventForwarding(const char* what) = 0;
     virtual SFXSource* createSFXSource(const char* name) = 0;
     virtual void deleteSFXSource(SFXSource* source, bool stopFirst) = 0;
+    // The one-shot stays the host's. The library asks an attached one isValid() at each Lua
+    // update and never touches it after the first false: free it no earlier than one engine
+    // update after it first reports itself invalid. At most 256 are asked for per frame.
     virtual SFXSource* playSFXOnce(const char* name) = 0;
     virtual int setupForceFeedback(const char* config) = 0;
     virtual void sendForceFeedback(int channel, float value) = 0;

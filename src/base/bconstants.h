@@ -27,10 +27,13 @@ constexpr int kMaxRails = 1000;
 constexpr int kMaxRailLinks = 10000;  // all rails of the object together
 constexpr int kMaxSlideNodes = 2000;
 constexpr int kMaxQueuedLuaCommands = 1024;  // an object's command queue, and the engine's chunks and files
+constexpr size_t kMaxQueuedLuaCommandBytes = size_t(16) << 20;  // and the text of each of these queues
 constexpr int kMaxQueuedJavaScript = 1024;   // commands in an object's JavaScript queue per frame
 constexpr size_t kMaxQueuedJavaScriptBytes = size_t(16) << 20;  // and their text together
 constexpr int kMaxQueuedSoundActions = 1024;  // sound actions queued per frame
+constexpr size_t kMaxQueuedSoundNameBytes = size_t(1) << 20;  // and the names of their one-shot sounds
 constexpr int kMaxAttachedSounds = 256;
+constexpr int kMaxOneShotSoundsPerFrame = 256;  // one-shot sounds asked of the host per frame, all scripts
 constexpr int kMaxHostParticles = 8192;  // particles waiting for the host, per object
 // Objects alive at once when a script makes another with BeamObject(): each is about 1.5 MB with
 // a Lua state of its own, and a script may keep any number in a table.

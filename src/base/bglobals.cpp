@@ -8,5 +8,6 @@ GameEngine* g_gameEngine = nullptr;
 BeamEngineImpl* g_engine = nullptr;
 float g_savedTimeScale = 1.0f;
 TerrainBlock* g_terrain = nullptr;
+std::atomic<int> g_oneShotSoundsThisFrame{0};
 
 } // namespace VadiZov

@@ -20,4 +20,12 @@ bool refuseOnPhysicsThread(const char* operation)
     return true;
 }
 
+bool refuseOnPhysicsThread(const char* owner, const char* member)
+{
+    if (!t_physicsThread)
+        return false;
+    logFormat(LOG_ERROR, "*** %s.%s: refused on a physics thread", owner, member);
+    return true;
+}
+
 } // namespace VadiZov

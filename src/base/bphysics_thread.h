@@ -11,5 +11,7 @@ void markPhysicsThread();
 bool onPhysicsThread();
 // Logs "*** <operation>: refused on a physics thread" at error level and returns true there.
 bool refuseOnPhysicsThread(const char* operation);
+// The same for a member of a class or table: "*** <owner>.<member>: refused on a physics thread".
+bool refuseOnPhysicsThread(const char* owner, const char* member);
 
 } // namespace VadiZov

@@ -20,6 +20,9 @@ constexpr float kMaxScriptValue = 1e15f;
 
 // Finite and at most `bound` in size.
 bool acceptNumber(const char* member, const char* what, float value, float bound = kMaxScriptValue);
+// As acceptNumber, and not negative ("*** <member>: <what> (<value>) is negative, ignored"): for
+// stiffness, damping, friction and drag, whose sign turned would add energy instead of taking it.
+bool acceptCoefficient(const char* member, const char* what, float value);
 // Finite, any size: for limits and thresholds that are only compared (FLT_MAX means "never").
 bool acceptLimit(const char* member, const char* what, float value);
 // Every component finite and at most `bound` in size.
@@ -28,5 +31,15 @@ bool acceptVector(const char* member, const char* what, const float3& value, flo
 // True while `used` is below `capacity`; else logs "*** <member>: no room for more than
 // <capacity> <what>, refused".
 bool roomFor(const char* member, size_t used, int capacity, const char* what);
+
+// True while `adding` more bytes fit beside `used` within `capacity`; else logs "*** <member>: no
+// room for more than <capacity> bytes of <what>, refused". Queues a script fills hold text by
+// the byte as well as by the entry, so a few huge strings cannot take what a count allows.
+bool roomForBytes(const char* member, size_t used, size_t adding, size_t capacity, const char* what);
+
+// Counts one more one-shot sound for this frame: true while there is room (the engine's frame
+// start empties the count), else logs "*** <member>: no room for more than 256 one-shot sounds
+// this frame, refused".
+bool roomForOneShotSound(const char* member);
 
 } // namespace VadiZov

@@ -1,5 +1,6 @@
 #include "engine/bengine.h"
 
+#include <cstring>
 #include <cmath>
 #include <cstdio>
 #include <new>
@@ -148,16 +149,24 @@ void BeamEngineImpl::placeObjectForTests(BeamObjectImpl* object)
 void BeamEngineImpl::queueLuaFile(const char* path)
 {
     platform::CriticalSectionGuard guard(queueLock_);
-    if (roomFor("queueLuaFile", queuedFiles_.size(), kMaxQueuedLuaCommands, "queued files"))
+    const size_t bytes = path ? std::strlen(path) : 0;
+    if (roomFor("queueLuaFile", queuedFiles_.size(), kMaxQueuedLuaCommands, "queued files") &&
+        roomForBytes("queueLuaFile", queuedFileBytes_, bytes, kMaxQueuedLuaCommandBytes, "queued file names")) {
         queuedFiles_.emplace_back(path ? path : "");
+        queuedFileBytes_ += bytes;
+    }
 }
 
 void BeamEngineImpl::queueLuaCommand(const char* text)
 {
     platform::CriticalSectionGuard guard(queueLock_);
     // A chunk that queues itself twice would otherwise double the queue every frame.
-    if (roomFor("queueLuaCommand", queuedCommands_.size(), kMaxQueuedLuaCommands, "queued commands"))
+    const size_t bytes = text ? std::strlen(text) : 0;
+    if (roomFor("queueLuaCommand", queuedCommands_.size(), kMaxQueuedLuaCommands, "queued commands") &&
+        roomForBytes("queueLuaCommand", queuedCommandBytes_, bytes, kMaxQueuedLuaCommandBytes, "queued commands")) {
         queuedCommands_.emplace_back(text ? text : "");
+        queuedCommandBytes_ += bytes;
+    }
 }
 
 void BeamEngineImpl::reloadLua() { reloadLua_ = true; }

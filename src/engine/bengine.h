@@ -164,6 +164,8 @@ private:
     int64_t frameStart_ = 0;
     std::vector<std::string> queuedCommands_;
     std::vector<std::string> queuedFiles_;
+    size_t queuedCommandBytes_ = 0;  // the text in the two queues
+    size_t queuedFileBytes_ = 0;
     int graphicsStepRef_ = -1;
     Lua* systemLua_ = nullptr;
     platform::CriticalSection* engineLock_ = nullptr;

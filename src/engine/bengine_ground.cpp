@@ -90,25 +90,30 @@ namespace {
 bool usableGroundModel(const groundModel& m)
 {
     constexpr const char* kMember = "setGroundModel";
+    // Friction turned negative would push a sliding body on instead of holding it back.
     const struct {
         const char* what;
         float value;
+        bool coefficient;
     } fields[] = {
-        {"adhesionVelocity", m.adhesionVelocity},
-        {"defaultDepth", m.defaultDepth},
-        {"staticFrictionCoefficient", m.staticFrictionCoefficient},
-        {"slidingFrictionCoefficient", m.slidingFrictionCoefficient},
-        {"hydrodynamicFriction", m.hydrodynamicFriction},
-        {"stribeckVelocity", m.stribeckVelocity},
-        {"strength", m.strength},
-        {"fluidDensity", m.fluidDensity},
-        {"flowConsistencyIndex", m.flowConsistencyIndex},
-        {"flowBehaviorIndex", m.flowBehaviorIndex},
-        {"dragAnisotropy", m.dragAnisotropy},
+        {"adhesionVelocity", m.adhesionVelocity, false},
+        {"defaultDepth", m.defaultDepth, false},
+        {"staticFrictionCoefficient", m.staticFrictionCoefficient, true},
+        {"slidingFrictionCoefficient", m.slidingFrictionCoefficient, true},
+        {"hydrodynamicFriction", m.hydrodynamicFriction, true},
+        {"stribeckVelocity", m.stribeckVelocity, false},
+        {"strength", m.strength, false},
+        {"fluidDensity", m.fluidDensity, false},
+        {"flowConsistencyIndex", m.flowConsistencyIndex, false},
+        {"flowBehaviorIndex", m.flowBehaviorIndex, false},
+        {"dragAnisotropy", m.dragAnisotropy, false},
     };
-    for (const auto& field : fields)
-        if (!acceptNumber(kMember, field.what, field.value))
+    for (const auto& field : fields) {
+        const bool usable = field.coefficient ? acceptCoefficient(kMember, field.what, field.value)
+                                              : acceptNumber(kMember, field.what, field.value);
+        if (!usable)
             return false;
+    }
     return true;
 }
 

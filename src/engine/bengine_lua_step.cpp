@@ -52,6 +52,8 @@ void BeamEngineImpl::luaStep(float dt)
         platform::CriticalSectionGuard guard(queueLock_);
         commands.swap(queuedCommands_);
         files.swap(queuedFiles_);
+        queuedCommandBytes_ = 0;
+        queuedFileBytes_ = 0;
     }
     if (!systemLua_ || !systemLua_->state())
         return;

@@ -63,6 +63,7 @@ void BeamEngineImpl::update(float dt)
         bool& flag;
         ~LeaveUpdate() { flag = false; }
     } leave{insideUpdate_};
+    g_oneShotSoundsThisFrame.store(0, std::memory_order_relaxed);
     luaStep(dt);
     restartFrameTimer();
     if (enabled_) {

@@ -1,8 +1,10 @@
 #include "lua/blua_trace.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <mutex>
 
+#include "base/blog.h"
 #include "lua/blua_guard.h"
 #include "platform/path_below.h"
 
@@ -29,6 +31,10 @@ const char* eventTag(int event)
 
 const char* orEmpty(const char* text) { return text ? text : ""; }
 
+constexpr const char* kTraceMark = "Lua stack trace start\n";
+// A full trace writes megabytes a second; past this the trace stops.
+constexpr uint64_t kMaxTraceBytes = uint64_t(64) << 20;
+
 } // namespace
 
 bool startLuaStackTrace(lua_State* L, const char* path, bool full)
@@ -39,11 +45,12 @@ bool startLuaStackTrace(lua_State* L, const char* path, bool full)
             std::fclose(s_traceFile);
             s_traceFile = nullptr;
         }
-        // Scripts name the file: it stays below the working directory and is never a link.
-        s_traceFile = platform::openFileBelow(".", path ? path : "", "w");
+        // Scripts name the file: it stays below the working directory, is never a link, and
+        // an existing file is replaced only when it is an earlier trace.
+        s_traceFile = platform::openOwnFileBelow(".", path ? path : "", kTraceMark, kMaxTraceBytes);
         if (!s_traceFile)
             return false;
-        std::fputs("Lua stack trace start\n", s_traceFile);
+        std::fputs(kTraceMark, s_traceFile);
     }
     const int mask = full ? (LUA_MASKCALL | LUA_MASKRET | LUA_MASKLINE | LUA_MASKCOUNT) : LUA_MASKCALL;
     // The state's guard keeps the time budget's hook chained in front of the trace's.
@@ -63,6 +70,12 @@ void luaStackTraceHook(lua_State* L, lua_Debug* event)
     std::fprintf(s_traceFile, "%s:%d|%s|%s|%s %s\n", event->source ? event->source : "(unknown)",
                  event->currentline, orEmpty(event->what), eventTag(event->event), orEmpty(event->namewhat),
                  orEmpty(event->name));
+    if (std::ferror(s_traceFile)) {
+        std::fclose(s_traceFile);
+        s_traceFile = nullptr;
+        logFormat(LOG_ERROR, "Lua stack trace stopped: the file holds at most %llu MiB",
+                  static_cast<unsigned long long>(kMaxTraceBytes >> 20));
+    }
 }
 
 } // namespace VadiZov

@@ -25,7 +25,8 @@ void beam::makeAnisotropic(float springExt, float dampExt, float maxElongationRa
     if (!inUse("*** makeAnisotropic: ANISOTROPIC beam for invalid node id, ignored"))
         return;
     constexpr const char* kMember = "makeAnisotropic";
-    if (!acceptNumber(kMember, "spring in extension", springExt) || !acceptNumber(kMember, "damp in extension", dampExt) ||
+    if (!acceptCoefficient(kMember, "spring in extension", springExt) ||
+        !acceptCoefficient(kMember, "damp in extension", dampExt) ||
         !acceptNumber(kMember, "elongation ratio", maxElongationRatio))
         return;
     BeamParams& p = object_->beamParams[id_];
@@ -46,9 +47,12 @@ void beam::makeBounded(float longBound, float shortBound, float limitSpring, flo
                             cutoffSpeed};
     const char* names[] = {"long bound", "short bound", "limit spring", "limit damp", "slow damp in extension",
                            "fast damp in compression", "fast damp in extension", "cut-off speed"};
-    for (size_t i = 0; i < std::size(values); ++i)
-        if (!acceptNumber(kMember, names[i], values[i]))
+    // The bounds and the cut-off speed may take either sign; the springs and dampings may not.
+    for (size_t i = 0; i < std::size(values); ++i) {
+        const bool coefficient = i >= 2 && i < 7;
+        if (!(coefficient ? acceptCoefficient(kMember, names[i], values[i]) : acceptNumber(kMember, names[i], values[i])))
             return;
+    }
     BeamCore& b = object_->beams[id_];
     BeamParams& p = object_->beamParams[id_];
     b.type = BEAM_BOUNDED;

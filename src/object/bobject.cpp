@@ -1,5 +1,6 @@
 #include "object/bobject.h"
 
+#include <cstring>
 #include <cmath>
 #include <new>
 
@@ -324,9 +325,12 @@ int BeamObjectImpl::queueLuaCommand(const char* chunk, bool wantResult)
     {
         platform::CriticalSectionGuard guard(lock_);
         // A command that queues itself twice would otherwise double the queue every frame.
-        if (!roomFor("queueLuaCommand", luaCommands.size(), kMaxQueuedLuaCommands, "queued commands"))
+        const size_t bytes = std::strlen(chunk);
+        if (!roomFor("queueLuaCommand", luaCommands.size(), kMaxQueuedLuaCommands, "queued commands") ||
+            !roomForBytes("queueLuaCommand", luaCommandBytes, bytes, kMaxQueuedLuaCommandBytes, "queued commands"))
             return -2;
         luaCommands.emplace_back(chunk, wantResult);
+        luaCommandBytes += bytes;
         length = luaCommands.size();
     }
     return wantResult ? int(length) - 1 : -1;

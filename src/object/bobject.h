@@ -189,6 +189,7 @@ public:
     float3 hostPosition;
 
     std::vector<std::pair<std::string, bool>> luaCommands;  // text, want-result
+    size_t luaCommandBytes = 0;                              // their text together
     std::vector<std::string> luaResults;
     std::vector<HostParticle> hostParticles;
 

@@ -1,6 +1,7 @@
 #include "object/bobject_attachments.h"
 
 #include <algorithm>
+#include <cstring>
 #include <iterator>
 #include <new>
 
@@ -58,13 +59,27 @@ int attachmentSlot(BeamObjectImpl& object, T* (&slots)[300], int count, int slot
     return slot;
 }
 
+// A mesh name names a file: one longer than any path names none, and each of the object's
+// hundreds of slots would keep it.
+constexpr size_t kMaxMeshNameBytes = 4096;
+
+bool usableMeshName(const char* member, const char* name)
+{
+    const size_t bytes = name ? std::strlen(name) : 0;
+    if (bytes <= kMaxMeshNameBytes)
+        return true;
+    logFormat(LOG_ERROR, "*** %s: a mesh name of %zu bytes is longer than %zu, refused", member, bytes,
+              kMaxMeshNameBytes);
+    return false;
+}
+
 } // namespace
 
 // Meshes and props are the host thread's while a frame runs (the graphics update writes and
 // places them): physicsStep may not make them.
 FlexMesh* setFlexmesh(BeamObjectImpl& object, int slot, const char* meshName)
 {
-    if (refuseOnPhysicsThread("setFlexmesh"))
+    if (refuseOnPhysicsThread("setFlexmesh") || !usableMeshName("setFlexmesh", meshName))
         return nullptr;
     slot = attachmentSlot(object, object.flexmeshes, object.flexmesh_count, slot, "creating new flexbody in slot %d ...",
                           "setFlexmesh: Flexmesh could not be loaded");
@@ -85,7 +100,7 @@ FlexMesh* getFlexmesh(BeamObjectImpl& object, int slot)
 
 Prop* setProp(BeamObjectImpl& object, int slot, const char* meshName)
 {
-    if (refuseOnPhysicsThread("setProp"))
+    if (refuseOnPhysicsThread("setProp") || !usableMeshName("setProp", meshName))
         return nullptr;
     slot = attachmentSlot(object, object.props, object.prop_count, slot, "creating new prop in slot %d ...",
                           "setProp: Prop could not be loaded");

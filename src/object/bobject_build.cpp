@@ -44,8 +44,8 @@ bool usableMass(float mass)
 bool usableBeamNumbers(float strength, float spring, float damp, float deform, float lengthFactor)
 {
     constexpr const char* kMember = "setBeam";
-    return acceptLimit(kMember, "strength", strength) && acceptNumber(kMember, "spring", spring) &&
-           acceptNumber(kMember, "damp", damp) && acceptLimit(kMember, "deform", deform) &&
+    return acceptLimit(kMember, "strength", strength) && acceptCoefficient(kMember, "spring", spring) &&
+           acceptCoefficient(kMember, "damp", damp) && acceptLimit(kMember, "deform", deform) &&
            acceptNumber(kMember, "length factor", lengthFactor);
 }
 
@@ -89,7 +89,7 @@ int BeamObjectImpl::setNode(int index, float3 position, float mass, int /*nodeTy
         logFormat(LOG_ERROR, "*** setNode: node %d has a position that is not finite, ignored", index);
         return -1;
     }
-    if (!acceptVector("setNode", "position", p) || !acceptNumber("setNode", "friction", friction))
+    if (!acceptVector("setNode", "position", p) || !acceptCoefficient("setNode", "friction", friction))
         return -1;
 
     NodeCore& node = nodes[index];
@@ -351,7 +351,7 @@ void BeamObjectImpl::setCollisionTriangle(int index, int node1, int node2, int n
         return;
     }
     // A negative pressure means "none"; NaN, infinity and absurd sizes are refused.
-    if (!acceptNumber("setCollisionTriangle", "drag coefficient", dragCoef) ||
+    if (!acceptCoefficient("setCollisionTriangle", "drag coefficient", dragCoef) ||
         !usableOrKept("setCollisionTriangle", "pressure", pressure))
         return;
     if ((index == -1 || index == count) &&

@@ -73,6 +73,7 @@ template <class T>
 struct TwoHalfQueue {
     std::vector<T> luaHalf;
     std::vector<T> sendHalf;
+    size_t luaHalfBytes = 0;  // the text the Lua half holds (scripts, sound names)
     void swapHalves() { luaHalf.swap(sendHalf); }
 };
 

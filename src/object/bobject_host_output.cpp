@@ -1,5 +1,6 @@
 #include "object/bobject_host_output.h"
 
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -48,10 +49,13 @@ void queueHostParticle(BeamObjectImpl& object, const char* member, const HostPar
 
 bool queueSoundAction(BeamObjectImpl& object, const char* member, SFXAction action)
 {
-    std::vector<SFXAction>& half = object.frameQueues.sounds.luaHalf;
-    if (!roomFor(member, half.size(), kMaxQueuedSoundActions, "queued sound actions"))
+    TwoHalfQueue<SFXAction>& queue = object.frameQueues.sounds;
+    const size_t bytes = action.name.size();
+    if (!roomFor(member, queue.luaHalf.size(), kMaxQueuedSoundActions, "queued sound actions") ||
+        !roomForBytes(member, queue.luaHalfBytes, bytes, kMaxQueuedSoundNameBytes, "queued sound names"))
         return false;
-    half.push_back(std::move(action));
+    queue.luaHalf.push_back(std::move(action));
+    queue.luaHalfBytes += bytes;
     return true;
 }
 
@@ -134,19 +138,13 @@ void BeamObjectImpl::updateGraphics(float)
 // While the engine is paused, or on an object that is never updated, nothing sends the queue.
 void executeJS(BeamObjectImpl& object, const char* script, int value)
 {
-    std::vector<JavaScriptCommand>& half = object.frameQueues.javaScript.luaHalf;
-    if (!roomFor("executeJS", half.size(), kMaxQueuedJavaScript, "queued commands"))
+    TwoHalfQueue<JavaScriptCommand>& queue = object.frameQueues.javaScript;
+    const size_t bytes = script ? std::strlen(script) : 0;
+    if (!roomFor("executeJS", queue.luaHalf.size(), kMaxQueuedJavaScript, "queued commands") ||
+        !roomForBytes("executeJS", queue.luaHalfBytes, bytes, kMaxQueuedJavaScriptBytes, "queued commands"))
         return;
-    const std::string text = script ? script : "";
-    size_t bytes = text.size();
-    for (const JavaScriptCommand& queued : half)
-        bytes += queued.script.size();
-    if (bytes > kMaxQueuedJavaScriptBytes) {
-        logFormat(LOG_ERROR, "*** executeJS: no room for more than %zu bytes of queued commands, refused",
-                  kMaxQueuedJavaScriptBytes);
-        return;
-    }
-    half.push_back({text, value});
+    queue.luaHalf.push_back({script ? script : "", value});
+    queue.luaHalfBytes += bytes;
 }
 
 void setVolume(BeamObjectImpl& object, SFXSource* source, float volume)
@@ -169,7 +167,8 @@ void playSFXOnce(BeamObjectImpl& object, const char* name, int node, float volum
         logMessage(LOG_ERROR, "*** playSFXOnce: invalid nodeId", true);
         return;
     }
-    if (!acceptNumber("playSFXOnce", "volume", volume) || !acceptNumber("playSFXOnce", "pitch", pitch))
+    if (!acceptNumber("playSFXOnce", "volume", volume) || !acceptNumber("playSFXOnce", "pitch", pitch) ||
+        !roomForOneShotSound("playSFXOnce"))
         return;
     queueSoundAction(object, "playSFXOnce", {nullptr, SFX_PLAY_ONCE, volume, pitch, node, name, 0});
 }

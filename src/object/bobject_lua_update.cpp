@@ -6,9 +6,11 @@
 
 #include "object/bobject_debug_drawer.h"
 #include "object/bobject_engine.h"
+#include "base/bconstants.h"
 #include "base/bglobals.h"
 #include "base/blifetime.h"
 #include "base/blog.h"
+#include "base/bscript_values.h"
 #include "lua/blua.h"
 #include "object/bobject.h"
 #include "object/bobject_attachments.h"
@@ -33,6 +35,7 @@ void logCallbackError(bool succeeded, const std::string& error)
 template <class T>
 void handOver(TwoHalfQueue<T>& queue)
 {
+    queue.luaHalfBytes = 0;
     if (queue.sendHalf.empty()) {
         queue.swapHalves();
         return;
@@ -108,19 +111,26 @@ void BeamObjectImpl::runLuaCommands()
     if (!destroyed_) {
         platform::CriticalSectionGuard guard(lock_);
         commands.swap(luaCommands);
+        luaCommandBytes = 0;
     }
     if (commands.empty())
         return;
     Lua& state = lua();
     luaResults.clear();
+    // The results live outside Lua's memory cap until the next batch: bounded like the queue.
+    size_t resultBytes = 0;
     for (const auto& [text, wantResult] : commands) {
         if (!wantResult) {
             state.executeChunk(text.data(), text.size(), kCommandChunk);
             continue;
         }
         std::string result;
-        if (state.executeChunk(text.data(), text.size(), kResultChunk, &result) == 0)
-            luaResults.push_back(std::move(result));
+        if (state.executeChunk(text.data(), text.size(), kResultChunk, &result) != 0)
+            continue;
+        if (!roomForBytes("queueLuaCommand", resultBytes, result.size(), kMaxQueuedLuaCommandBytes, "command results"))
+            result.clear();
+        resultBytes += result.size();
+        luaResults.push_back(std::move(result));
     }
 }
 

@@ -27,7 +27,9 @@ void applyDrag(BeamObjectRecords& object, float* dragAllowance, int node, const 
     const float3& flow = props.mediumDensity >= kWaterDensity ? object.waterFlow : object.wind;
     const float vn = (n.vel - flow).dot(normal);
     float& allowance = dragAllowance[node];
-    const float c = std::min(props.mediumDensity * std::max(std::fabs(vn), 1.0f) * dragCoef * kDragScale, allowance);
+    // A negative term (a host's negative density) would raise the allowance for later drags.
+    const float raw = props.mediumDensity * std::max(std::fabs(vn), 1.0f) * dragCoef * kDragScale;
+    const float c = std::min(std::max(raw, 0.0f), allowance);
     allowance -= c;
     n.force -= normal * vn * c;
 }

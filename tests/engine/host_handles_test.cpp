@@ -128,7 +128,7 @@ TEST_F(HostHandles, AHandleClosedOrDeletedIsAnErrorToUseAgain)
     EXPECT_NE(inSystem("gameEngine:deleteSFXSource(gameEngine:playSFXOnce('bang'), true)")
                   .find("only a source made by createSFXSource can be deleted"),
               std::string::npos);
-    EXPECT_EQ(gameEngine.sounds.size(), 1u);
+    EXPECT_EQ(gameEngine.oneShotCount(), 1u);  // still held, not deleted
     EXPECT_EQ(inSystem("gameEngine:deleteSFXSource(nil, true)"), "");  // nil reaches the host as null
 }
 
@@ -201,6 +201,56 @@ TEST_F(HostHandles, SoundSourcesAStateMayHoldAreBounded)
     EXPECT_EQ(timesLogged("*** createSFXSource: no room for more than 256 sound sources, refused"), 1);
     EXPECT_EQ(inSystem("gameEngine:deleteSFXSource(held[1], true) assert(gameEngine:createSFXSource('y'))"), "");
     EXPECT_EQ(gameEngine.sounds.size(), 256u);
+}
+
+} // namespace
+
+namespace {
+
+// One-shot sounds: the library asks the host for at most 256 a frame, scripts' and objects'
+// together; the reference host never frees one (the library and scripts may still hold it) but
+// reuses one that finished before the last update, by which the engine had dropped it.
+TEST_F(HostHandles, OneShotSoundsAreBoundedPerFrameAndFinishedOnesAreReused)
+{
+    const auto hostFrame = [this] {
+        engine->update(0.01f);
+        gameEngine.endFrame();  // as velkor-host does after each update
+        engine->waitForPhysicsFrame();
+    };
+    const std::string kRefused = "*** playSFXOnce: no room for more than 256 one-shot sounds this frame, refused";
+    BeamObjectImpl* object = addObject();
+    ASSERT_NE(object, nullptr);
+    hostFrame();
+    ASSERT_EQ(inSystem("n = 0 for i = 1, 300 do if gameEngine:playSFXOnce('b') then n = n + 1 end end "
+                       "assert(n == 256, n)"),
+              "");
+    EXPECT_EQ(timesLogged(kRefused), 1);  // repeats of a line are logged once
+    sink.lines.clear();
+    resetLogStateForTests();
+    ASSERT_EQ(runProtected(object->lua(), "obj:playSFXOnce('x', 0, 1, 1)"), "");  // the same count
+    EXPECT_EQ(timesLogged(kRefused), 1);
+    EXPECT_TRUE(object->frameQueues.sounds.luaHalf.empty());
+
+    // The next frame has room again; one-shots attached to a node follow it until they finish.
+    hostFrame();
+    ASSERT_EQ(runProtected(object->lua(), "for i = 1, 3 do obj:playSFXOnce('x', 1, 0.5, 0) end"), "");
+    hostFrame();  // played and attached, finished at the frame's end
+    EXPECT_EQ(object->frameQueues.attachedSounds.size(), 3u);
+    EXPECT_EQ(gameEngine.oneShotCount(), 259u);
+    hostFrame();  // the engine finds them invalid and drops them
+    EXPECT_TRUE(object->frameQueues.attachedSounds.empty());
+
+    // Finished and let go: the next one-shots reuse them instead of adding more.
+    ASSERT_EQ(inSystem("for i = 1, 200 do assert(gameEngine:playSFXOnce('again')) end"), "");
+    EXPECT_EQ(gameEngine.oneShotCount(), 259u);
+    EXPECT_EQ(timesLogged(kRefused), 1);
+
+    // Asked directly, past the library, the host holds no more than its bound.
+    int given = 0;
+    for (int i = 0; i < 600; ++i)
+        given += gameEngine.playSFXOnce("direct") ? 1 : 0;
+    EXPECT_EQ(gameEngine.oneShotCount(), host::HostGameEngine::kMaxOneShots);
+    EXPECT_EQ(size_t(given), host::HostGameEngine::kMaxOneShots - 259 + 59);  // 59 finished ones reused too
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <string>
 
@@ -163,9 +164,31 @@ TEST_F(ObjectChurn, GrowingListsStopAtTheirCapacities)
         {false, "local big = string.rep('x', 1048576) for i = 1, 20 do obj:executeJS(big, i) end", 16,
          [](BeamEngineImpl&, BeamObjectImpl& o) { return o.frameQueues.javaScript.luaHalf.size(); },
          "*** executeJS: no room for more than 16777216 bytes of queued commands, refused"},
-        {false, "for i = 1, 1030 do obj:playSFXOnce('horn', 0, 1, 1) end", 1024,
+        {false, "local s = gameEngine:playSFXOnce('hum') for i = 1, 1030 do obj:setVolume(s, 1) end", 1024,
          [](BeamEngineImpl&, BeamObjectImpl& o) { return o.frameQueues.sounds.luaHalf.size(); },
-         "*** playSFXOnce: no room for more than 1024 queued sound actions, refused"},
+         "*** setVolume: no room for more than 1024 queued sound actions, refused"},
+        {false, "for i = 1, 300 do obj:playSFXOnce('horn', 0, 1, 1) end", 256,
+         [](BeamEngineImpl&, BeamObjectImpl& o) { return o.frameQueues.sounds.luaHalf.size(); },
+         "*** playSFXOnce: no room for more than 256 one-shot sounds this frame, refused"},
+        // Queued text is bounded by the byte as well: a few huge strings would pass any count.
+        {false, "local big = string.rep('n', 65536) for i = 1, 20 do obj:playSFXOnce(big, 0, 1, 1) end", 16,
+         [](BeamEngineImpl&, BeamObjectImpl& o) { return o.frameQueues.sounds.luaHalf.size(); },
+         "*** playSFXOnce: no room for more than 1048576 bytes of queued sound names, refused"},
+        {false, "local big = '--' .. string.rep('x', 1048574) for i = 1, 20 do obj:queueLuaCommand(big, false) end", 16,
+         [](BeamEngineImpl&, BeamObjectImpl& o) { return o.luaCommands.size(); },
+         "*** queueLuaCommand: no room for more than 16777216 bytes of queued commands, refused"},
+        // The object's spawn and despawn events wait in the queue too: they take a part of the 16th MiB.
+        {true, "local big = '--' .. string.rep('x', 1048574) for i = 1, 20 do BeamEngine:queueLuaCommand(big) end", 15,
+         [](BeamEngineImpl& e, BeamObjectImpl&) {
+             size_t bytes = 0;
+             for (const std::string& command : e.queuedCommands())
+                 bytes += command.size();
+             return bytes >> 20;
+         },
+         "*** queueLuaCommand: no room for more than 16777216 bytes of queued commands, refused"},
+        {false, "assert(obj:setProp(-1, string.rep('m', 4097)) == nil) assert(obj:setFlexmesh(-1, string.rep('m', 4097)) == nil)",
+         0, [](BeamEngineImpl&, BeamObjectImpl& o) { return size_t(o.prop_count + o.flexmesh_count); },
+         "*** setProp: a mesh name of 4097 bytes is longer than 4096, refused"},
         {false, "local s = gameEngine:playSFXOnce('hum') for i = 1, 260 do obj:attachSFXNode(s, i % 3) end", 256,
          [](BeamEngineImpl&, BeamObjectImpl& o) { return o.frameQueues.attachedSounds.size(); },
          "*** attachSFXNode: no room for more than 256 attached sounds, refused"},
@@ -175,11 +198,11 @@ TEST_F(ObjectChurn, GrowingListsStopAtTheirCapacities)
         {false, "local d = obj.debugDrawProxy d:showDebug(true) "
                 "for i = 1, 140000 do d:drawLine(float3(0, 0, 0), float3(1, 1, 1), color(1, 1, 1, 1)) end",
          262144, [](BeamEngineImpl&, BeamObjectImpl& o) { return o.ownDebugDrawer()->linePoints.size(); },
-         "*** debugdrawer: no room for more than 262144 line points, refused"},
+         "*** debugdrawer.drawLine: no room for more than 262144 line points, refused"},
         {false, "local d = obj.debugDrawProxy d:showDebug(true) for i = 1, 20 do d:drawNodeNumbers(color(1, 1, 1, 1), 0) end "
                 "for i = 1, 16384 do d:drawText(float3(0, 0, 0), color(1, 1, 1, 1), 'x') end",
          16384, [](BeamEngineImpl&, BeamObjectImpl& o) { return o.ownDebugDrawer()->texts.size(); },
-         "*** debugdrawer: no room for more than 16384 texts, refused"},
+         "*** debugdrawer.drawText: no room for more than 16384 texts, refused"},
         {false, "obj:setFlexmesh(0, 'skin') for i = 1, 10010 do obj:breakMeshes(0) end", 10000,
          [](BeamEngineImpl&, BeamObjectImpl& o) { return o.flexmeshes[0]->queuedBrokenBeams(); },
          "*** breakMeshes: no room for more than 10000 queued broken beams, refused"},
@@ -210,6 +233,61 @@ TEST_F(ObjectChurn, GrowingListsStopAtTheirCapacities)
         engine->waitForPhysicsFrame();
         EXPECT_TRUE(std::isfinite(object->nodes[0].worldPos.x));
     }
+}
+
+// A call that draws many entries is checked against all it may add, so no list passes its
+// capacity; a full list refuses only the calls that add to it, naming the call and the list.
+TEST_F(ObjectChurn, DebugDrawingStopsExactlyAtEachListsCapacity)
+{
+    fs.addFile("obj/init.lua", kGrowingObject);
+    BeamObjectImpl* object = addObject();
+    ASSERT_NE(object, nullptr);
+    debugdrawer& d = *object->ownDebugDrawer();
+    clearLog();
+    resetLogStateForTests();
+    // 131071 lines leave room for one beam (two points) and no more.
+    ASSERT_EQ(runProtected(object->lua(), "local d = obj.debugDrawProxy d:showDebug(true) "
+                                          "for i = 1, 131071 do d:drawLine(float3(0, 0, 0), float3(1, 1, 1), color(1, 1, 1, 1)) end "
+                                          "d:drawBeams(0)"),
+              "");
+    EXPECT_EQ(d.linePoints.size(), size_t(kMaxDebugLinePoints));
+    EXPECT_TRUE(linesStartingWith("*** ").empty());
+    ASSERT_EQ(runProtected(object->lua(), "local d = obj.debugDrawProxy d:drawBeams(0) d:drawColTris(0, color(1, 1, 1, 1), "
+                                          "color(1, 1, 1, 1)) d:drawText(float3(0, 0, 0), color(1, 1, 1, 1), 'still') "
+                                          "d:drawSphere(1, float3(0, 0, 0), color(1, 1, 1, 1)) d:drawNodeNumbers(color(1, 1, 1, 1), 0)"),
+              "");
+    EXPECT_EQ(d.linePoints.size(), size_t(kMaxDebugLinePoints));
+    EXPECT_EQ(linesStartingWith("*** debugdrawer.drawBeams: no room for more than 262144 line points, refused").size(), 1u);
+    EXPECT_EQ(d.texts.size(), 4u);  // "still" and the three node numbers
+    EXPECT_EQ(d.spheres.size(), 1u);
+    EXPECT_EQ(linesStartingWith("*** ").size(), 1u);  // drawColTris adds nothing: the object has no triangles
+}
+
+// Results of queued commands live outside Lua's memory cap until the next batch: past 16 MiB a
+// result is kept empty, so the indices of the later ones still hold.
+TEST_F(ObjectChurn, CommandResultsAreBoundedByTheByte)
+{
+    fs.addFile("obj/init.lua", kGrowingObject);
+    BeamObjectImpl* object = addObject();
+    ASSERT_NE(object, nullptr);
+    for (int i = 0; i < 20; ++i)
+        object->queueLuaCommand("return string.rep('r', 1048560)", true);
+    object->queueLuaCommand("return 'last'", true);
+    clearLog();
+    resetLogStateForTests();
+    engine->update(0.002f);
+    engine->waitForPhysicsFrame();
+    size_t full = 0;
+    for (int i = 0; i < 20; ++i) {
+        ASSERT_NE(object->getLuaResult(i), nullptr) << i;
+        full += std::strlen(object->getLuaResult(i)) == 1048560 ? 1 : 0;
+    }
+    EXPECT_EQ(full, 16u);
+    ASSERT_NE(object->getLuaResult(20), nullptr);
+    EXPECT_STREQ(object->getLuaResult(20), "last");
+    EXPECT_EQ(linesStartingWith("*** queueLuaCommand: no room for more than 16777216 bytes of command results, refused")
+                  .size(),
+              1u);
 }
 
 } // namespace

@@ -129,6 +129,22 @@ TEST_F(ScriptNumbers, BadNumbersAreRefusedWithAMessageAndNotTaken)
          [](const BeamObjectImpl&) { return Settings::fps; }},
         {true, "local g = groundModel() g.staticFrictionCoefficient = 0/0 BeamEngine:setGroundModel(g, 'bad')",
          "*** setGroundModel: staticFrictionCoefficient (", triangles},
+        // Signs that would make the solver add energy where it takes it.
+        {false, "obj:setCollisionTriangle(-1, 0, 1, 2, -1000, 0, -1, 0, nil)",
+         "*** setCollisionTriangle: drag coefficient (-1000) is negative, ignored", triangles},
+        {false, "obj:setNode(0, float3(0, 0, 0), 10, 0, -0.5, -1, false, false)",
+         "*** setNode: friction (-0.5) is negative, ignored",
+         [](const BeamObjectImpl& o) { return o.nodeProperties[0].friction; }},
+        {false, "obj:setBeam(0, 0, 1, 1e9, -1000, 10, 1e9, 1)", "*** setBeam: spring (-1000) is negative", spring0},
+        {false, "obj:setBeam(0, 0, 1, 1e9, 1000, -10, 1e9, 1)", "*** setBeam: damp (-10) is negative",
+         [](const BeamObjectImpl& o) { return o.beams[0].damp; }},
+        {false, "b:makeAnisotropic(1000, -1, 1)", "*** makeAnisotropic: damp in extension (-1) is negative",
+         [](const BeamObjectImpl& o) { return float(o.beams[0].type); }},
+        {false, "b:makeBounded(1, 1, 1000, 10, 10, -10, 10, 1)",
+         "*** makeBounded: fast damp in compression (-10) is negative",
+         [](const BeamObjectImpl& o) { return float(o.beams[0].type); }},
+        {true, "local g = groundModel() g.slidingFrictionCoefficient = -0.7 BeamEngine:setGroundModel(g, 'bad')",
+         "*** setGroundModel: slidingFrictionCoefficient (-0.7) is negative", triangles},
         {true, "BeamEngine:getSlot(0):setNodeMass(0, 0/0)", "*** setNodeMass: node 0 has an invalid mass (", mass0},
     };
     for (const Case& c : cases) {

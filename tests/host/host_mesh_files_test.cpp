@@ -41,6 +41,19 @@ std::string polygon(int n)
     return text + "\n";
 }
 
+std::string repeated(const std::string& line, int times)
+{
+    std::string text;
+    text.reserve(line.size() * size_t(times));
+    for (int i = 0; i < times; ++i)
+        text += line;
+    return text;
+}
+
+// One triangle's corners given `faces` times, as triangles or as quads (two triangles each).
+std::string triangleFaces(int faces) { return std::string(kTriangle) + repeated("f 1 2 3\n", faces - 1); }
+std::string quadFaces(int faces) { return "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\n" + repeated("f 1 2 3 4\n", faces); }
+
 class HostMeshFiles : public ::testing::Test {
 protected:
     void SetUp() override
@@ -152,6 +165,15 @@ TEST_F(HostMeshFiles, FacesOfTooManyVerticesAndCoordinatesThatAreNotFiniteAreRef
         std::string name, text, message;  // message empty: the mesh loads
     } cases[] = {
         {"face64", polygon(64), ""},
+        // The loader keeps every face and coordinate line: a small file could ask for gigabytes.
+        {"triangles", triangleFaces(4 * 65536), ""},
+        {"triangles_over", triangleFaces(4 * 65536 + 1), "mesh file " + m + "/triangles_over.obj line 262148: more "
+                                                        "than 262144 triangles; larger meshes are refused"},
+        {"quads_over", quadFaces(2 * 65536 + 1), "mesh file " + m + "/quads_over.obj line 131077: more than 262144 "
+                                                 "triangles; larger meshes are refused"},
+        {"positions_over", repeated("v 0 0 0\n", 16 * 65536 + 1) + "f 1 2 3\n",
+         "mesh file " + m + "/positions_over.obj line 1048577: more than 1048576 vertex positions; larger meshes are "
+         "refused"},
         {"face65", polygon(65), "mesh file " + m + "/face65.obj line 66: a face of 65 vertices; faces of more than 64 "
                                 "are refused"},
         // Triangulated, this face alone would take minutes.
@@ -176,8 +198,8 @@ TEST_F(HostMeshFiles, FacesOfTooManyVerticesAndCoordinatesThatAreNotFiniteAreRef
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         if (c.message.empty()) {
-            EXPECT_NE(r.out.find("summary: flexmesh " + c.name + ": 64 vertices, 62 triangles"), std::string::npos)
-                << r.out;
+            const std::string shape = c.name == "triangles" ? "3 vertices, 262144 triangles" : "64 vertices, 62 triangles";
+            EXPECT_NE(r.out.find("summary: flexmesh " + c.name + ": " + shape), std::string::npos) << r.out;
         } else {
             EXPECT_NE(r.out.find("velkor-host: " + c.message), std::string::npos) << r.out;
             EXPECT_EQ(r.out.find("summary: flexmesh " + c.name + ":"), std::string::npos) << r.out;

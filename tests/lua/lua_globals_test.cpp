@@ -153,6 +153,60 @@ TEST_F(LuaGlobalsTest, ScriptNamedFilesStayBelowTheWorkingDirectory)
     EXPECT_EQ(readWholeFile("sub/trace.txt").rfind("Lua stack trace start\n", 0), 0u);
 }
 
+// An existing file is replaced only when it is the same function's earlier output, so a
+// script cannot rewrite an input (its own script, a mesh) that happens to lie below the folder.
+TEST_F(LuaGlobalsTest, ScriptNamedFilesReplaceOnlyTheirOwnEarlierOutput)
+{
+    const InWorkingFolder folder;
+    const struct {
+        const char* name;
+        const char* content;
+    } inputs[] = {
+        {"main.lua", "print('input')\n"},
+        {"empty.lua", ""},
+        {"mesh.obj", "v 0 0 0\n"},
+        {"other_dump.txt", "Lua stack trace start\n"},  // a trace is no dump
+        {"other_trace.txt", "// automatically dumped via coreLua dumpTableToFile: x\n"},
+        {"short.txt", "Lua stack"},
+    };
+    for (const auto& input : inputs)
+        std::ofstream(input.name) << input.content;
+    const auto dumpRefused = [](const std::string& path) {
+        return "dumpTableToFile: cannot write '" + path + "': it is a file this call did not write";
+    };
+    for (const std::string path : {"main.lua", "empty.lua", "mesh.obj", "other_dump.txt", "short.txt"}) {
+        SCOPED_TRACE(path);
+        sink.lines.clear();
+        ASSERT_EQ(run("assert(dumpTableToFile({1}, '" + path + "') == false)"), "");
+        EXPECT_EQ(sink.texts(), std::vector<std::string>{dumpRefused(path)});
+    }
+    for (const std::string path : {"main.lua", "empty.lua", "mesh.obj", "other_trace.txt", "short.txt"}) {
+        SCOPED_TRACE(path);
+        sink.lines.clear();
+        ASSERT_EQ(run("Lua:enableStackTraceFile('" + path + "', false)"), "");
+        EXPECT_EQ(sink.texts(), std::vector<std::string>{"S0|unable to open lua stack log for writing: " + path});
+    }
+    for (const auto& input : inputs)
+        EXPECT_EQ(readWholeFile(input.name), input.content) << input.name;
+
+    // Their own earlier output is replaced, as often as asked.
+    ASSERT_EQ(run("assert(dumpTableToFile({1}, 'other_trace.txt'))"), "");
+    ASSERT_EQ(run("assert(dumpTableToFile({'again'}, 'other_trace.txt'))"), "");
+    EXPECT_NE(readWholeFile("other_trace.txt").find("[1] = \"again\","), std::string::npos);
+    EXPECT_EQ(readWholeFile("other_trace.txt").find("[1] = 1,"), std::string::npos);
+    ASSERT_EQ(run("Lua:enableStackTraceFile('other_dump.txt', false) Lua:enableStackTraceFile('other_dump.txt', false)"),
+              "");
+    ASSERT_EQ(run("Lua:enableStackTraceFile('closer.txt', false)"), "");
+    EXPECT_EQ(readWholeFile("other_dump.txt").rfind("Lua stack trace start\n", 0), 0u);
+
+    // An earlier dump with a second name is still refused: the other name may be an input.
+    std::filesystem::create_hard_link("other_trace.txt", "second_name.txt");
+    sink.lines.clear();
+    ASSERT_EQ(run("assert(dumpTableToFile({1}, 'other_trace.txt') == false)"), "");
+    EXPECT_EQ(sink.texts(), std::vector<std::string>{"dumpTableToFile: cannot write 'other_trace.txt': it is a hard "
+                                                     "link: the file has another name"});
+}
+
 TEST_F(LuaGlobalsTest, DumpTableToFileReleasesTheTableEvenWhenTheFileCannotBeCreated)
 {
     ASSERT_EQ(run(R"(

@@ -141,6 +141,42 @@ TEST_F(PathBelow, WritesRefuseHardLinksBeforeCuttingAnything)
     EXPECT_EQ(readAll(base / "root" / "file.txt"), "+");
 }
 
+// A writer's own files begin with its mark: only those are replaced, and the stream stops at
+// its limit with the error set instead of writing on.
+TEST_F(PathBelow, OwnFilesReplaceOnlyFilesWithTheMarkAndStopAtTheLimit)
+{
+    const char* mark = "MARK\n";
+    std::FILE* file = openOwnFileBelow(root, "sub/own.txt", mark, 8);
+    ASSERT_NE(file, nullptr);
+    std::fputs(mark, file);
+    EXPECT_EQ(std::fflush(file), 0);
+    std::fputs("1234", file);  // 9 bytes in all, one past the limit
+    EXPECT_NE(std::fflush(file), 0);
+    EXPECT_NE(std::ferror(file), 0);
+    std::fclose(file);
+    EXPECT_EQ(readAll(base / "root" / "sub" / "own.txt"), "MARK\n");
+
+    file = openOwnFileBelow(root, "sub/own.txt", mark, 0);  // its own: cut and rewritten
+    ASSERT_NE(file, nullptr);
+    std::fputs("MARK\nnew", file);
+    std::fclose(file);
+    EXPECT_EQ(readAll(base / "root" / "sub" / "own.txt"), "MARK\nnew");
+
+    const struct {
+        const char* path;
+        int error;
+    } refused[] = {
+        {"file.txt", EEXIST}, {"link-inside", ELOOP}, {"link-out", ELOOP}, {"fifo", EINVAL},
+        {"sub", EISDIR},      {"../x", EXDEV},        {"/tmp/x", EXDEV},
+    };
+    for (const auto& c : refused) {
+        EXPECT_EQ(openOwnFileBelow(root, c.path, mark, 0), nullptr) << c.path;
+        EXPECT_EQ(getLastError(), c.error) << c.path;
+    }
+    EXPECT_EQ(readAll(base / "root" / "file.txt"), "inside");
+    EXPECT_EQ(readAll(base / "outside" / "secret.txt"), "secret");
+}
+
 TEST_F(PathBelow, FoldersAreMadeOnlyBelowTheRootAndNeverThroughALink)
 {
     EXPECT_TRUE(makeDirectoryBelow(root, "made"));

@@ -232,6 +232,26 @@ TEST_F(DragFan, ANodeSharedByManyTrianglesGetsAtMostTheDragThatStopsIt)
     EXPECT_FLOAT_EQ(object->nodes[1].force.z, 2.0f * (1.2f * 3.0f * 0.0833f) * 3.0f);
 }
 
+// A negative term (a coefficient or a host's density that got past the checks) gives no drag and
+// does not raise what the node's other triangles may give.
+TEST_F(DragFan, ANegativeTermNeitherPushesNorRaisesTheCap)
+{
+    fan(0.00014f, 1.0f, 1.0f);
+    object->collisionTriangles[0].dragCoef = -50.0f;
+    setVelocity(float3(0.0f, 0.0f, -3.0f));
+    surfaceStep();
+    EXPECT_FLOAT_EQ(object->nodes[0].force.z, 0.28f * 3.0f);
+    // Rim node 1 has triangle 0 (negative, nothing) and triangle 5 (full drag).
+    EXPECT_FLOAT_EQ(object->nodes[1].force.z, (1.2f * 3.0f * 0.0833f) * 3.0f);
+
+    rebuild();
+    fan(1.0f, 1.0f, 1.0f);
+    object->nodeProperties[0].mediumDensity = -1.2f;
+    setVelocity(float3(0.0f, 0.0f, -3.0f));
+    surfaceStep();
+    EXPECT_EQ(object->nodes[0].force.z, 0.0f);
+}
+
 TEST_F(DragFan, FallingFanWithALightCentreStaysBounded)
 {
     Settings::gravity = -9.81f;

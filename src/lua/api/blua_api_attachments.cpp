@@ -9,6 +9,7 @@
 #include "base/blog.h"
 #include "base/bscript_values.h"
 #include "lua/api/blua_api.h"
+#include "lua/api/blua_host_field.h"
 #include "lua/binding/blua_binding.h"
 #include "object/bcamera.h"
 #include "object/bflexmesh.h"
@@ -77,27 +78,12 @@ bool usablePropValue(const char* name, const V& value)
     }
 }
 
-template <class V, V Prop::*Member>
-V readPropField(const Prop& prop)
-{
-    return prop.*Member;
-}
-
-template <class V, V Prop::*Member, const char* Name>
-void writePropField(Prop& prop, V value)
-{
-    if (onPhysicsThread()) {
-        logFormat(LOG_ERROR, "*** Prop.%s: refused on a physics thread", Name);
-        return;
-    }
-    if (usablePropValue(Name, value))
-        prop.*Member = value;
-}
+constexpr char kProp[] = "Prop";
 
 template <class V, V Prop::*Member, const char* Name>
 void addPropField(LuaBinding::Class<Prop>& c)
 {
-    c.addProperty(Name, &readPropField<V, Member>, &writePropField<V, Member, Name>);
+    addHostField<Prop, Prop, V, Member, kProp, Name, &usablePropValue<V>>(c);
 }
 
 constexpr char kNRef[] = "nRef";

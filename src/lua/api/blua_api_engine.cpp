@@ -32,10 +32,8 @@ int newScriptEngine(lua_State* L)
 // float setting must be finite and of a real size.
 bool settingsWritable(lua_State* L)
 {
-    if (onPhysicsThread()) {
-        logFormat(LOG_ERROR, "*** Settings.%s: refused on a physics thread", lua_tostring(L, lua_upvalueindex(2)));
+    if (refuseOnPhysicsThread("Settings", lua_tostring(L, lua_upvalueindex(2))))
         return false;
-    }
     beforeScriptAccess();
     return true;
 }

@@ -113,42 +113,36 @@ int luaGetTextureDimensions(lua_State* L)
 // Scripts read the answer as a number.
 int directoryExists(FS& fs, const char* path) { return fs.directoryExists(path) ? 1 : 0; }
 
+// A host object made for the script: counted against its state's capacity of that kind and
+// handed out checked; nil when refused or when the host made none.
+template <class T, class Make>
+int pushNewHandle(lua_State* L, void* giver, HostHandleKind kind, const char* member, int capacity, const char* what,
+                  Make make)
+{
+    lua_State* owner = handleOwnerOf(L);
+    T* object = roomForHandle(L, owner, kind, member, capacity, what) ? make() : nullptr;
+    if (!object) {
+        lua_pushnil(L);
+        return 1;
+    }
+    return pushHandle(L, object, LuaBinding::classKeyOf<T>(), beginHostHandle(owner, kind, object, giver));
+}
+
 int luaOpenFile(lua_State* L)
 {
     FS* fs = LuaBinding::selfArg<FS>(L, false);
     const char* path = LuaBinding::ArgReader<const char*>::read(L, 2);
     const char* mode = LuaBinding::ArgReader<const char*>::read(L, 3);
-    lua_State* owner = handleOwnerOf(L);
-    if (!roomForHandle(L, owner, HostHandleKind::File, "openFile", kMaxOpenFilesPerState, "open files")) {
-        lua_pushnil(L);
-        return 1;
-    }
-    FilePure* file = fs->openFile(path, mode);
-    if (!file) {
-        lua_pushnil(L);
-        return 1;
-    }
-    return pushHandle(L, file, LuaBinding::classKeyOf<FilePure>(),
-                      beginHostHandle(owner, HostHandleKind::File, file, fs));
+    return pushNewHandle<FilePure>(L, fs, HostHandleKind::File, "openFile", kMaxOpenFilesPerState, "open files",
+                                   [&] { return fs->openFile(path, mode); });
 }
 
 int luaOpenDirectory(lua_State* L)
 {
     FS* fs = LuaBinding::selfArg<FS>(L, false);
     const char* path = LuaBinding::ArgReader<const char*>::read(L, 2);
-    lua_State* owner = handleOwnerOf(L);
-    if (!roomForHandle(L, owner, HostHandleKind::Directory, "openDirectory", kMaxOpenDirectoriesPerState,
-                       "open directories")) {
-        lua_pushnil(L);
-        return 1;
-    }
-    FSDirectory* directory = fs->openDirectory(path);
-    if (!directory) {
-        lua_pushnil(L);
-        return 1;
-    }
-    return pushHandle(L, directory, LuaBinding::classKeyOf<FSDirectory>(),
-                      beginHostHandle(owner, HostHandleKind::Directory, directory, fs));
+    return pushNewHandle<FSDirectory>(L, fs, HostHandleKind::Directory, "openDirectory", kMaxOpenDirectoriesPerState,
+                                      "open directories", [&] { return fs->openDirectory(path); });
 }
 
 int luaCloseDirectory(lua_State* L)
@@ -173,19 +167,8 @@ int luaCreateSFXSource(lua_State* L)
 {
     GameEngine* engine = LuaBinding::selfArg<GameEngine>(L, false);
     const char* name = LuaBinding::ArgReader<const char*>::read(L, 2);
-    lua_State* owner = handleOwnerOf(L);
-    if (!roomForHandle(L, owner, HostHandleKind::Sound, "createSFXSource", kMaxSoundSourcesPerState,
-                       "sound sources")) {
-        lua_pushnil(L);
-        return 1;
-    }
-    SFXSource* source = engine->createSFXSource(name);
-    if (!source) {
-        lua_pushnil(L);
-        return 1;
-    }
-    return pushHandle(L, source, LuaBinding::classKeyOf<SFXSource>(),
-                      beginHostHandle(owner, HostHandleKind::Sound, source, engine));
+    return pushNewHandle<SFXSource>(L, engine, HostHandleKind::Sound, "createSFXSource", kMaxSoundSourcesPerState,
+                                    "sound sources", [&] { return engine->createSFXSource(name); });
 }
 
 // Only sources a script created are its to delete: a one-shot sound belongs to the game engine,
@@ -206,7 +189,8 @@ int luaPlaySFXOnce(lua_State* L)
 {
     GameEngine* engine = LuaBinding::selfArg<GameEngine>(L, false);
     const char* name = LuaBinding::ArgReader<const char*>::read(L, 2);
-    LuaBinding::pushObjectPointer(L, engine->playSFXOnce(name), LuaBinding::classKeyOf<SFXSource>());
+    SFXSource* source = roomForOneShotSound("playSFXOnce") ? engine->playSFXOnce(name) : nullptr;
+    LuaBinding::pushObjectPointer(L, source, LuaBinding::classKeyOf<SFXSource>());
     return 1;
 }
 

@@ -60,42 +60,38 @@ constexpr const char* classNameOf()
     return std::is_same_v<T, wheelData> ? "wheelData" : "BeamObject";
 }
 
-template <class T, auto Member>
-float readNumber(const T& record)
+bool acceptValue(const char* member, const char* what, float value) { return acceptNumber(member, what, value); }
+bool acceptValue(const char* member, const char* what, const float3& value) { return acceptVector(member, what, value); }
+
+template <class T, class V, auto Member>
+V readChecked(const T& record)
 {
     return record.*Member;
 }
 
-template <class T, auto Member, const char* Name>
-void writeNumber(T& record, float value)
+template <class T, class V, auto Member, const char* Name>
+void writeChecked(T& record, V value)
 {
-    if (acceptNumber(classNameOf<T>(), Name, value))
+    if (acceptValue(classNameOf<T>(), Name, value))
         record.*Member = value;
 }
 
-template <class T, auto Member>
-float3 readVector(const T& record)
+template <class T, class V, auto Member, const char* Name>
+void addCheckedProperty(LuaBinding::Class<T>& c)
 {
-    return record.*Member;
-}
-
-template <class T, auto Member, const char* Name>
-void writeVector(T& record, float3 value)
-{
-    if (acceptVector(classNameOf<T>(), Name, value))
-        record.*Member = value;
+    c.addProperty(Name, &readChecked<T, V, Member>, &writeChecked<T, V, Member, Name>);
 }
 
 template <class T, auto Member, const char* Name>
 void addNumberProperty(LuaBinding::Class<T>& c)
 {
-    c.addProperty(Name, &readNumber<T, Member>, &writeNumber<T, Member, Name>);
+    addCheckedProperty<T, float, Member, Name>(c);
 }
 
 template <class T, auto Member, const char* Name>
 void addVectorProperty(LuaBinding::Class<T>& c)
 {
-    c.addProperty(Name, &readVector<T, Member>, &writeVector<T, Member, Name>);
+    addCheckedProperty<T, float3, Member, Name>(c);
 }
 
 // BeamObject() from a script: a new empty object of its own, or nil once too many objects live.

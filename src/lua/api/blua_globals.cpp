@@ -39,6 +39,11 @@ void luaHexdump(const void* data, int length)
 // Nesting deeper than this is written as a comment rather than followed.
 constexpr int kMaxDumpDepth = 32;
 
+// Every dump begins with this, which is how a later dump knows a file it may replace.
+constexpr const char* kDumpMark = "// automatically dumped via coreLua dumpTableToFile: ";
+// What one dump may write: the most a script can read back through the host's file system.
+constexpr uint64_t kMaxDumpBytes = uint64_t(256) << 20;
+
 void writeQuoted(FILE* file, const char* text, size_t length)
 {
     std::fputc('"', file);
@@ -112,22 +117,29 @@ bool dumpTableToFile(LuaTableRef table, const char* path)
     lua_State* L = table.state();
     // Room for the deepest walk up front, so no Lua error can leave the file open.
     luaL_checkstack(L, 3 * kMaxDumpDepth + 8, "dumpTableToFile");
-    // Scripts name the file: it stays below the working directory and is never a link.
-    FILE* file = platform::openFileBelow(".", path, "wt");
+    // Scripts name the file: it stays below the working directory, is never a link, and an
+    // existing file is replaced only when an earlier dump wrote it.
+    FILE* file = platform::openOwnFileBelow(".", path, kDumpMark, kMaxDumpBytes);
     if (!file) {
         logFormat(LOG_ERROR, "dumpTableToFile: cannot write '%s': it %s", path,
                   platform::refusalText(platform::getLastError()).c_str());
         table.release();
         return false;
     }
-    std::fprintf(file, "// automatically dumped via coreLua dumpTableToFile: %s\n{\n", path);
+    std::fprintf(file, "%s%s\n{\n", kDumpMark, path);
     table.push(L);
     std::vector<const void*> tablePath;
     writeTableBody(L, file, 1, tablePath);
     lua_pop(L, 1);
     std::fputs("}\n", file);
-    std::fclose(file);
+    const bool cut = std::ferror(file) != 0;
+    const bool closed = std::fclose(file) == 0;
     table.release();
+    if (cut || !closed) {
+        logFormat(LOG_ERROR, "dumpTableToFile: '%s' is cut short: a dump holds at most %llu MiB", path,
+                  static_cast<unsigned long long>(kMaxDumpBytes >> 20));
+        return false;
+    }
     return true;
 }
 
