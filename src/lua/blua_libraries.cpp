@@ -12,6 +12,31 @@ extern "C" int luaopen_socket_core(lua_State* L);
 
 namespace {
 
+// Every class the libraries keep in the registry (LuaSocket's among them) answers getmetatable
+// with its name only: with the class itself a script could give its objects a finalizer, which
+// the runtime runs with every hook off (no time budget stops it), or swap its methods.
+void lockClassMetatables(lua_State* L)
+{
+    lua_pushnil(L);
+    while (lua_next(L, LUA_REGISTRYINDEX)) {
+        if (lua_type(L, -2) == LUA_TSTRING && lua_istable(L, -1)) {
+            lua_pushliteral(L, "__metatable");
+            lua_rawget(L, -2);
+            const bool locked = !lua_isnil(L, -1);
+            lua_pop(L, 1);
+            lua_pushliteral(L, "__index");
+            lua_rawget(L, -2);
+            const bool isClass = !lua_isnil(L, -1);
+            lua_pop(L, 1);
+            if (isClass && !locked) {
+                lua_pushvalue(L, -2);
+                lua_setfield(L, -2, "__metatable");
+            }
+        }
+        lua_pop(L, 1);
+    }
+}
+
 void openSocketCore(lua_State* L)
 {
     lua_pushcfunction(L, luaopen_socket_core);
@@ -36,6 +61,7 @@ void openLuaLibraries(lua_State* L)
     openSandboxedLibraries(L);
     if (Settings::socketEnabled)
         openSocketCore(L);
+    lockClassMetatables(L);
 }
 
 } // namespace VadiZov

@@ -463,6 +463,10 @@ void createFileClass(lua_State* L)
     lua_setfield(L, -2, "__gc");
     lua_pushcfunction(L, fileToString);
     lua_setfield(L, -2, "__tostring");
+    // getmetatable gives this text: a script that could reach the class could give it a finalizer,
+    // which the runtime runs with every hook off, where no time budget can stop it.
+    lua_pushliteral(L, "file");
+    lua_setfield(L, -2, "__metatable");
     lua_pop(L, 1);
 }
 

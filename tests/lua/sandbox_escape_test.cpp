@@ -176,6 +176,27 @@ std::vector<Escape> escapes(const std::string& fifo)
         {"a finalizer on a table", "setmetatable({}, {__gc = function() error('ran') end}) collectgarbage() "
                                    "collectgarbage() return 'no finalizer'",
          "ok: no finalizer"},
+        // Finalizers run with every hook off: no class a script reaches can be given one.
+        {"the file class", "local mt = getmetatable(io.stdout) return type(mt) .. ' ' .. mt", "ok: string file"},
+        {"a dropped file's class", "return getmetatable(io.open('nosuch') or io.stderr)", "ok: file",
+         {"fileExists nosuch"}},
+        {"the socket classes",
+         "local s = require('socket') local a, b = s.tcp(), s.udp() local t = s.tcp() t:bind('127.0.0.1', 0) t:listen(1) "
+         "return getmetatable(a) .. getmetatable(b) .. getmetatable(t) .. tostring(a.__gc) .. tostring(a.__index)",
+         "ok: tcp{master}udp{unconnected}tcp{server}nilnil"},
+        {"a socket given a finalizer", "getmetatable(require('socket').tcp()).__gc = function() while true do end end",
+         "attempt to index a string value"},
+        {"the buffer class", "return getmetatable(require('string.buffer').new())", "ok: buffer"},
+        {"a userdata's metatable replaced", "setmetatable(io.stdout, {__gc = function() while true do end end})",
+         "table expected"},
+        // Level arithmetic of the debug functions, with any integer.
+        {"traceback at the last int level", "return debug.traceback('m', 2 ^ 31 - 1)", "ok: m\nstack traceback:"},
+        {"traceback at extreme levels",
+         "return #debug.traceback('m', -2 ^ 53) .. #debug.traceback('m', 2 ^ 53) .. #debug.traceback('m', -2 ^ 31)",
+         "ok: 181818"},
+        {"getinfo at extreme levels",
+         "return tostring(debug.getinfo(2 ^ 31 - 1)) .. tostring(debug.getinfo(-2 ^ 40)) .. tostring(debug.getinfo(2 ^ 40))",
+         "ok: nilnilnil"},
         // Environments and loaders.
         {"setfenv on a native function", "setfenv(print, {})", "cannot change environment"},
         {"getfenv of a native function", "return getfenv(print) == _G", "ok: true"},
@@ -191,6 +212,13 @@ std::vector<Escape> escapes(const std::string& fifo)
         {"__tostring printing itself", "local t = setmetatable({}, {}) "
                                        "getmetatable(t).__tostring = function(x) print(x) return '' end print(t)",
          "stack overflow"},
+        {"gsub calling itself from its replacement",
+         "local function f() return (string.gsub('x', '.', f)) end return select(2, pcall(f))",
+         "C stack overflow"},
+        {"gsub calling itself through a table's __index",
+         "local t t = setmetatable({}, {__index = function(_, k) return (string.gsub(k, '.', t)) end}) "
+         "return select(2, pcall(string.gsub, 'x', '.', t))",
+         "C stack overflow"},
         {"coroutines wrapping themselves", "local function f() return coroutine.wrap(f)() end return f()",
          "C stack overflow"},
         {"coroutines resuming themselves",
@@ -220,6 +248,19 @@ std::vector<Escape> escapes(const std::string& fifo)
         {"a plain search slow to fail",
          "local s = string.rep('a', 3e7) return s:find(string.rep('a', 1e5) .. 'b', 1, true)", "ran longer than"},
         {"a loop with the trace on", "Lua:enableStackTraceFile('trace.txt', false) while true do end",
+         "ran longer than"},
+        {"a pattern stop swallowed by pcall",
+         "pcall(string.find, string.rep('a', 3000), '.-.-.-.-b') return 'went on'", "ran longer than"},
+        {"a long sleep", "require('socket').sleep(4)", "ran longer than"},
+        {"an endless sleep", "require('socket').sleep(1e9)", "ran longer than"},
+        {"sleeps in a swallowing loop", "while true do pcall(require('socket').sleep, 0.05) end", "ran longer than"},
+        {"an endless select", "require('socket').select(nil, nil, 1e9)", "ran longer than"},
+        {"an accept waiting long",
+         "local s = require('socket').tcp() s:bind('127.0.0.1', 0) s:listen(1) s:settimeout(4) return s:accept()",
+         "ran longer than"},
+        {"a receive with no time-out",
+         "local socket = require('socket') local s = socket.tcp() s:bind('127.0.0.1', 0) s:listen(1) "
+         "local c = socket.tcp() c:connect(s:getsockname()) local a = s:accept() a:settimeout(-1) return a:receive()",
          "ran longer than"},
         {"debug.sethook", "debug.sethook(function() end, '', 0)", "attempt to call field 'sethook'"},
         // The network: the guard still holds.
