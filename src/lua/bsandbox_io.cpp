@@ -380,6 +380,8 @@ int ioFlush(lua_State* L)
 int ioLines(lua_State* L)
 {
     if (lua_isnoneornil(L, 1)) {
+        if (lua_isnone(L, 1))
+            lua_pushnil(L);  // the slot the default input takes
         defaultHandle(L, kDefaultInput, "input");
         lua_replace(L, 1);
         pushLineIterator(L, 1, 2, false);

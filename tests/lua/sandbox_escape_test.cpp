@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -308,6 +309,45 @@ TEST_F(SandboxEscape, EveryRoadOutEndsInARefusal)
         EXPECT_EQ(entry.path().filename(), "trace.txt");
     EXPECT_TRUE(fs.files.empty());
     std::filesystem::remove_all(outside);
+}
+
+// A file that runs itself through Lua:exec nests on the C stack: the nesting ends in a Lua error
+// at a bounded depth, the outer levels go on, and nothing crashes.
+TEST_F(SandboxEscape, AFileThatExecsItselfEndsInAnError)
+{
+    freshState();
+    fs.files["self.lua"] = "depth = (depth or 0) + 1 Lua:exec('self.lua')";
+    EXPECT_EQ(outcome("Lua:exec('self.lua') return depth"), "ok: 200");
+    EXPECT_EQ(sink.matching("S0|*** FATAL LUA ERROR: C stack overflow").size(), 1u);
+    EXPECT_EQ(outcome("return 'alive'"), "ok: alive");
+}
+
+// The standard input (here a pipe nothing more is written to) is waited on for at most the
+// call's time; what is there is read as before.
+TEST_F(SandboxEscape, WaitsOnTheStandardInputEndWithTheCallsTime)
+{
+    const ScopedLuaLimits limits(kCallSeconds, 2 * kCallSeconds, kMemoryBytes);
+    int pipeEnds[2];
+    ASSERT_EQ(pipe(pipeEnds), 0);
+    const int savedInput = dup(STDIN_FILENO);
+    ASSERT_EQ(dup2(pipeEnds[0], STDIN_FILENO), STDIN_FILENO);
+    ASSERT_EQ(write(pipeEnds[1], "first\nsecond\n", 13), 13);
+    freshState();
+    EXPECT_EQ(outcome("return io.read() .. io.read('*l')"), "ok: firstsecond");
+    for (const char* code : {"return io.read()", "for line in io.lines() do end", "return loadfile()",
+                             "return io.read('*a')", "return io.stdin:read(5)"}) {
+        SCOPED_TRACE(code);
+        freshState();
+        const auto start = std::chrono::steady_clock::now();
+        const std::string result = outcome(code);
+        EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 3.0);
+        EXPECT_NE(result.find("'escape' ran longer than 0.2 s and was stopped"), std::string::npos) << result;
+        EXPECT_EQ(outcome("return 'alive'"), "ok: alive");
+    }
+    dup2(savedInput, STDIN_FILENO);
+    close(savedInput);
+    close(pipeEnds[0]);
+    close(pipeEnds[1]);
 }
 
 // A finalizer's error (a native module's, say: scripts cannot make finalizers) is logged with
