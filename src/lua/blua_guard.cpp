@@ -30,6 +30,7 @@ lua_State* LuaStateGuard::openState()
 {
     closeState();
     used_ = 0;
+    ioFiles_.store(0, std::memory_order_relaxed);
     cap_ = luaLimits().memoryBytes;
     state_ = lua_newstate(&LuaStateGuard::allocate, this);
     if (!state_)

@@ -40,6 +40,9 @@ public:
     static LuaStateGuard* of(lua_State* L);
 
     size_t memoryUsed() const { return used_; }
+    // io files the state's scripts hold open (lua/blua_open_files.h).
+    int ioFilesOpen() const { return ioFiles_.load(std::memory_order_relaxed); }
+    void countIoFile(int change) { ioFiles_.fetch_add(change, std::memory_order_relaxed); }
 
     // The time budget of one call into the state. Calls nest: only the outermost starts and
     // ends the clock, and while another state's call runs on the same thread inside it, this
@@ -85,6 +88,7 @@ private:
     lua_State* state_ = nullptr;
     size_t used_ = 0;
     size_t cap_ = 0;
+    std::atomic<int> ioFiles_{0};
 
     // The running call, as the owning thread marks it: a new serial for each outermost call,
     // and whether it runs now (not ended, not paused).

@@ -357,6 +357,30 @@ TEST_F(SandboxEscape, WaitsOnTheStandardInputEndWithTheCallsTime)
     close(pipeEnds[1]);
 }
 
+// io files and the host's file handles share one cap per state; what a script drops is closed
+// by the collector and leaves room.
+TEST_F(SandboxEscape, OpenFilesShareOneCapPerState)
+{
+    freshState();
+    EXPECT_EQ(outcome("held = {} for i = 1, 70 do held[i] = io.open('f' .. i, 'w') or select(2, io.open('f' .. i, 'w')) "
+                      "end return io.type(held[64]) .. ' ' .. held[65] .. ' ' .. #held"),
+              "ok: file f65: too many open files 70");
+    // Repeats of one line are logged once.
+    EXPECT_EQ(sink.matching("*** io.open: no room for more than 64 open files, refused").size(), 1u);
+    EXPECT_EQ(outcome("return tostring(FS:openFile('g', 'w'))"), "ok: nil");
+    EXPECT_NE(outcome("for l in io.lines('f1') do end").find("f1: too many open files"), std::string::npos);
+    // Closing one makes room for one, through either road.
+    EXPECT_EQ(outcome("held[1]:close() return io.type(FS:openFile('g', 'w')) == nil and 'host file'"),
+              "ok: host file");
+    EXPECT_EQ(outcome("held = nil collectgarbage() for i = 1, 200 do assert(io.open('d' .. i, 'w')) end "
+                      "return 'dropped files closed'"),
+              "ok: dropped files closed");
+    size_t open = 0;
+    for (const auto& file : fs.opened)
+        open += file->closed ? 0 : 1;
+    EXPECT_LE(open, 64u);
+}
+
 // A finalizer's error (a native module's, say: scripts cannot make finalizers) is logged with
 // the state's name at the next collection, and nothing panics.
 TEST_F(SandboxEscape, AFinalizersErrorIsLoggedAtTheCollection)

@@ -119,7 +119,7 @@ int luaOpenFile(lua_State* L)
     const char* path = LuaBinding::ArgReader<const char*>::read(L, 2);
     const char* mode = LuaBinding::ArgReader<const char*>::read(L, 3);
     lua_State* owner = handleOwnerOf(L);
-    if (!roomForHandle(L, owner, HostHandleKind::File, "openFile", kMaxOpenFilesPerState, "open files")) {
+    if (!luaRoomForFile(L, "openFile")) {  // the state's io files count too
         lua_pushnil(L);
         return 1;
     }
