@@ -3,6 +3,7 @@
 #include "base/bsettings.h"
 #include "lua/bsandbox.h"
 #include "lua/bsocket_guard_lua.h"
+#include "lua/bsocket_limit.h"
 
 namespace VadiZov {
 
@@ -43,6 +44,7 @@ void openSocketCore(lua_State* L)
     lua_pushstring(L, "socket.core");
     lua_call(L, 1, 1);
     guardSocketModule(L, -1);
+    limitSocketModule(L, -1);
     // Recorded as loaded, so require("socket.core") and require("socket") give this guarded
     // module; no search could load another copy.
     lua_getglobal(L, "package");

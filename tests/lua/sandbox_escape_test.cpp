@@ -381,6 +381,35 @@ TEST_F(SandboxEscape, OpenFilesShareOneCapPerState)
     EXPECT_LE(open, 64u);
 }
 
+// Sockets hold kernel buffers outside the memory cap: a state holds a bounded number, made by
+// any constructor or by accept; closed and dropped ones leave room.
+TEST_F(SandboxEscape, OpenSocketsAreCappedPerState)
+{
+    const ScopedSettings settings;
+    Settings::socketEnabled = true;
+    const ScopedLuaLimits limits(kCallSeconds, 2 * kCallSeconds, kMemoryBytes);
+    luaLimits().openSockets = 8;
+    freshState();
+    EXPECT_EQ(outcome("socket = require('socket') held = {} "
+                      "for i = 1, 10 do held[i] = socket.tcp() or select(2, socket.udp()) end "
+                      "return type(held[8]) .. ' ' .. held[9] .. ' ' .. held[10]"),
+              "ok: userdata too many open sockets too many open sockets");
+    EXPECT_FALSE(sink.matching("*** socket.udp: no room for more than 8 open sockets, refused").empty());
+    // Three closed: a listening server, a client and the accepted end fill the cap again.
+    EXPECT_EQ(outcome("for i = 1, 3 do held[i]:close() end "
+                      "server = socket.tcp() server:bind('127.0.0.1', 0) server:listen(4) server:settimeout(0.1) "
+                      "ip, port = server:getsockname() client = socket.connect(ip, port) accepted = server:accept() "
+                      "local other, why = socket.connect(ip, port) "
+                      "return type(client) .. ' ' .. type(accepted) .. ' ' .. why"),
+              "ok: userdata userdata too many open sockets");
+    EXPECT_EQ(outcome("return tostring((socket.tcp())) .. ' ' .. select(2, server:accept())"),
+              "ok: nil too many open sockets");
+    // Dropped sockets are closed by the collector and make room.
+    EXPECT_EQ(outcome("held, server, client, accepted = nil collectgarbage() "
+                      "for i = 1, 8 do held = held or {} held[i] = assert(socket.udp()) end return #held"),
+              "ok: 8");
+}
+
 // A finalizer's error (a native module's, say: scripts cannot make finalizers) is logged with
 // the state's name at the next collection, and nothing panics.
 TEST_F(SandboxEscape, AFinalizersErrorIsLoggedAtTheCollection)
