@@ -187,6 +187,12 @@ std::vector<Escape> escapes(const std::string& fifo)
          "ok: tcp{master}udp{unconnected}tcp{server}nilnil"},
         {"a socket given a finalizer", "getmetatable(require('socket').tcp()).__gc = function() while true do end end",
          "attempt to index a string value"},
+        {"a socket lingering in its finalizer",
+         "local s = require('socket').tcp() s:bind('127.0.0.1', 0) "
+         "local r, why = s:setoption('linger', {on = true, timeout = 1e6}) "
+         "return tostring(r) .. ' ' .. why .. ' ' .. s:setoption('linger', {on = true, timeout = 0}) .. "
+         "s:setoption('linger', {on = false, timeout = 5})",
+         "ok: nil linger restricted 11"},
         {"the buffer class", "return getmetatable(require('string.buffer').new())", "ok: buffer"},
         {"a userdata's metatable replaced", "setmetatable(io.stdout, {__gc = function() while true do end end})",
          "table expected"},
