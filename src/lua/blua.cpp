@@ -272,14 +272,13 @@ int Lua::runProtected(const char* what, double seconds, ProtectedBody body, void
     }
     // A chunk run from inside a running call (Lua:exec of a file that execs itself) nests on the
     // C stack like a coroutine resumed inside another, and shares that limit.
-    const bool nested = luaCallRunning();
-    if (nested && !enterResume()) {
+    LuaCallBudget budget(guard_.get(), what, seconds);
+    if (budget.tooDeep()) {
         if (error)
             *error = "C stack overflow";
         return LUA_ERRRUN;
     }
     const LuaStackRestore restore(state_);
-    LuaCallBudget budget(guard_.get(), what, seconds);
     lua_rawgeti(state_, LUA_REGISTRYINDEX, callerRef_);
     t_pendingBody = {body, data};
     const int status = lua_pcall(state_, 0, 0, 0);
@@ -299,8 +298,6 @@ int Lua::runProtected(const char* what, double seconds, ProtectedBody body, void
     // next call start with what the script still holds, not with its garbage too.
     if (status == LUA_ERRMEM)
         lua_cpcall(state_, collectEverything, nullptr);
-    if (nested)
-        leaveResume();
     return result;
 }
 

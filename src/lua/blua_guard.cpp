@@ -83,11 +83,20 @@ void* LuaStateGuard::allocate(void* self, void* block, size_t oldSize, size_t ne
     return moved;
 }
 
-void LuaStateGuard::beginCall(const char* what, double seconds)
+bool LuaStateGuard::beginCall(const char* what, double seconds)
 {
-    if (depth_++ > 0)
-        return;
-    outer_ = t_runningGuard != this ? t_runningGuard : nullptr;
+    if (depth_ > 0) {
+        // A chunk run inside this state's running call (Lua:exec of a file that execs itself).
+        if (!enterResume())
+            return false;
+        ++depth_;
+        return true;
+    }
+    LuaStateGuard* outer = t_runningGuard != this ? t_runningGuard : nullptr;
+    if (outer && !enterResume())
+        return false;  // another state's call inside a running one, too deep
+    ++depth_;
+    outer_ = outer;
     if (outer_)
         outer_->stopRunning();  // paused: the watchdog does not count it meanwhile
     else
@@ -98,12 +107,17 @@ void LuaStateGuard::beginCall(const char* what, double seconds)
     budget_.store(nanoseconds(seconds), std::memory_order_relaxed);
     serial_.store(serial_.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
     running_.store(true, std::memory_order_release);
+    return true;
 }
 
 bool LuaStateGuard::endCall()
 {
-    if (depth_ == 0 || --depth_ > 0)
+    if (depth_ == 0)
         return false;
+    if (--depth_ > 0) {
+        leaveResume();
+        return false;
+    }
     stopRunning();
     bool stopped = false;
     if (stopped_.load(std::memory_order_seq_cst)) {
@@ -114,8 +128,10 @@ bool LuaStateGuard::endCall()
         installHooks();
     }
     t_runningGuard = outer_;
-    if (outer_)
+    if (outer_) {
+        leaveResume();
         outer_->running_.store(true, std::memory_order_release);  // its clock goes on
+    }
     outer_ = nullptr;
     return stopped;
 }
@@ -192,8 +208,6 @@ std::string LuaStateGuard::stopText() const
     std::snprintf(seconds, sizeof seconds, "%.14g", seconds_);  // as the runtime writes a number
     return name_ + "|'" + what_ + "' ran longer than " + seconds + " s and was stopped";
 }
-
-bool luaCallRunning() { return t_runningGuard != nullptr; }
 
 double luaSecondsLeft()
 {

@@ -46,8 +46,10 @@ public:
 
     // The time budget of one call into the state. Calls nest: only the outermost starts and
     // ends the clock, and while another state's call runs on the same thread inside it, this
-    // state's clock is paused. endCall tells whether the call was stopped.
-    void beginCall(const char* what, double seconds);
+    // state's clock is paused. A call made inside a running one (of this state or another) is a
+    // native level (enterResume): beginCall is false, and nothing begins, past the limit.
+    // endCall tells whether the call was stopped.
+    bool beginCall(const char* what, double seconds);
     bool endCall();
     // True once the running call is past its time (the hook is raising its error).
     bool outOfTime() const { return stopped_.load(std::memory_order_relaxed); }
@@ -135,8 +137,6 @@ public:
     LuaNativeLevel& operator=(const LuaNativeLevel&) = delete;
 };
 
-// Whether a call from the library into a script runs on this thread now.
-bool luaCallRunning();
 // Seconds left of the call running on this thread (a very large number when none runs): a
 // native wait (a socket, a sleep, the standard input) waits at most this long.
 double luaSecondsLeft();
@@ -150,9 +150,13 @@ class LuaCallBudget {
 public:
     LuaCallBudget(LuaStateGuard* guard, const char* what, double seconds) : guard_(guard)
     {
-        if (guard_)
-            guard_->beginCall(what, seconds);
+        if (guard_ && !guard_->beginCall(what, seconds)) {
+            guard_ = nullptr;
+            tooDeep_ = true;
+        }
     }
+    // The call would nest past the native level limit: it must not run ("C stack overflow").
+    bool tooDeep() const { return tooDeep_; }
     ~LuaCallBudget() { finish(); }
     LuaCallBudget(const LuaCallBudget&) = delete;
     LuaCallBudget& operator=(const LuaCallBudget&) = delete;
@@ -169,6 +173,7 @@ public:
 private:
     LuaStateGuard* guard_;
     bool stopped_ = false;
+    bool tooDeep_ = false;
 };
 
 } // namespace VadiZov
