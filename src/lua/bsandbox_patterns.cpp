@@ -130,11 +130,12 @@ uint32_t PatternMatcher::setCost(const char* from, const char* to)
     return length < kStepsPerCheck ? uint32_t(length) : kStepsPerCheck;
 }
 
-bool PatternMatcher::single(int c, const char* p, const char* itemEnd)
+// The steps of matching one character against the item at p: a set's length, else one. An item
+// matched once is already counted by classEnd, which reads the set as far; the loops over many
+// characters count each one.
+uint32_t PatternMatcher::itemCost(const char* p, const char* itemEnd)
 {
-    if (*p == '[')
-        step(setCost(p, itemEnd));
-    return singleMatch(c, p, itemEnd);
+    return *p == '[' ? setCost(p, itemEnd) : 1;
 }
 
 void PatternMatcher::step(uint32_t cost)
@@ -201,10 +202,11 @@ const char* PatternMatcher::matchBalance(const char* s, const char* p)
 
 const char* PatternMatcher::maxExpand(const char* s, const char* p, const char* itemEnd)
 {
+    const uint32_t cost = itemCost(p, itemEnd);
     ptrdiff_t count = 0;
-    while (s + count < end_ && single(byte(s + count), p, itemEnd)) {
+    while (s + count < end_ && singleMatch(byte(s + count), p, itemEnd)) {
         ++count;
-        step(1);
+        step(cost);
     }
     for (; count >= 0; --count) {
         if (const char* result = match(s + count, itemEnd + 1))
@@ -215,10 +217,12 @@ const char* PatternMatcher::maxExpand(const char* s, const char* p, const char* 
 
 const char* PatternMatcher::minExpand(const char* s, const char* p, const char* itemEnd)
 {
+    const uint32_t cost = itemCost(p, itemEnd);
     for (;;) {
         if (const char* result = match(s, itemEnd + 1))
             return result;
-        if (s < end_ && single(byte(s), p, itemEnd))
+        step(cost);
+        if (s < end_ && singleMatch(byte(s), p, itemEnd))
             ++s;
         else
             return nullptr;
@@ -279,7 +283,7 @@ int PatternMatcher::checkCapture(int index)
 // by the caller's loop instead, so long literal patterns do not nest.
 const char* PatternMatcher::matchItem(const char* s, const char* p, const char* itemEnd)
 {
-    const bool matched = s < end_ && single(byte(s), p, itemEnd);
+    const bool matched = s < end_ && singleMatch(byte(s), p, itemEnd);
     switch (*itemEnd) {
     case '?':
         if (matched) {
@@ -351,7 +355,7 @@ const char* PatternMatcher::match(const char* s, const char* p)
                 result = matchItem(s, p, itemEnd);
                 break;
             }
-            more = s < end_ && single(byte(s), p, itemEnd);
+            more = s < end_ && singleMatch(byte(s), p, itemEnd);
             ++s;
             p = itemEnd;
             break;

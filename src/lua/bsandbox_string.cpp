@@ -114,12 +114,13 @@ void addReplacementText(lua_State* L, PatternMatcher& matcher, luaL_Buffer& b, c
 // call gsub again: each such level holds a buffer on the C stack, so it counts as a native level.
 void addReplacement(lua_State* L, PatternMatcher& matcher, luaL_Buffer& b, const char* s, const char* e)
 {
-    if (lua_type(L, 3) == LUA_TNUMBER || lua_type(L, 3) == LUA_TSTRING) {
+    const int type = lua_type(L, 3);
+    if (type == LUA_TNUMBER || type == LUA_TSTRING) {
         addReplacementText(L, matcher, b, s, e);
         return;
     }
     const LuaNativeLevel level(L);
-    switch (lua_type(L, 3)) {
+    switch (type) {
     case LUA_TFUNCTION: {
         lua_pushvalue(L, 3);
         const int count = matcher.pushCaptures(s, e, true);
