@@ -62,10 +62,22 @@ set_target_properties(velkor_luajit PROPERTIES
 add_dependencies(velkor_luajit velkor_luajit_build)
 
 # Debian's static socket core holds position-independent objects; its lua_* calls bind to the
-# runtime above at link time.
+# runtime above at link time. Its waits (poll, select, nanosleep) are renamed to the sandbox's,
+# which wait at most what is left of the running script call (src/lua/bsandbox_waits.h).
 find_library(VELKOR_LUASOCKET_ARCHIVE NAMES liblua5.1-socket.a REQUIRED
              DOC "LuaSocket's static core (Debian package lua-socket-dev)")
+set(VELKOR_LUASOCKET_BOUNDED "${VELKOR_LUAJIT_DIR}/libvelkor_luasocket.a")
+set(VELKOR_LUASOCKET_SYMBOLS "${CMAKE_SOURCE_DIR}/src/lua/bsocket_wait_symbols.txt")
+add_custom_command(
+  OUTPUT "${VELKOR_LUASOCKET_BOUNDED}"
+  COMMAND "${CMAKE_OBJCOPY}" "--redefine-syms=${VELKOR_LUASOCKET_SYMBOLS}"
+          "${VELKOR_LUASOCKET_ARCHIVE}" "${VELKOR_LUASOCKET_BOUNDED}"
+  DEPENDS "${VELKOR_LUASOCKET_ARCHIVE}" "${VELKOR_LUASOCKET_SYMBOLS}"
+  COMMENT "Bounding the socket library's waits"
+  VERBATIM)
+add_custom_target(velkor_luasocket_build DEPENDS "${VELKOR_LUASOCKET_BOUNDED}")
 add_library(velkor_luasocket STATIC IMPORTED GLOBAL)
 set_target_properties(velkor_luasocket PROPERTIES
-  IMPORTED_LOCATION "${VELKOR_LUASOCKET_ARCHIVE}"
+  IMPORTED_LOCATION "${VELKOR_LUASOCKET_BOUNDED}"
   INTERFACE_LINK_LIBRARIES velkor_luajit)
+add_dependencies(velkor_luasocket velkor_luasocket_build)

@@ -270,8 +270,15 @@ int Lua::runProtected(const char* what, double seconds, ProtectedBody body, void
             *error = "no Lua state";
         return LUA_ERRRUN;
     }
-    const LuaStackRestore restore(state_);
+    // A chunk run from inside a running call (Lua:exec of a file that execs itself) nests on the
+    // C stack like a coroutine resumed inside another, and shares that limit.
     LuaCallBudget budget(guard_.get(), what, seconds);
+    if (budget.tooDeep()) {
+        if (error)
+            *error = "C stack overflow";
+        return LUA_ERRRUN;
+    }
+    const LuaStackRestore restore(state_);
     lua_rawgeti(state_, LUA_REGISTRYINDEX, callerRef_);
     t_pendingBody = {body, data};
     const int status = lua_pcall(state_, 0, 0, 0);
@@ -279,11 +286,19 @@ int Lua::runProtected(const char* what, double seconds, ProtectedBody body, void
     if (status != 0 && error)
         *error = luaErrorText(state_, -1);
     lastCallStopped_ = budget.finish();
+    // Stopped, yet it returned: a wait cut short just before a return, or a stop the script's
+    // own pcall took. It ends as a stop all the same.
+    int result = status;
+    if (lastCallStopped_ && status == 0) {
+        result = LUA_ERRRUN;
+        if (error)
+            *error = guard_->stopText();
+    }
     // The runtime does not collect before it reports a full state: collecting now lets the
     // next call start with what the script still holds, not with its garbage too.
     if (status == LUA_ERRMEM)
         lua_cpcall(state_, collectEverything, nullptr);
-    return status;
+    return result;
 }
 
 void Lua::dropReference(int& reference, const char* name)

@@ -118,11 +118,10 @@ bool Lua::callReference(int& reference, const char* name, int arguments, Push&& 
         push(L);
         lua_call(L, arguments, 0);
     }, &error);
-    if (status == 0)
-        return true;
+    // Stopped for its time even when the script's own pcall swallowed the stop and returned.
     if (lastCallStopped_)
         dropReference(reference, name);
-    return false;
+    return status == 0;
 }
 
 template <class F>

@@ -1,5 +1,6 @@
 #include "lua/blua_guard.h"
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "lua/blua_limits.h"
@@ -29,6 +30,7 @@ lua_State* LuaStateGuard::openState()
 {
     closeState();
     used_ = 0;
+    ioFiles_.store(0, std::memory_order_relaxed);
     cap_ = luaLimits().memoryBytes;
     state_ = lua_newstate(&LuaStateGuard::allocate, this);
     if (!state_)
@@ -81,11 +83,20 @@ void* LuaStateGuard::allocate(void* self, void* block, size_t oldSize, size_t ne
     return moved;
 }
 
-void LuaStateGuard::beginCall(const char* what, double seconds)
+bool LuaStateGuard::beginCall(const char* what, double seconds)
 {
-    if (depth_++ > 0)
-        return;
-    outer_ = t_runningGuard != this ? t_runningGuard : nullptr;
+    if (depth_ > 0) {
+        // A chunk run inside this state's running call (Lua:exec of a file that execs itself).
+        if (!enterResume())
+            return false;
+        ++depth_;
+        return true;
+    }
+    LuaStateGuard* outer = t_runningGuard != this ? t_runningGuard : nullptr;
+    if (outer && !enterResume())
+        return false;  // another state's call inside a running one, too deep
+    ++depth_;
+    outer_ = outer;
     if (outer_)
         outer_->stopRunning();  // paused: the watchdog does not count it meanwhile
     else
@@ -96,12 +107,17 @@ void LuaStateGuard::beginCall(const char* what, double seconds)
     budget_.store(nanoseconds(seconds), std::memory_order_relaxed);
     serial_.store(serial_.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
     running_.store(true, std::memory_order_release);
+    return true;
 }
 
 bool LuaStateGuard::endCall()
 {
-    if (depth_ == 0 || --depth_ > 0)
+    if (depth_ == 0)
         return false;
+    if (--depth_ > 0) {
+        leaveResume();
+        return false;
+    }
     stopRunning();
     bool stopped = false;
     if (stopped_.load(std::memory_order_seq_cst)) {
@@ -112,8 +128,10 @@ bool LuaStateGuard::endCall()
         installHooks();
     }
     t_runningGuard = outer_;
-    if (outer_)
+    if (outer_) {
+        leaveResume();
         outer_->running_.store(true, std::memory_order_release);  // its clock goes on
+    }
     outer_ = nullptr;
     return stopped;
 }
@@ -131,18 +149,22 @@ void LuaStateGuard::stopRunning()
 
 void LuaStateGuard::watch(int64_t now)
 {
-    const int64_t sinceLastLook = now - lastLook_;
-    lastLook_ = now;
+    const int64_t sinceLastLook = now - lastLook_.load(std::memory_order_relaxed);
     const uint32_t serial = serial_.load(std::memory_order_acquire);
-    if (serial != watchedSerial_) {
-        watchedSerial_ = serial;  // a new call: counted from this look on
-        elapsed_ = 0;
+    if (serial != watchedSerial_.load(std::memory_order_relaxed)) {
+        elapsed_.store(0, std::memory_order_relaxed);  // a new call: counted from this look on
+        lastLook_.store(now, std::memory_order_relaxed);
+        watchedSerial_.store(serial, std::memory_order_release);
         return;
     }
-    if (!running_.load(std::memory_order_acquire))
+    if (!running_.load(std::memory_order_acquire)) {
+        lastLook_.store(now, std::memory_order_relaxed);
         return;  // ended or paused: a paused call keeps what it has used
-    elapsed_ += sinceLastLook;
-    if (elapsed_ < budget_.load(std::memory_order_relaxed))
+    }
+    const int64_t elapsed = elapsed_.load(std::memory_order_relaxed) + sinceLastLook;
+    elapsed_.store(elapsed, std::memory_order_relaxed);
+    lastLook_.store(now, std::memory_order_relaxed);
+    if (elapsed < budget_.load(std::memory_order_relaxed))
         return;
     platform::CriticalSectionGuard hold(lock_);
     arming_.store(true, std::memory_order_seq_cst);
@@ -155,6 +177,48 @@ void LuaStateGuard::watch(int64_t now)
         armed_ = true;
     }
     arming_.store(false, std::memory_order_seq_cst);
+}
+
+// What the watchdog has counted, plus the time since its last look; a call it has not looked at
+// yet started less than one look ago and has used nothing yet as far as this knows.
+double LuaStateGuard::secondsLeft() const
+{
+    if (outOfTime())
+        return 0.0;
+    int64_t used = 0;
+    if (watchedSerial_.load(std::memory_order_acquire) == serial_.load(std::memory_order_relaxed))
+        used = elapsed_.load(std::memory_order_relaxed) + (luaClockNow() - lastLook_.load(std::memory_order_relaxed));
+    const int64_t left = budget_.load(std::memory_order_relaxed) - used;
+    return left > 0 ? double(left) * 1e-9 : 0.0;
+}
+
+void LuaStateGuard::stopNow()
+{
+    platform::CriticalSectionGuard hold(lock_);
+    if (depth_ == 0 || !state_)
+        return;
+    stopped_.store(true, std::memory_order_seq_cst);
+    armed_ = true;
+    installHooks();
+}
+
+std::string LuaStateGuard::stopText() const
+{
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.14g", seconds_);  // as the runtime writes a number
+    return name_ + "|'" + what_ + "' ran longer than " + seconds + " s and was stopped";
+}
+
+double luaSecondsLeft()
+{
+    constexpr double kNoCall = 1e9;
+    return t_runningGuard ? t_runningGuard->secondsLeft() : kNoCall;
+}
+
+void luaStopRunningCall()
+{
+    if (t_runningGuard)
+        t_runningGuard->stopNow();
 }
 
 bool enterResume()
@@ -197,8 +261,6 @@ void LuaStateGuard::budgetHook(lua_State* L, lua_Debug* event)
     if (event->event == LUA_HOOKCOUNT) {
         if (!guard->outOfTime())
             return;
-        // From now on at every instruction, so that a script's own pcall cannot keep the call alive.
-        lua_sethook(L, &LuaStateGuard::budgetHook, guard->traceMask_ | LUA_MASKCOUNT, 1);
         guard->raiseStop(L, 0);  // the hook runs in the frame of the function it stopped
     }
     const int wanted = event->event == LUA_HOOKCALL ? LUA_MASKCALL
@@ -210,6 +272,9 @@ void LuaStateGuard::budgetHook(lua_State* L, lua_Debug* event)
 
 void LuaStateGuard::raiseStop(lua_State* L, int level)
 {
+    // From now on at every instruction, so that a script's own pcall cannot keep the call alive,
+    // whether the stop came from the hook or from a native loop.
+    lua_sethook(L, &LuaStateGuard::budgetHook, traceMask_ | LUA_MASKCOUNT, 1);
     luaL_where(L, level);
     lua_pushfstring(L, "%s|'%s' ran longer than %f s and was stopped", name_.c_str(), what_, seconds_);
     lua_concat(L, 2);

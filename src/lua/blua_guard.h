@@ -40,11 +40,16 @@ public:
     static LuaStateGuard* of(lua_State* L);
 
     size_t memoryUsed() const { return used_; }
+    // io files the state's scripts hold open (lua/blua_open_files.h).
+    int ioFilesOpen() const { return ioFiles_.load(std::memory_order_relaxed); }
+    void countIoFile(int change) { ioFiles_.fetch_add(change, std::memory_order_relaxed); }
 
     // The time budget of one call into the state. Calls nest: only the outermost starts and
     // ends the clock, and while another state's call runs on the same thread inside it, this
-    // state's clock is paused. endCall tells whether the call was stopped.
-    void beginCall(const char* what, double seconds);
+    // state's clock is paused. A call made inside a running one (of this state or another) is a
+    // native level (enterResume): beginCall is false, and nothing begins, past the limit.
+    // endCall tells whether the call was stopped.
+    bool beginCall(const char* what, double seconds);
     bool endCall();
     // True once the running call is past its time (the hook is raising its error).
     bool outOfTime() const { return stopped_.load(std::memory_order_relaxed); }
@@ -55,6 +60,10 @@ public:
         if (outOfTime())
             raiseStop(L, 1);
     }
+    // The stop's message for the last call (the text the hook raises, without a position).
+    std::string stopText() const;
+    // Nesting of this state's calls on its thread (0 when none runs).
+    int callDepth() const { return depth_; }
 
     // The trace hook of the state; mask 0 removes it. The budget's hook stays chained in front.
     void setTraceHook(lua_Hook hook, int mask);
@@ -66,8 +75,14 @@ public:
 private:
     static void* allocate(void* guard, void* block, size_t oldSize, size_t newSize);
     static void budgetHook(lua_State* L, lua_Debug* event);
-    // The stop's error, with the place of the Lua function `level` frames up as its position.
+    // The stop's error, with the place of the Lua function `level` frames up as its position. The
+    // hook fires at every instruction from then on, wherever the stop was raised.
     [[noreturn]] void raiseStop(lua_State* L, int level);
+    // Owner thread: seconds left of the running call, and marking it as past its time now.
+    double secondsLeft() const;
+    void stopNow();
+    friend double luaSecondsLeft();
+    friend void luaStopRunningCall();
     void installHooks();  // under lock_
     void stopRunning();
 
@@ -75,6 +90,7 @@ private:
     lua_State* state_ = nullptr;
     size_t used_ = 0;
     size_t cap_ = 0;
+    std::atomic<int> ioFiles_{0};
 
     // The running call, as the owning thread marks it: a new serial for each outermost call,
     // and whether it runs now (not ended, not paused).
@@ -83,9 +99,10 @@ private:
     std::atomic<int64_t> budget_{0};  // nanoseconds
     // The watchdog's side: set while it decides to arm; a call ending meanwhile waits for it.
     std::atomic<bool> arming_{false};
-    uint32_t watchedSerial_ = 0;
-    int64_t elapsed_ = 0;
-    int64_t lastLook_ = 0;
+    // Read by the owner thread too, to bound a wait by the time left.
+    std::atomic<uint32_t> watchedSerial_{0};
+    std::atomic<int64_t> elapsed_{0};
+    std::atomic<int64_t> lastLook_{0};
 
     platform::CriticalSection lock_;
     std::atomic<bool> stopped_{false};
@@ -98,12 +115,34 @@ private:
     int traceMask_ = 0;
 };
 
-// Coroutines resumed inside one another on this thread: each level runs on the C stack, which
-// no Lua stack limit bounds. enterResume is false when another level would pass
-// luaLimits().coroutineDepth. The count starts again with every outermost call from the
-// library, so a level a script's error skipped cannot stay counted.
+// Native levels nested on this thread: coroutines resumed inside one another, library natives
+// that call back into Lua (gsub's replacement function, print's tostring) and chunks run
+// from inside a running call (Lua:exec). Each level runs on the C stack, which no Lua stack
+// limit bounds. enterResume is false when another level would pass luaLimits().coroutineDepth.
+// The count starts again with every outermost call from the library, so a level a script's
+// error skipped cannot stay counted.
 bool enterResume();
 void leaveResume();
+
+// One native level for the life of the object; past the limit raises "C stack overflow".
+class LuaNativeLevel {
+public:
+    explicit LuaNativeLevel(lua_State* L)
+    {
+        if (!enterResume())
+            luaL_error(L, "C stack overflow");
+    }
+    ~LuaNativeLevel() { leaveResume(); }
+    LuaNativeLevel(const LuaNativeLevel&) = delete;
+    LuaNativeLevel& operator=(const LuaNativeLevel&) = delete;
+};
+
+// Seconds left of the call running on this thread (a very large number when none runs): a
+// native wait (a socket, a sleep, the standard input) waits at most this long.
+double luaSecondsLeft();
+// Marks the running call on this thread as past its time: the hook stops it at its next look,
+// as if the watchdog had. For a wait that was cut short by luaSecondsLeft.
+void luaStopRunningCall();
 
 // The time budget of one call as a scope: LuaCallBudget budget(guard, "init", 5.0). A null
 // guard does nothing.
@@ -111,9 +150,13 @@ class LuaCallBudget {
 public:
     LuaCallBudget(LuaStateGuard* guard, const char* what, double seconds) : guard_(guard)
     {
-        if (guard_)
-            guard_->beginCall(what, seconds);
+        if (guard_ && !guard_->beginCall(what, seconds)) {
+            guard_ = nullptr;
+            tooDeep_ = true;
+        }
     }
+    // The call would nest past the native level limit: it must not run ("C stack overflow").
+    bool tooDeep() const { return tooDeep_; }
     ~LuaCallBudget() { finish(); }
     LuaCallBudget(const LuaCallBudget&) = delete;
     LuaCallBudget& operator=(const LuaCallBudget&) = delete;
@@ -130,6 +173,7 @@ public:
 private:
     LuaStateGuard* guard_;
     bool stopped_ = false;
+    bool tooDeep_ = false;
 };
 
 } // namespace VadiZov

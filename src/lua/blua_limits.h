@@ -14,8 +14,11 @@ struct LuaLimits {
     double callSeconds = 1.0;
     // Memory of one Lua state; past it the state's allocations fail with "not enough memory".
     size_t memoryBytes = size_t(256) << 20;
-    // Coroutines resumed inside one another: each level runs on the C stack.
+    // Native levels nested on one thread (coroutines resumed inside one another, library
+    // functions calling back into Lua, chunks run inside a call): each runs on the C stack.
     int coroutineDepth = 200;
+    // Sockets one state may hold open: their kernel buffers are outside the memory cap.
+    int openSockets = 64;
 };
 
 // The limits in force, process-wide. The memory cap is taken when a state is created, the time

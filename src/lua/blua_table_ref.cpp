@@ -34,13 +34,16 @@ LuaTableRef& LuaTableRef::operator=(LuaTableRef&& other) noexcept
 LuaTableRef LuaTableRef::fromStack(lua_State* L, int index)
 {
     luaL_checktype(L, index, LUA_TTABLE);
-    // Allocated before the registry entry, so a failure leaves nothing behind. Raised as a Lua
-    // error: no C++ exception may cross the Lua frames around us.
-    auto* record = new (std::nothrow) Record{L, LUA_NOREF, LUA_TTABLE, 1};
-    if (!record)
-        luaL_error(L, "bad allocation");
+    // The registry entry first: it may raise (a full state), and nothing is held yet then. A
+    // record that cannot be made gives the entry back before the error. Raised as a Lua error:
+    // no C++ exception may cross the Lua frames around us.
     lua_pushvalue(L, index);
-    record->ref = luaL_ref(L, LUA_REGISTRYINDEX);
+    const int ref = luaL_ref(L, LUA_REGISTRYINDEX);
+    auto* record = new (std::nothrow) Record{L, ref, LUA_TTABLE, 1};
+    if (!record) {
+        luaL_unref(L, LUA_REGISTRYINDEX, ref);
+        luaL_error(L, "bad allocation");
+    }
     LuaTableRef handle;
     handle.record_ = record;
     return handle;

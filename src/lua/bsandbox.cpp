@@ -7,6 +7,7 @@
 #include "lua/bsandbox_chunks.h"
 #include "lua/bsandbox_debug.h"
 #include "lua/bsandbox_io.h"
+#include "lua/bsandbox_long_natives.h"
 #include "lua/bsandbox_os.h"
 #include "lua/bsandbox_package.h"
 #include "lua/bsandbox_stdio.h"
@@ -62,6 +63,7 @@ void openSandboxedLibraries(lua_State* L)
     openRuntimeLibraries(L);
     openSandboxBase(L);
     openSandboxString(L);
+    checkLongNativesAtEntry(L);
     openSandboxIo(L);
     openSandboxChunks(L);
     openSandboxOs(L);

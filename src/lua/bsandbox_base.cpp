@@ -49,23 +49,10 @@ void replaceXpcall(lua_State* L)
     lua_setglobal(L, "xpcall");
 }
 
-// One more coroutine resumed inside the others on this thread, for the life of the object.
-class ResumeLevel {
-public:
-    explicit ResumeLevel(lua_State* L)
-    {
-        if (!enterResume())
-            luaL_error(L, "C stack overflow");
-    }
-    ~ResumeLevel() { leaveResume(); }
-    ResumeLevel(const ResumeLevel&) = delete;
-    ResumeLevel& operator=(const ResumeLevel&) = delete;
-};
-
 // Calls upvalue 1 with every argument, one resume level deeper; returns all its results.
 int callOneLevelDeeper(lua_State* L)
 {
-    const ResumeLevel level(L);
+    const LuaNativeLevel level(L);
     lua_pushvalue(L, lua_upvalueindex(1));
     lua_insert(L, 1);
     lua_call(L, lua_gettop(L) - 1, LUA_MULTRET);

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "lua/blua_guard.h"
 #include "lua/bsandbox_stdio.h"
 
 namespace VadiZov {
@@ -25,6 +26,7 @@ const char* readPiece(lua_State*, void* data, size_t* size)
 
 int print(lua_State* L)
 {
+    const LuaNativeLevel level(L);  // tostring may call a script's __tostring, which may print
     const int count = lua_gettop(L);
     lua_getglobal(L, "tostring");
     for (int i = 1; i <= count; ++i) {

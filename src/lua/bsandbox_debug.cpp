@@ -12,6 +12,8 @@ constexpr int kFirstLevels = 12;
 constexpr int kLastLevels = 10;
 // Slots pushed before they are joined, well inside the stack's reserve.
 constexpr int kPiecesBeforeJoin = 15;
+// Deeper than any stack the runtime allows, and far from the end of int for the level arithmetic.
+constexpr int kDeepestLevel = 1 << 20;
 
 void pushFrameLine(lua_State* L, const lua_Debug& frame)
 {
@@ -48,7 +50,9 @@ int traceback(lua_State* L)
         lua_pushvalue(L, first);  // an error value that is no text stays as it is
         return 1;
     }
-    const int level = int(luaL_optinteger(L, first + 1, L == L1 ? 1 : 0));
+    // Any integer a script gives: below 0 shows no level, as does anything past the deepest stack.
+    const lua_Integer asked = luaL_optinteger(L, first + 1, L == L1 ? 1 : 0);
+    const int level = asked < 0 ? -1 : asked > kDeepestLevel ? kDeepestLevel : int(asked);
     pushSandboxTraceback(L, L1, message, level);
     return 1;
 }
@@ -112,7 +116,8 @@ int getinfo(lua_State* L)
         const std::string fromStack = ">" + options;
         lua_getinfo(L, fromStack.c_str(), &info);
     } else if (lua_isnumber(L, first)) {
-        if (!lua_getstack(L1, int(lua_tointeger(L, first)), &info)) {
+        const lua_Integer level = lua_tointeger(L, first);
+        if (level < 0 || level > kDeepestLevel || !lua_getstack(L1, int(level), &info)) {
             lua_pushnil(L);
             return 1;
         }
@@ -134,6 +139,8 @@ void pushSandboxTraceback(lua_State* L, lua_State* L1, const char* message, int 
     lua_pushliteral(L, "stack traceback:");
     lua_Debug frame;
     bool skipped = false;
+    if (level < 0 || level > kDeepestLevel)
+        level = kDeepestLevel;  // no such level: the traceback is empty
     while (lua_getstack(L1, level++, &frame)) {
         if (!skipped && level > kFirstLevels) {
             skipped = true;

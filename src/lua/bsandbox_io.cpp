@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "lua/blua_open_files.h"
 #include "lua/bsandbox_stdio.h"
 
 namespace VadiZov {
@@ -41,7 +42,27 @@ ScriptFile* pushScriptFile(lua_State* L, FILE* handle, bool standard)
     file->standard = standard;
     luaL_getmetatable(L, kFileClass);
     lua_setmetatable(L, -2);
+    if (!standard)
+        luaIoFileOpened(L);
     return file;
+}
+
+// Closes a script's file (never a standard stream) and gives its place under the cap back.
+int closeHandle(lua_State* L, ScriptFile* file)
+{
+    if (!file->handle || file->standard)
+        return 0;
+    const int result = sandbox_fclose(file->handle);
+    file->handle = nullptr;
+    luaIoFileClosed(L);
+    return result;
+}
+
+// A file of the host's for a script, or null: refused past the state's cap of open files.
+FILE* openForScript(lua_State* L, const char* member, const char* path, const char* mode, bool& full)
+{
+    full = !luaRoomForFile(L, member);
+    return full ? nullptr : sandbox_fopen(path, mode);
 }
 
 int pushFailure(lua_State* L, const char* what, const char* name)
@@ -70,16 +91,13 @@ int closeScriptFile(lua_State* L, int index)
     openHandle(L, index);
     if (file->standard)
         return pushFailure(L, "cannot close standard file", nullptr);
-    const int result = sandbox_fclose(file->handle);
-    file->handle = nullptr;
-    return pushResult(L, result == 0, "close failed");
+    return pushResult(L, closeHandle(L, file) == 0, "close failed");
 }
 
 int collectFile(lua_State* L)
 {
     ScriptFile* file = toScriptFile(L, 1);
-    if (file->handle && !file->standard)
-        sandbox_fclose(file->handle);
+    closeHandle(L, file);
     file->handle = nullptr;
     return 0;
 }
@@ -255,7 +273,10 @@ FILE* defaultHandle(lua_State* L, const char* key, const char* which)
 
 int openOrFail(lua_State* L, const char* path, const char* mode)
 {
-    FILE* handle = sandbox_fopen(path, mode);
+    bool full = false;
+    FILE* handle = openForScript(L, "io.input/io.output", path, mode, full);
+    if (full)
+        return luaL_error(L, "cannot open file '%s': too many open files", path);
     if (!handle)
         return luaL_error(L, "cannot open file '%s'", path);
     pushScriptFile(L, handle, false);
@@ -291,10 +312,8 @@ int nextLine(lua_State* L)
     const int results = readFormats(L, file->handle, 1);
     if (!lua_isnil(L, -results))
         return results;
-    if (lua_toboolean(L, lua_upvalueindex(2)) && !file->standard) {
-        sandbox_fclose(file->handle);
-        file->handle = nullptr;
-    }
+    if (lua_toboolean(L, lua_upvalueindex(2)))
+        closeHandle(L, file);
     return 0;
 }
 
@@ -328,7 +347,9 @@ int ioOpen(lua_State* L)
 {
     const char* path = luaL_checkstring(L, 1);
     const char* mode = luaL_optstring(L, 2, "r");
-    return pushOpened(L, sandbox_fopen(path, mode), "cannot open file", path);
+    bool full = false;
+    FILE* handle = openForScript(L, "io.open", path, mode, full);
+    return pushOpened(L, handle, full ? "too many open files" : "cannot open file", path);
 }
 
 int ioClose(lua_State* L)
@@ -380,15 +401,18 @@ int ioFlush(lua_State* L)
 int ioLines(lua_State* L)
 {
     if (lua_isnoneornil(L, 1)) {
+        if (lua_isnone(L, 1))
+            lua_pushnil(L);  // the slot the default input takes
         defaultHandle(L, kDefaultInput, "input");
         lua_replace(L, 1);
         pushLineIterator(L, 1, 2, false);
         return 1;
     }
     const char* path = luaL_checkstring(L, 1);
-    FILE* handle = sandbox_fopen(path, "r");
+    bool full = false;
+    FILE* handle = openForScript(L, "io.lines", path, "r", full);
     if (!handle)
-        return luaL_error(L, "%s: cannot open file", path);
+        return luaL_error(L, full ? "%s: too many open files" : "%s: cannot open file", path);
     pushScriptFile(L, handle, false);
     lua_replace(L, 1);
     pushLineIterator(L, 1, 2, true);
@@ -463,6 +487,10 @@ void createFileClass(lua_State* L)
     lua_setfield(L, -2, "__gc");
     lua_pushcfunction(L, fileToString);
     lua_setfield(L, -2, "__tostring");
+    // getmetatable gives this text: a script that could reach the class could give it a finalizer,
+    // which the runtime runs with every hook off, where no time budget can stop it.
+    lua_pushliteral(L, "file");
+    lua_setfield(L, -2, "__metatable");
     lua_pop(L, 1);
 }
 

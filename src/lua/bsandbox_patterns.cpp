@@ -11,6 +11,8 @@ namespace {
 constexpr char kEscape = '%';
 // Steps between two looks at the clock: a look is one load, a step a character or so.
 constexpr uint32_t kStepsPerCheck = 4096;
+// Bytes compared or scanned by the C library's own loops per step.
+constexpr size_t kBytesPerStep = 64;
 
 unsigned char byte(const char* p) { return static_cast<unsigned char>(*p); }
 
@@ -121,6 +123,21 @@ PatternMatcher::PatternMatcher(lua_State* L, const char* subject, size_t length)
 {
 }
 
+// A set's cost is its length: matching a character against it may look at all of it.
+uint32_t PatternMatcher::setCost(const char* from, const char* to)
+{
+    const size_t length = size_t(to - from);
+    return length < kStepsPerCheck ? uint32_t(length) : kStepsPerCheck;
+}
+
+// The steps of matching one character against the item at p: a set's length, else one. An item
+// matched once is already counted by classEnd, which reads the set as far; the loops over many
+// characters count each one.
+uint32_t PatternMatcher::itemCost(const char* p, const char* itemEnd)
+{
+    return *p == '[' ? setCost(p, itemEnd) : 1;
+}
+
 void PatternMatcher::step(uint32_t cost)
 {
     steps_ += cost;
@@ -148,12 +165,16 @@ const char* PatternMatcher::classEnd(const char* p)
     case '[':
         if (*p == '^')
             ++p;
-        do {
-            if (*p == '\0')
-                luaL_error(L_, "malformed pattern (missing ']')");
-            if (*p++ == kEscape && *p != '\0')
-                ++p;  // an escaped character, "%]" among them
-        } while (*p != ']');
+        {
+            const char* start = p;
+            do {
+                if (*p == '\0')
+                    luaL_error(L_, "malformed pattern (missing ']')");
+                if (*p++ == kEscape && *p != '\0')
+                    ++p;  // an escaped character, "%]" among them
+            } while (*p != ']');
+            step(setCost(start, p));
+        }
         return p + 1;
     default:
         return p;
@@ -181,10 +202,11 @@ const char* PatternMatcher::matchBalance(const char* s, const char* p)
 
 const char* PatternMatcher::maxExpand(const char* s, const char* p, const char* itemEnd)
 {
+    const uint32_t cost = itemCost(p, itemEnd);
     ptrdiff_t count = 0;
     while (s + count < end_ && singleMatch(byte(s + count), p, itemEnd)) {
         ++count;
-        step(1);
+        step(cost);
     }
     for (; count >= 0; --count) {
         if (const char* result = match(s + count, itemEnd + 1))
@@ -195,9 +217,11 @@ const char* PatternMatcher::maxExpand(const char* s, const char* p, const char* 
 
 const char* PatternMatcher::minExpand(const char* s, const char* p, const char* itemEnd)
 {
+    const uint32_t cost = itemCost(p, itemEnd);
     for (;;) {
         if (const char* result = match(s, itemEnd + 1))
             return result;
+        step(cost);
         if (s < end_ && singleMatch(byte(s), p, itemEnd))
             ++s;
         else
@@ -232,6 +256,7 @@ const char* PatternMatcher::matchCapture(const char* s, int index)
 {
     index = checkCapture(index);
     const size_t length = size_t(captures_[index].length);
+    step(uint32_t(length / kBytesPerStep) + 1);
     if (size_t(end_ - s) >= length && std::memcmp(captures_[index].init, s, length) == 0)
         return s + length;
     return nullptr;
@@ -308,6 +333,7 @@ const char* PatternMatcher::match(const char* s, const char* p)
                 const char* setEnd = classEnd(p);
                 const int previous = s == begin_ ? 0 : byte(s - 1);
                 const int current = s < end_ ? byte(s) : 0;
+                step(2 * setCost(p, setEnd));
                 more = !matchBracketClass(previous, p, setEnd - 1) && matchBracketClass(current, p, setEnd - 1);
                 p = setEnd;
                 break;
@@ -383,10 +409,11 @@ const char* findPlain(PatternMatcher& matcher, const char* text, size_t textLeng
         return nullptr;
     const char* last = text + (textLength - needleLength);
     for (const char* at = text; at <= last; ++at) {
+        const char* from = at;
         at = static_cast<const char*>(std::memchr(at, needle[0], size_t(last - at) + 1));
         if (!at)
             return nullptr;
-        matcher.step(1 + uint32_t(needleLength / 64));
+        matcher.step(1 + uint32_t(needleLength / kBytesPerStep) + uint32_t(size_t(at - from) / kBytesPerStep));
         if (std::memcmp(at, needle, needleLength) == 0)
             return at;
     }

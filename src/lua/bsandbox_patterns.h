@@ -43,6 +43,8 @@ private:
     const char* match(const char* s, const char* p);
     const char* matchItem(const char* s, const char* p, const char* itemEnd);
     const char* classEnd(const char* p);
+    uint32_t setCost(const char* from, const char* to);
+    uint32_t itemCost(const char* p, const char* itemEnd);
     const char* matchBalance(const char* s, const char* p);
     const char* maxExpand(const char* s, const char* p, const char* itemEnd);
     const char* minExpand(const char* s, const char* p, const char* itemEnd);

@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 #include <cstdlib>
+#include <cstdint>
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -9,6 +10,9 @@
 
 #include "base/bglobals.h"
 #include "base/blog.h"
+#include "lua/blua_guard.h"
+#include "lua/bsandbox_waits.h"
+#include "platform/wait.h"
 #include "velkor/host.h"
 
 namespace VadiZov {
@@ -85,6 +89,50 @@ std::string boundedText(const void* data, size_t size, size_t count)
     return std::string(text, zero ? size_t(static_cast<const char*>(zero) - text) : bytes);
 }
 
+// Standard input is read unbuffered, each wait bounded by the running call's time: a script
+// waiting for input that never comes is stopped like an endless loop. The bytes read, 0 at the
+// end, on an error or when the wait was cut.
+size_t readInput(void* buffer, size_t size)
+{
+    bool cut = false;
+    const int waitMs = boundedWaitMilliseconds(-1, cut);
+    const long got = platform::readStandardInput(buffer, size, waitMs);
+    if (got == platform::kTimedOut && cut)
+        luaStopRunningCall();
+    return got > 0 ? size_t(got) : 0;
+}
+
+size_t readInputItems(void* buffer, size_t size, size_t count)
+{
+    if (size == 0 || count == 0 || count > SIZE_MAX / size)
+        return 0;
+    const size_t wanted = size * count;
+    size_t have = 0;
+    while (have < wanted) {
+        const size_t got = readInput(static_cast<char*>(buffer) + have, wanted - have);
+        if (got == 0)
+            break;
+        have += got;
+    }
+    return have / size;
+}
+
+// One byte at a time, so nothing past the line is taken from the input.
+char* readInputLine(char* buffer, int size)
+{
+    if (!buffer || size <= 0)
+        return nullptr;
+    int length = 0;
+    while (length < size - 1) {
+        if (readInput(buffer + length, 1) == 0)
+            break;
+        if (buffer[length++] == '\n')
+            break;
+    }
+    buffer[length] = '\0';
+    return length > 0 ? buffer : nullptr;
+}
+
 } // namespace
 
 FILE* sandbox_fopen(const char* path, const char* mode)
@@ -118,7 +166,7 @@ int sandbox_fflush(FILE* file)
 size_t sandbox_fread(void* buffer, size_t size, size_t count, FILE* file)
 {
     if (file == stdin)
-        return std::fread(buffer, size, count, stdin);
+        return readInputItems(buffer, size, count);
     FilePure* host = hostFile(file);
     return host ? host->read(buffer, 0, size, count) : 0;
 }
@@ -141,7 +189,7 @@ size_t sandbox_fwrite(const void* data, size_t size, size_t count, FILE* file)
 char* sandbox_fgets(char* buffer, int size, FILE* file)
 {
     if (file == stdin)
-        return std::fgets(buffer, size, stdin);
+        return readInputLine(buffer, size);
     FilePure* host = hostFile(file);
     return host ? host->gets(buffer, size) : nullptr;
 }

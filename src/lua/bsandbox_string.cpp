@@ -1,5 +1,6 @@
 #include "lua/bsandbox_string.h"
 
+#include "lua/blua_guard.h"
 #include "lua/bsandbox_patterns.h"
 
 namespace VadiZov {
@@ -109,13 +110,17 @@ void addReplacementText(lua_State* L, PatternMatcher& matcher, luaL_Buffer& b, c
     }
 }
 
+// A function or table replacement calls back into Lua (a table through its __index), which may
+// call gsub again: each such level holds a buffer on the C stack, so it counts as a native level.
 void addReplacement(lua_State* L, PatternMatcher& matcher, luaL_Buffer& b, const char* s, const char* e)
 {
-    switch (lua_type(L, 3)) {
-    case LUA_TNUMBER:
-    case LUA_TSTRING:
+    const int type = lua_type(L, 3);
+    if (type == LUA_TNUMBER || type == LUA_TSTRING) {
         addReplacementText(L, matcher, b, s, e);
         return;
+    }
+    const LuaNativeLevel level(L);
+    switch (type) {
     case LUA_TFUNCTION: {
         lua_pushvalue(L, 3);
         const int count = matcher.pushCaptures(s, e, true);

@@ -14,6 +14,7 @@ char gOriginalsKey;
 constexpr const char* kBindRefused = "bind restricted";
 constexpr const char* kConnectRefused = "connect restricted";
 constexpr const char* kRefused = "restricted";
+constexpr const char* kLingerRefused = "linger restricted";
 
 const char* const kTcpClasses[] = {"tcp{master}", "tcp{client}", "tcp{server}"};
 const char* const kUdpClasses[] = {"udp{unconnected}", "udp{connected}"};
@@ -224,6 +225,39 @@ bool pushClassMethods(lua_State* L, const char* className)
     return true;
 }
 
+// A lingering close blocks in the kernel until the peer takes the data or the linger time ends,
+// and a dropped socket is closed by its finalizer, where no time budget runs: a socket may
+// linger only with a time of 0 (the close then resets the connection at once). Upvalue 1: the
+// kept setoption.
+int guardedSetoption(lua_State* L)
+{
+    const char* option = luaL_checkstring(L, 2);
+    if (std::strcmp(option, "linger") == 0 && lua_istable(L, 3)) {
+        lua_getfield(L, 3, "on");
+        const bool on = lua_toboolean(L, -1);
+        lua_getfield(L, 3, "timeout");
+        const lua_Number timeout = lua_tonumber(L, -1);
+        lua_pop(L, 2);
+        if (on && timeout != 0)
+            return refuse(L, kLingerRefused);
+    }
+    lua_pushvalue(L, lua_upvalueindex(1));
+    lua_insert(L, 1);
+    lua_call(L, lua_gettop(L) - 1, LUA_MULTRET);
+    return lua_gettop(L);
+}
+
+void guardSetoption(lua_State* L, int methods)
+{
+    lua_getfield(L, methods, "setoption");
+    if (!lua_isfunction(L, -1)) {
+        lua_pop(L, 1);
+        return;
+    }
+    lua_pushcclosure(L, guardedSetoption, 1);
+    lua_setfield(L, methods, "setoption");
+}
+
 // setfd would point a socket at any descriptor of the process, past the guard.
 void withholdDescriptorSetter(lua_State* L, int methods)
 {
@@ -240,6 +274,7 @@ void guardTcpClass(lua_State* L, const char* className)
     guardMethod(L, methods, className, "setpeername", 2, kConnectRefused, false);
     guardMethod(L, methods, className, "bind", 2, kBindRefused, false);
     guardMethod(L, methods, className, "setsockname", 2, kBindRefused, false);
+    guardSetoption(L, methods);
     withholdDescriptorSetter(L, methods);
     lua_pop(L, 1);
 }

@@ -3,10 +3,13 @@
 #include <cstdlib>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "base/blog.h"
 #include "base/bglobals.h"
 #include "lua/blua.h"
+#include "lua/blua_table_ref.h"
+#include "tests/support/scoped_lua_limits.h"
 #include "base/bsettings.h"
 #include "tests/support/lua_test_support.h"
 
@@ -363,6 +366,36 @@ TEST_F(LuaStateTest, StackTraceFileThatCannotBeOpenedIsLogged)
     const auto lines = errorLines();
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0].text, "V2|unable to open lua stack log for writing: /nonexistent-dir/trace.txt");
+}
+
+// References taken while the state is at its memory cap: the registry cannot always grow, and
+// a reference that fails leaves nothing behind (the sanitizer build's leak check sees a lost
+// record); those that were taken hold their tables.
+TEST_F(LuaStateTest, TableReferencesInAFullStateFailCleanly)
+{
+    const ScopedLuaLimits limits(5.0, 5.0, size_t(2) << 20);
+    auto lua = makeState();
+    ASSERT_EQ(run(*lua, "shared = {}"), 0);
+    std::vector<LuaTableRef> refs;
+    int failedReferences = 0;
+    // One table referenced again and again: only the registry grows, until it cannot.
+    for (int failuresInARow = 0; failuresInARow < 20;) {
+        const int status = lua->protectedCall("ref", 5.0, [&](lua_State* L) {
+            lua_getglobal(L, "shared");
+            LuaTableRef ref = LuaTableRef::fromStack(L, -1);
+            refs.push_back(std::move(ref));
+        });
+        failuresInARow = status == 0 ? 0 : failuresInARow + 1;
+        failedReferences += status != 0 ? 1 : 0;
+    }
+    EXPECT_EQ(failedReferences, 20);
+    ASSERT_GT(refs.size(), 1000u);
+    lua_State* L = lua->state();
+    refs.front().push(L);
+    EXPECT_TRUE(lua_istable(L, -1));
+    lua_pop(L, 1);
+    EXPECT_EQ(refs.back().count(), 1);
+    refs.clear();
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -176,6 +177,33 @@ std::vector<Escape> escapes(const std::string& fifo)
         {"a finalizer on a table", "setmetatable({}, {__gc = function() error('ran') end}) collectgarbage() "
                                    "collectgarbage() return 'no finalizer'",
          "ok: no finalizer"},
+        // Finalizers run with every hook off: no class a script reaches can be given one.
+        {"the file class", "local mt = getmetatable(io.stdout) return type(mt) .. ' ' .. mt", "ok: string file"},
+        {"a dropped file's class", "return getmetatable(io.open('nosuch') or io.stderr)", "ok: file",
+         {"fileExists nosuch"}},
+        {"the socket classes",
+         "local s = require('socket') local a, b = s.tcp(), s.udp() local t = s.tcp() t:bind('127.0.0.1', 0) t:listen(1) "
+         "return getmetatable(a) .. getmetatable(b) .. getmetatable(t) .. tostring(a.__gc) .. tostring(a.__index)",
+         "ok: tcp{master}udp{unconnected}tcp{server}nilnil"},
+        {"a socket given a finalizer", "getmetatable(require('socket').tcp()).__gc = function() while true do end end",
+         "attempt to index a string value"},
+        {"a socket lingering in its finalizer",
+         "local s = require('socket').tcp() s:bind('127.0.0.1', 0) "
+         "local r, why = s:setoption('linger', {on = true, timeout = 1e6}) "
+         "return tostring(r) .. ' ' .. why .. ' ' .. s:setoption('linger', {on = true, timeout = 0}) .. "
+         "s:setoption('linger', {on = false, timeout = 5})",
+         "ok: nil linger restricted 11"},
+        {"the buffer class", "return getmetatable(require('string.buffer').new())", "ok: buffer"},
+        {"a userdata's metatable replaced", "setmetatable(io.stdout, {__gc = function() while true do end end})",
+         "table expected"},
+        // Level arithmetic of the debug functions, with any integer.
+        {"traceback at the last int level", "return debug.traceback('m', 2 ^ 31 - 1)", "ok: m\nstack traceback:"},
+        {"traceback at extreme levels",
+         "return #debug.traceback('m', -2 ^ 53) .. #debug.traceback('m', 2 ^ 53) .. #debug.traceback('m', -2 ^ 31)",
+         "ok: 181818"},
+        {"getinfo at extreme levels",
+         "return tostring(debug.getinfo(2 ^ 31 - 1)) .. tostring(debug.getinfo(-2 ^ 40)) .. tostring(debug.getinfo(2 ^ 40))",
+         "ok: nilnilnil"},
         // Environments and loaders.
         {"setfenv on a native function", "setfenv(print, {})", "cannot change environment"},
         {"getfenv of a native function", "return getfenv(print) == _G", "ok: true"},
@@ -191,6 +219,13 @@ std::vector<Escape> escapes(const std::string& fifo)
         {"__tostring printing itself", "local t = setmetatable({}, {}) "
                                        "getmetatable(t).__tostring = function(x) print(x) return '' end print(t)",
          "stack overflow"},
+        {"gsub calling itself from its replacement",
+         "local function f() return (string.gsub('x', '.', f)) end return select(2, pcall(f))",
+         "C stack overflow"},
+        {"gsub calling itself through a table's __index",
+         "local t t = setmetatable({}, {__index = function(_, k) return (string.gsub(k, '.', t)) end}) "
+         "return select(2, pcall(string.gsub, 'x', '.', t))",
+         "C stack overflow"},
         {"coroutines wrapping themselves", "local function f() return coroutine.wrap(f)() end return f()",
          "C stack overflow"},
         {"coroutines resuming themselves",
@@ -217,9 +252,29 @@ std::vector<Escape> escapes(const std::string& fifo)
         {"an endless sort comparator", "table.sort({3, 2, 1}, function() while true do end end)", "ran longer than"},
         {"a pattern slow to fail", "return string.find(string.rep('a', 1e5), string.rep('.-', 10) .. 'b')",
          "ran longer than"},
+        {"a pattern with a huge set", "return string.find(string.rep('b', 1e5), '[' .. string.rep('a', 2 ^ 22) .. ']')",
+         "ran longer than"},
+        {"a huge frontier set", "return string.find(string.rep('b', 1e5), '%f[' .. string.rep('a', 2 ^ 22) .. ']')",
+         "ran longer than"},
+        {"a loop of long sorts",
+         "local t = {} for i = 1, 2e5 do t[i] = (i * 7919) % 2e5 end for i = 1, 1e6 do table.sort(t) end",
+         "ran longer than"},
         {"a plain search slow to fail",
          "local s = string.rep('a', 3e7) return s:find(string.rep('a', 1e5) .. 'b', 1, true)", "ran longer than"},
         {"a loop with the trace on", "Lua:enableStackTraceFile('trace.txt', false) while true do end",
+         "ran longer than"},
+        {"a pattern stop swallowed by pcall",
+         "pcall(string.find, string.rep('a', 3000), '.-.-.-.-b') return 'went on'", "ran longer than"},
+        {"a long sleep", "require('socket').sleep(4)", "ran longer than"},
+        {"an endless sleep", "require('socket').sleep(1e9)", "ran longer than"},
+        {"sleeps in a swallowing loop", "while true do pcall(require('socket').sleep, 0.05) end", "ran longer than"},
+        {"an endless select", "require('socket').select(nil, nil, 1e9)", "ran longer than"},
+        {"an accept waiting long",
+         "local s = require('socket').tcp() s:bind('127.0.0.1', 0) s:listen(1) s:settimeout(4) return s:accept()",
+         "ran longer than"},
+        {"a receive with no time-out",
+         "local socket = require('socket') local s = socket.tcp() s:bind('127.0.0.1', 0) s:listen(1) "
+         "local c = socket.tcp() c:connect(s:getsockname()) local a = s:accept() a:settimeout(-1) return a:receive()",
          "ran longer than"},
         {"debug.sethook", "debug.sethook(function() end, '', 0)", "attempt to call field 'sethook'"},
         // The network: the guard still holds.
@@ -267,6 +322,98 @@ TEST_F(SandboxEscape, EveryRoadOutEndsInARefusal)
         EXPECT_EQ(entry.path().filename(), "trace.txt");
     EXPECT_TRUE(fs.files.empty());
     std::filesystem::remove_all(outside);
+}
+
+// A file that runs itself through Lua:exec nests on the C stack: the nesting ends in a Lua error
+// at a bounded depth, the outer levels go on, and nothing crashes.
+TEST_F(SandboxEscape, AFileThatExecsItselfEndsInAnError)
+{
+    freshState();
+    fs.files["self.lua"] = "depth = (depth or 0) + 1 Lua:exec('self.lua')";
+    EXPECT_EQ(outcome("Lua:exec('self.lua') return depth"), "ok: 200");
+    EXPECT_EQ(sink.matching("S0|*** FATAL LUA ERROR: C stack overflow").size(), 1u);
+    EXPECT_EQ(outcome("return 'alive'"), "ok: alive");
+}
+
+// The standard input (here a pipe nothing more is written to) is waited on for at most the
+// call's time; what is there is read as before.
+TEST_F(SandboxEscape, WaitsOnTheStandardInputEndWithTheCallsTime)
+{
+    const ScopedLuaLimits limits(kCallSeconds, 2 * kCallSeconds, kMemoryBytes);
+    int pipeEnds[2];
+    ASSERT_EQ(pipe(pipeEnds), 0);
+    const int savedInput = dup(STDIN_FILENO);
+    ASSERT_EQ(dup2(pipeEnds[0], STDIN_FILENO), STDIN_FILENO);
+    ASSERT_EQ(write(pipeEnds[1], "first\nsecond\n", 13), 13);
+    freshState();
+    EXPECT_EQ(outcome("return io.read() .. io.read('*l')"), "ok: firstsecond");
+    for (const char* code : {"return io.read()", "for line in io.lines() do end", "return loadfile()",
+                             "return io.read('*a')", "return io.stdin:read(5)"}) {
+        SCOPED_TRACE(code);
+        freshState();
+        const auto start = std::chrono::steady_clock::now();
+        const std::string result = outcome(code);
+        EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 3.0);
+        EXPECT_NE(result.find("'escape' ran longer than 0.2 s and was stopped"), std::string::npos) << result;
+        EXPECT_EQ(outcome("return 'alive'"), "ok: alive");
+    }
+    dup2(savedInput, STDIN_FILENO);
+    close(savedInput);
+    close(pipeEnds[0]);
+    close(pipeEnds[1]);
+}
+
+// io files and the host's file handles share one cap per state; what a script drops is closed
+// by the collector and leaves room.
+TEST_F(SandboxEscape, OpenFilesShareOneCapPerState)
+{
+    freshState();
+    EXPECT_EQ(outcome("held = {} for i = 1, 70 do held[i] = io.open('f' .. i, 'w') or select(2, io.open('f' .. i, 'w')) "
+                      "end return io.type(held[64]) .. ' ' .. held[65] .. ' ' .. #held"),
+              "ok: file f65: too many open files 70");
+    // Repeats of one line are logged once.
+    EXPECT_EQ(sink.matching("*** io.open: no room for more than 64 open files, refused").size(), 1u);
+    EXPECT_EQ(outcome("return tostring(FS:openFile('g', 'w'))"), "ok: nil");
+    EXPECT_NE(outcome("for l in io.lines('f1') do end").find("f1: too many open files"), std::string::npos);
+    // Closing one makes room for one, through either road.
+    EXPECT_EQ(outcome("held[1]:close() return io.type(FS:openFile('g', 'w')) == nil and 'host file'"),
+              "ok: host file");
+    EXPECT_EQ(outcome("held = nil collectgarbage() for i = 1, 200 do assert(io.open('d' .. i, 'w')) end "
+                      "return 'dropped files closed'"),
+              "ok: dropped files closed");
+    size_t open = 0;
+    for (const auto& file : fs.opened)
+        open += file->closed ? 0 : 1;
+    EXPECT_LE(open, 64u);
+}
+
+// Sockets hold kernel buffers outside the memory cap: a state holds a bounded number, made by
+// any constructor or by accept; closed and dropped ones leave room.
+TEST_F(SandboxEscape, OpenSocketsAreCappedPerState)
+{
+    const ScopedSettings settings;
+    Settings::socketEnabled = true;
+    const ScopedLuaLimits limits(kCallSeconds, 2 * kCallSeconds, kMemoryBytes);
+    luaLimits().openSockets = 8;
+    freshState();
+    EXPECT_EQ(outcome("socket = require('socket') held = {} "
+                      "for i = 1, 10 do held[i] = socket.tcp() or select(2, socket.udp()) end "
+                      "return type(held[8]) .. ' ' .. held[9] .. ' ' .. held[10]"),
+              "ok: userdata too many open sockets too many open sockets");
+    EXPECT_FALSE(sink.matching("*** socket.udp: no room for more than 8 open sockets, refused").empty());
+    // Three closed: a listening server, a client and the accepted end fill the cap again.
+    EXPECT_EQ(outcome("for i = 1, 3 do held[i]:close() end "
+                      "server = socket.tcp() server:bind('127.0.0.1', 0) server:listen(4) server:settimeout(0.1) "
+                      "ip, port = server:getsockname() client = socket.connect(ip, port) accepted = server:accept() "
+                      "local other, why = socket.connect(ip, port) "
+                      "return type(client) .. ' ' .. type(accepted) .. ' ' .. why"),
+              "ok: userdata userdata too many open sockets");
+    EXPECT_EQ(outcome("return tostring((socket.tcp())) .. ' ' .. select(2, server:accept())"),
+              "ok: nil too many open sockets");
+    // Dropped sockets are closed by the collector and make room.
+    EXPECT_EQ(outcome("held, server, client, accepted = nil collectgarbage() "
+                      "for i = 1, 8 do held = held or {} held[i] = assert(socket.udp()) end return #held"),
+              "ok: 8");
 }
 
 // A finalizer's error (a native module's, say: scripts cannot make finalizers) is logged with

@@ -133,6 +133,10 @@ int luaOpenFile(lua_State* L)
     FS* fs = LuaBinding::selfArg<FS>(L, false);
     const char* path = LuaBinding::ArgReader<const char*>::read(L, 2);
     const char* mode = LuaBinding::ArgReader<const char*>::read(L, 3);
+    if (!luaRoomForFile(L, "openFile")) {  // the state's io files count too
+        lua_pushnil(L);
+        return 1;
+    }
     return pushNewHandle<FilePure>(L, fs, HostHandleKind::File, "openFile", kMaxOpenFilesPerState, "open files",
                                    [&] { return fs->openFile(path, mode); });
 }

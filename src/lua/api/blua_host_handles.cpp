@@ -83,6 +83,17 @@ int releaseAtClose(lua_State* L)
 
 } // namespace
 
+namespace {
+
+int hostFilesOf(lua_State* L) { return heldHostHandles(handleOwnerOf(L), HostHandleKind::File); }
+
+struct InstallHostFileCount {
+    InstallHostFileCount() { setLuaHostFileCount(&hostFilesOf); }
+};
+const InstallHostFileCount installHostFileCount;
+
+} // namespace
+
 void prepareHostHandles(lua_State* L)
 {
     lua_pushlightuserdata(L, const_cast<char*>(&s_ownerKey));

@@ -11,6 +11,8 @@
 
 #include <luajit-2.1/lua.hpp>
 
+#include "lua/blua_open_files.h"
+
 namespace VadiZov {
 
 class FS;
@@ -18,8 +20,8 @@ class GameEngine;
 
 enum class HostHandleKind { File, Directory, Sound };
 
-// Open files and directories, and created sources, one state may hold at a time.
-constexpr int kMaxOpenFilesPerState = 64;
+// Open directories and created sources one state may hold at a time; its open files (with its
+// io files) are capped by kMaxOpenFilesPerState (lua/blua_open_files.h).
 constexpr int kMaxOpenDirectoriesPerState = 64;
 constexpr int kMaxSoundSourcesPerState = 256;
 
