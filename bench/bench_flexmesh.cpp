@@ -4,8 +4,6 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
-#include <cstdlib>
-#include <new>
 #include <vector>
 
 #include "object/bflexmesh.h"
@@ -13,26 +11,7 @@
 #include "tests/support/lattice_object.h"
 #include "tests/support/recording_host.h"
 #include "velkor/host.h"
-
-namespace {
-
-long g_allocations = 0;
-
-} // namespace
-
-// The replaced global allocation pair: gcc cannot see that new and delete here belong together.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void* operator new(size_t size)
-{
-    ++g_allocations;
-    if (void* p = std::malloc(size ? size : 1))
-        return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, size_t) noexcept { std::free(p); }
-#pragma GCC diagnostic pop
+#include "tests/support/counting_allocator.h"
 
 using namespace VadiZov;
 
@@ -133,13 +112,13 @@ void BM_FlexmeshUpdate(benchmark::State& state)
         state.SkipWithError("binding failed");
         return;
     }
-    const long before = g_allocations;
+    const long before = VadiZov::testing::allocationCount();
     for (auto _ : state) {
         mesh->update();
         benchmark::DoNotOptimize(container.buffer.written.data());
         benchmark::ClobberMemory();
     }
-    state.counters["allocations"] = double(g_allocations - before);
+    state.counters["allocations"] = double(VadiZov::testing::allocationCount() - before);
     state.counters["vertices"] = kVertices;
     object->hostObject = nullptr;
 }

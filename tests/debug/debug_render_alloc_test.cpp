@@ -2,40 +2,13 @@
 // static-collision scratch: the global operator new of this program counts every allocation.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <memory>
-#include <new>
 
 #include "object/bobject_debug_drawer.h"
 #include "ground/bstatic_collider.h"
 #include "object/bobject.h"
 #include "velkor/host.h"
-
-namespace {
-
-long g_allocations = 0;
-
-} // namespace
-
-// The replaced global allocation pair: gcc cannot see that new and delete here belong together.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void* operator new(size_t size)
-{
-    ++g_allocations;
-    if (void* p = std::malloc(size ? size : 1))
-        return p;
-    throw std::bad_alloc();
-}
-// The object makes some of its parts with nothrow new; they come back through the delete below.
-void* operator new(size_t size, const std::nothrow_t&) noexcept
-{
-    ++g_allocations;
-    return std::malloc(size ? size : 1);
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, size_t) noexcept { std::free(p); }
-#pragma GCC diagnostic pop
+#include "tests/support/counting_allocator.h"
 
 using namespace VadiZov;
 
@@ -81,10 +54,10 @@ TEST(DebugRenderAllocations, FramesAfterTheFirstAllocateNothing)
     };
     frame(0.0f);  // first use: the scratch and the lists get their memory
     ASSERT_EQ(host.trianglePoints, 300 * 3);
-    const long before = g_allocations;
+    const long before = VadiZov::testing::allocationCount();
     for (int f = 1; f <= 50; ++f)
         frame(float(f));
-    const long allocated = g_allocations - before;
+    const long allocated = VadiZov::testing::allocationCount() - before;
 
     EXPECT_EQ(allocated, 0);
     // The renders did draw: faces, edges and normals of the 300 near triangles every frame.

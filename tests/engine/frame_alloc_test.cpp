@@ -2,41 +2,10 @@
 // this program counts every allocation, the physics threads' included.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
 #include <string>
 
 #include "tests/support/cart_scene.h"
-
-namespace {
-
-std::atomic<long> g_allocations{0};
-
-} // namespace
-
-// The replaced global allocation pair: gcc cannot see that new and delete here belong together.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void* operator new(size_t size)
-{
-    g_allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size ? size : 1))
-        return p;
-    throw std::bad_alloc();
-}
-void* operator new(size_t size, const std::nothrow_t&) noexcept
-{
-    g_allocations.fetch_add(1, std::memory_order_relaxed);
-    return std::malloc(size ? size : 1);
-}
-void* operator new[](size_t size) { return operator new(size); }
-void* operator new[](size_t size, const std::nothrow_t& tag) noexcept { return operator new(size, tag); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, size_t) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete[](void* p, size_t) noexcept { std::free(p); }
-#pragma GCC diagnostic pop
+#include "tests/support/counting_allocator.h"
 
 using namespace VadiZov;
 
@@ -48,7 +17,7 @@ TEST(CartFrameAllocations, DrivingFramesAndTheHostsStatusTextsAllocateNothing)
     // Two seconds: the cart settles, starts driving, and every buffer has reached its size.
     for (int i = 0; i < 120; ++i)
         scene.frame();
-    const long before = g_allocations.load();
+    const long before = VadiZov::testing::allocationCount();
     char text[256];
     for (int i = 0; i < 120; ++i) {
         scene.frame();
@@ -56,5 +25,5 @@ TEST(CartFrameAllocations, DrivingFramesAndTheHostsStatusTextsAllocateNothing)
         ASSERT_GT(scene.engine().getStatusText(1, text, int(sizeof text), nullptr), 0);
         ASSERT_GT(scene.engine().getStatusText(3, text, int(sizeof text), nullptr), 0);
     }
-    EXPECT_EQ(g_allocations.load() - before, 0);
+    EXPECT_EQ(VadiZov::testing::allocationCount() - before, 0);
 }

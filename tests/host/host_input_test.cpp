@@ -72,18 +72,21 @@ protected:
             command.push_back(part);
         command.insert(command.end(), args.begin(), args.end());
         command.push_back(data().string());
+        // Everything the child needs is made before the fork: a child that allocates can block
+        // on an allocator lock another thread held at the fork.
+        const std::string outPath = out.string(), errPath = err.string();
+        std::vector<char*> argv;
+        for (std::string& a : command)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
         const pid_t pid = fork();
         if (pid == 0) {
             if (chdir(dir.c_str()) != 0)
                 _exit(126);
-            const int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            const int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            const int o = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            const int e = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             dup2(o, 1);
             dup2(e, 2);
-            std::vector<char*> argv;
-            for (std::string& a : command)
-                argv.push_back(a.data());
-            argv.push_back(nullptr);
             execvp(argv[0], argv.data());
             _exit(127);
         }

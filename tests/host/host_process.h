@@ -52,8 +52,15 @@ inline HostRun runHostIn(const std::string& hostPath, const std::filesystem::pat
 {
     std::vector<std::string> command = {"timeout", "-k", "5", std::to_string(limits.seconds), hostPath};
     command.insert(command.end(), args.begin(), args.end());
+    // Built before the fork: tests run hosts from several threads, and a child that allocates can
+    // block for ever on an allocator lock another thread held at the fork.
+    std::vector<char*> argv;
+    for (std::string& a : command)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    // Close-on-exec, so that a host started from another thread does not hold these pipes open.
     int out[2], err[2];
-    if (pipe(out) != 0 || pipe(err) != 0)
+    if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0)
         return {-1, "", "pipe failed"};
     const pid_t pid = fork();
     if (pid == 0) {
@@ -69,10 +76,6 @@ inline HostRun runHostIn(const std::string& hostPath, const std::filesystem::pat
             const rlimit limit{rlim_t(limits.fileBytes), rlim_t(limits.fileBytes)};
             setrlimit(RLIMIT_FSIZE, &limit);
         }
-        std::vector<char*> argv;
-        for (std::string& a : command)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
         execvp(argv[0], argv.data());
         _exit(127);
     }
